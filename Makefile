@@ -1,0 +1,33 @@
+# Varnet: the two commands of the README, and a few more.
+#   make test   installs what is missing, builds, runs every test
+#   make demo   installs what is missing, builds, opens the tool on simulated scanners
+BUILD ?= build
+JOBS ?= 2
+CMAKE_FLAGS ?=
+
+.PHONY: all deps build test demo bench clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+$(BUILD)/CMakeCache.txt:
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+
+build: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j$(JOBS)
+
+test: build
+	cd $(BUILD) && ctest -j$(JOBS) --output-on-failure --timeout 300
+
+demo:
+	@scripts/install-deps --demo
+	@$(MAKE) --no-print-directory build
+	$(BUILD)/varnet-demo
+
+bench: build
+	$(BUILD)/bench/varnet_bench
+
+clean:
+	rm -rf $(BUILD)

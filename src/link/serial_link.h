@@ -1,0 +1,75 @@
+#pragma once
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace varnet {
+
+// Why the last OpenLink failed, so that the front ends can say more than
+// "Open COM Failed".
+enum class OpenFailure { None, NotFound, PermissionDenied, Busy, NotATerminal, Settings, Other };
+
+// The one link slot of the process (a serial port, or none), its port name
+// and the busy flag that keeps the timer off the port during multi-step
+// exchanges.
+struct ScannerLink {
+  ScannerLink();
+  ~ScannerLink();
+  ScannerLink(const ScannerLink&) = delete;
+  ScannerLink& operator=(const ScannerLink&) = delete;
+
+  bool IsOpen() const { return fd.load() >= 0; }
+
+  std::atomic<int> fd{-1};      // the open port, -1 when the slot is empty
+  int wakeFd = -1;              // eventfd: CloseLink wakes every waiter with it
+  std::string LinkPortName;     // name as the system calls it: ttyACM0, ttyUSB12, pts/3
+  uint32_t baud = 0;            // rate of the open port
+  int LinkBusy = 1;             // 0/1, plain assignments only
+  bool hungUp = false;          // the device went away; reads return nothing
+  OpenFailure lastFailure = OpenFailure::None;
+  int lastErrno = 0;
+};
+
+enum class CollectEnd { Idle, Full, Closed };
+struct CollectResult {
+  size_t count = 0;
+  CollectEnd end = CollectEnd::Idle;
+};
+
+// "/dev/" + name, or the name itself when it is already a path.
+std::string PortPath(const std::string& portName);
+
+// Opens the port raw 8-N-1 at `baud`, no flow control, DTR/RTS cleared,
+// exclusive, non-blocking; discards both directions of the driver. On
+// success the link holds the port (and remembers nothing else: the caller
+// sets LinkPortName). Any earlier port in the slot is closed first.
+bool OpenLink(ScannerLink& link, const std::string& portName, uint32_t baud);
+void CloseLink(ScannerLink& link);
+// Closes and opens LinkPortName again at another rate.
+bool ReopenLink(ScannerLink& link, uint32_t baud);
+
+// Reads what has arrived, at most n bytes; waits at most about 2 ms when
+// nothing is there. 0 on nothing, on error or with an empty slot.
+size_t PollRead(ScannerLink& link, uint8_t* buf, size_t n);
+// Waits up to ms for input (or a close); true when input may be there.
+bool WaitReadable(ScannerLink& link, uint32_t ms);
+void WriteBytes(ScannerLink& link, const uint8_t* buf, size_t n);
+
+// Discards unread input. Bounded: a scanner that never falls silent cannot
+// hold it for more than kDrainMaxMs or kDrainMaxBytes.
+constexpr uint32_t kDrainMaxMs = 300;
+constexpr size_t kDrainMaxBytes = 64 * 1024;
+size_t DrainInput(ScannerLink& link);
+
+// Byte-at-a-time collection until the line is idle. The idle period restarts
+// with every byte; the limit is firstLimit before the first byte and
+// nextLimit after one. With strictlyGreater the collection ends only when
+// the idle time exceeds the limit, otherwise when it reaches it.
+CollectResult CollectUntilIdle(ScannerLink& link, uint8_t* buf, size_t max, uint32_t firstLimitMs,
+                               uint32_t nextLimitMs, bool strictlyGreater = false);
+
+// Reads up to n bytes, ending when all are in or when no byte came for gapMs.
+size_t ReadExact(ScannerLink& link, uint8_t* buf, size_t n, uint32_t gapMs);
+
+}  // namespace varnet

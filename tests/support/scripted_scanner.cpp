@@ -1,6 +1,8 @@
 #include "support/scripted_scanner.h"
 
+#include <asm/termbits.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -52,6 +54,11 @@ void ScriptedScanner::Run() {
           if (it != replies_.end()) reply = it->second;
         }
       }
+      if (onlyAt_) {
+        struct termios2 tio {};
+        if (ioctl(peer_.masterFd(), TCGETS2, &tio) != 0 || tio.c_ospeed != onlyAt_) reply.clear();
+      }
+      if (silent_) reply.clear();
       if (!reply.empty()) peer_.Write(reply);
     }
   }

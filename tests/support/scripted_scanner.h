@@ -23,6 +23,10 @@ class ScriptedScanner {
   std::vector<std::vector<uint8_t>> Frames();
   bool Received(uint8_t p1, uint8_t p2, uint8_t p3);
   PtyPeer& peer() { return peer_; }
+  // Answer only while the tool's line runs at this rate (an RS-232 scanner).
+  void AnswerOnlyAt(uint32_t baud) { onlyAt_ = baud; }
+  // Stop answering anything (the scanner goes quiet).
+  void Silence(bool on) { silent_ = on; }
 
  private:
   void Run();
@@ -31,6 +35,8 @@ class ScriptedScanner {
   std::map<uint32_t, std::vector<uint8_t>> replies_;
   std::vector<std::vector<uint8_t>> frames_;
   std::atomic<bool> stop_{false};
+  std::atomic<uint32_t> onlyAt_{0};
+  std::atomic<bool> silent_{false};
   std::thread thread_;
 };
 

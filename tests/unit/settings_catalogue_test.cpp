@@ -16,22 +16,12 @@ EffectiveGroup Group(std::string_view title) {
   return {};
 }
 
-EffectiveOption Option(const EffectiveGroup& g, std::string_view label) {
-  for (size_t i = 0; i < g.group->options.size(); ++i)
-    if (label == g.group->options[i].english) return PlainOption(g.group, int(i));
-  ADD_FAILURE() << "no option " << label;
-  return {};
-}
+EffectiveOption Opt(const EffectiveGroup& g, int i) { return PlainOption(g.group, i); }
 
-std::vector<bool> InForce(const EffectiveGroup& g, const ParamBlock& pb) {
-  std::vector<bool> r;
-  for (size_t i = 0; i < g.group->options.size(); ++i) r.push_back(IsOptionInForce(g, PlainOption(g.group, int(i)), pb));
-  return r;
-}
-
-std::vector<bool> OnlyRows(size_t n, std::initializer_list<size_t> rows) {
-  std::vector<bool> r(n, false);
-  for (size_t i : rows) r[i] = true;
+// The rows in force as "0100".
+std::string Rows(const EffectiveGroup& g, const ParamBlock& pb) {
+  std::string r;
+  for (size_t i = 0; i < g.group->options.size(); ++i) r += IsOptionInForce(g, Opt(g, int(i)), pb) ? '1' : '0';
   return r;
 }
 
@@ -42,90 +32,65 @@ ParamBlock WithModel(uint8_t code, const char* name) {
   return pb;
 }
 
-TEST(SettingsCatalogue, CategoriesAndLookupBounds) {
-  const ParamBlock pb = WithModel(1, "HT-20");
-  const size_t counts[] = {9, 4, 15, 3};
+TEST(SettingsCatalogue, CategoriesStartsAndBounds) {
+  const ParamBlock pb = WithModel(1, "HT-27-PM");
+  const int counts[] = {9, 4, 15, 3};
   const char* names[] = {"Scan Settings", "Decode Settings", "Symbologies", "Interface"};
   for (int c = 0; c < kCategoryCount; ++c) {
     std::string name;
     int n = 0;
     while (!GetSettingGroup(n, c, pb, &name)->IsEndMarker()) ++n;
-    EXPECT_EQ(size_t(n), counts[c]);
+    EXPECT_EQ(n, counts[c]);
     EXPECT_EQ(name, names[c]);
-    const SettingGroup* end = GetSettingGroup(n, c, pb);
-    EXPECT_STREQ(end->english, "");
-    EXPECT_TRUE(end->options.empty());
+    EXPECT_TRUE(GetSettingGroup(n, c, pb)->options.empty());
     EXPECT_EQ(GetSettingGroup(n + 1, c, pb), nullptr);
   }
-  std::string untouched = "x";
-  EXPECT_EQ(GetSettingGroup(0, 4, pb, &untouched), nullptr);
-  EXPECT_EQ(untouched, "x");
+  EXPECT_EQ(GetSettingGroup(0, 4, pb), nullptr);
   EXPECT_EQ(GetSettingGroup(0, -1, pb), nullptr);
-}
 
-TEST(SettingsCatalogue, ScanSettingsStartDependsOnModel) {
-  EXPECT_STREQ(GetSettingGroup(0, 0, WithModel(1, "HT-27-PM"))->english, "Scan Mode");
+  EXPECT_STREQ(GetSettingGroup(0, 0, pb)->english, "Scan Mode");
   EXPECT_STREQ(GetSettingGroup(0, 0, WithModel(5, "HT-20"))->english, "Power On Beep");
-  EXPECT_STREQ(GetSettingGroup(0, 0, WithModel(6, "HT-27-PM"))->english, "Good Read Beep");
-  EXPECT_STREQ(GetSettingGroup(1, 0, WithModel(5, "HT-27-PM"))->english, "Good Read Frequency");
-  // Only the exact name counts.
+  EXPECT_STREQ(GetSettingGroup(1, 0, WithModel(6, "HT-27-PM"))->english, "Good Read Frequency");
   EXPECT_STREQ(GetSettingGroup(0, 0, WithModel(5, "HT-27-PMX"))->english, "Power On Beep");
   EXPECT_STREQ(GetSettingGroup(0, 1, WithModel(5, "HT-27-PM"))->english, "Decode Area");
 }
 
 TEST(SettingsCatalogue, LabelsKeepBlanksAndFullWidthParentheses) {
   const EffectiveGroup freq = Group("Good Read Frequency");
-  EXPECT_STREQ(freq.group->options[1].english, "Low ");
-  EXPECT_STREQ(freq.group->options[3].english, "High  ");
-  EXPECT_STREQ(freq.group->options[3].chinese, "高-4200 Hz");
-  // U+FF08 and U+FF09 in UTF-8.
-  EXPECT_STREQ(Group("GS1 DataBar Limited").group->options[0].english, "Transmit AI\xEF\xBC\x88" "01\xEF\xBC\x89" "Digit");
-  EXPECT_STREQ(Group("Code 11").group->options[0].chinese, "关闭校验 ");
-  EXPECT_STREQ(Group("Scan Mode").group->options[2].english, "Continuous Scane");
+  EXPECT_STREQ(Opt(freq, 1).english, "Low ");
+  EXPECT_STREQ(Opt(freq, 3).english, "High  ");
+  EXPECT_STREQ(Opt(Group("GS1 DataBar Limited"), 0).english, "Transmit AI\xEF\xBC\x88" "01\xEF\xBC\x89" "Digit");
+  EXPECT_STREQ(Opt(Group("Code 11"), 0).chinese, "关闭校验 ");
 }
 
-TEST(SettingsCatalogue, EqualityRuleReadsAndStoresV) {
-  const EffectiveGroup g = Group("Scan Mode");
+TEST(SettingsCatalogue, ByteAndThirtyTwoBitValueRules) {
   ParamBlock pb;
+  const EffectiveGroup scan = Group("Scan Mode"), sens = Group("Sense Mode Sensitivity");
   pb.SetU8(55, 2);
-  EXPECT_EQ(InForce(g, pb), OnlyRows(4, {1}));
-  RecordChoice(g, Option(g, "Pulse Trigger"), true, pb);
+  pb.SetU8(138, 9);  // V, not P3, is what the byte holds
+  EXPECT_EQ(Rows(scan, pb), "0100");
+  EXPECT_EQ(Rows(sens, pb), "100");
+  RecordChoice(scan, Opt(scan, 3), true, pb);
   EXPECT_EQ(pb.U8(55), 4);
-  pb.SetU8(55, 9);
-  EXPECT_EQ(InForce(g, pb), OnlyRows(4, {}));
 
-  // V differs from P3 here: the byte holds 9 for "Low".
-  const EffectiveGroup sens = Group("Sense Mode Sensitivity");
-  pb.SetU8(138, 9);
-  EXPECT_EQ(InForce(sens, pb), OnlyRows(3, {0}));
-}
-
-TEST(SettingsCatalogue, ThirtyTwoBitTables) {
-  ParamBlock pb;
-  const EffectiveGroup freq = Group("Good Read Frequency");
+  const EffectiveGroup freq = Group("Good Read Frequency"), baud = Group("RS232 Baud Rate");
   pb.SetU32(68, 1000);
-  EXPECT_EQ(InForce(freq, pb), OnlyRows(4, {}));
+  pb.SetU32(44, 4800);
+  pb.SetU8(48, 0x5A);
+  EXPECT_EQ(Rows(freq, pb), "0000");
+  EXPECT_EQ(Rows(baud, pb), "000000");
   pb.SetU32(68, 2730);
-  EXPECT_EQ(InForce(freq, pb), OnlyRows(4, {2}));
+  EXPECT_EQ(Rows(freq, pb), "0010");
+  RecordChoice(baud, Opt(baud, 4), true, pb);
+  EXPECT_EQ(pb.U32(44), 115200u);
+  EXPECT_EQ(pb.U8(48), 0x5A);
+  EXPECT_EQ(Rows(baud, pb), "000010");
 
   const EffectiveGroup interval = Group("Same Barcode Interval Time");
   pb.SetU32(84, 5000);
-  EXPECT_EQ(InForce(interval, pb), OnlyRows(10, {9}));
-  RecordChoice(interval, Option(interval, "Disable"), true, pb);
+  EXPECT_EQ(Rows(interval, pb), "0000000001");
+  RecordChoice(interval, Opt(interval, 0), true, pb);
   EXPECT_EQ(pb.U32(84), 0u);
-  EXPECT_EQ(InForce(interval, pb), OnlyRows(10, {0}));
-
-  const EffectiveGroup baud = Group("RS232 Baud Rate");
-  pb.SetU32(44, 4800);
-  pb.SetU8(48, 0x5A);
-  EXPECT_EQ(InForce(baud, pb), OnlyRows(6, {}));
-  RecordChoice(baud, Option(baud, "115200"), true, pb);
-  EXPECT_EQ(pb.U8(44), 0x00);
-  EXPECT_EQ(pb.U8(45), 0xC2);
-  EXPECT_EQ(pb.U8(46), 0x01);
-  EXPECT_EQ(pb.U8(47), 0x00);
-  EXPECT_EQ(pb.U8(48), 0x5A);
-  EXPECT_EQ(InForce(baud, pb), OnlyRows(6, {4}));
 }
 
 TEST(SettingsCatalogue, DecodeAreaAimingFlag) {
@@ -133,140 +98,103 @@ TEST(SettingsCatalogue, DecodeAreaAimingFlag) {
   ParamBlock pb;
   pb.SetU8(139, 2);
   pb.SetU8(140, 3);
-  EXPECT_EQ(InForce(g, pb), OnlyRows(5, {4}));
+  EXPECT_EQ(Rows(g, pb), "00001");
   pb.SetU8(139, 0);
-  EXPECT_EQ(InForce(g, pb), OnlyRows(5, {1}));
-
-  RecordChoice(g, Option(g, "Aiming Bar Code"), true, pb);
+  EXPECT_EQ(Rows(g, pb), "01000");
+  RecordChoice(g, Opt(g, 4), true, pb);
   EXPECT_EQ(pb.U8(139), 1);
   EXPECT_EQ(pb.U8(140), 0);
-  EXPECT_EQ(InForce(g, pb), OnlyRows(5, {4}));
-  RecordChoice(g, Option(g, "50%"), true, pb);
+  RecordChoice(g, Opt(g, 2), true, pb);
   EXPECT_EQ(pb.U8(139), 0);
   EXPECT_EQ(pb.U8(140), 2);
-  EXPECT_EQ(InForce(g, pb), OnlyRows(5, {2}));
 }
 
 TEST(SettingsCatalogue, SymbologyMaskOneBitPerOption) {
   const EffectiveGroup g = Group("Readable Symbologies");
   std::set<int> bits;
-  for (size_t i = 0; i < g.group->options.size(); ++i) {
-    const EffectiveOption o = PlainOption(g.group, int(i));
+  for (int i = 0; i < int(g.group->options.size()); ++i) {
+    const EffectiveOption o = Opt(g, i);
     bits.insert(o.code.V);
     ParamBlock pb;
     RecordChoice(g, o, true, pb);
     EXPECT_EQ(pb.U32(20), 1u << o.code.V) << o.english;
-    EXPECT_EQ(InForce(g, pb), OnlyRows(g.group->options.size(), {i})) << o.english;
+    EXPECT_EQ(Rows(g, pb).find('1'), size_t(i)) << o.english;
     pb.SetU32(20, 0xFFFFFFFFu);
     RecordChoice(g, o, false, pb);
     EXPECT_EQ(pb.U32(20), ~(1u << o.code.V)) << o.english;
   }
   std::set<int> expected;
-  for (int b = 0; b <= 12; ++b) expected.insert(b);
-  for (int b = 16; b <= 19; ++b) expected.insert(b);
-  for (int b = 23; b <= 30; ++b) expected.insert(b);
+  for (int b = 0; b <= 30; ++b)
+    if (b <= 12 || (b >= 16 && b <= 19) || b >= 23) expected.insert(b);
   EXPECT_EQ(bits, expected);
 }
 
-TEST(SettingsCatalogue, SymbologyByteDefaultRuleIsBitI) {
-  const EffectiveGroup g = Group("EAN-13");
+TEST(SettingsCatalogue, SymbologyByteRules) {
   ParamBlock pb;
+  const EffectiveGroup ean = Group("EAN-13");
   pb.SetU8(27, 0x05);
-  EXPECT_EQ(InForce(g, pb), OnlyRows(5, {0, 2}));
-  RecordChoice(g, Option(g, "2/5 Digit Add-On Code"), true, pb);
-  EXPECT_EQ(pb.U8(27), 0x0D);
-  RecordChoice(g, Option(g, "Transmit Check Digit"), false, pb);
+  EXPECT_EQ(Rows(ean, pb), "10100");
+  RecordChoice(ean, Opt(ean, 3), true, pb);
+  RecordChoice(ean, Opt(ean, 0), false, pb);
   EXPECT_EQ(pb.U8(27), 0x0C);
-  EXPECT_EQ(pb.U8(26), 0);
-  EXPECT_EQ(pb.U8(28), 0);
-}
 
-TEST(SettingsCatalogue, CodabarAndInterleavedCheckDigitModes) {
   for (const char* title : {"Codabar", "Interleaved 2 of 5"}) {
     const EffectiveGroup g = Group(title);
-    const size_t n = g.group->options.size();
-    const size_t off = g.valueOffset;
-    ParamBlock pb;
-    pb.SetU8(off, 0x02);  // bit 0 clear: verification off, whatever bit 1 says
-    EXPECT_EQ(InForce(g, pb), OnlyRows(n, {0})) << title;
-    pb.SetU8(off, 0x01);
-    EXPECT_EQ(InForce(g, pb), OnlyRows(n, {1})) << title;
-    pb.SetU8(off, 0x03);
-    EXPECT_EQ(InForce(g, pb), OnlyRows(n, {2})) << title;
-    RecordChoice(g, PlainOption(g.group, 1), true, pb);
-    EXPECT_EQ(pb.U8(off), 0x01) << title;
-    RecordChoice(g, PlainOption(g.group, 0), true, pb);
-    EXPECT_EQ(pb.U8(off), 0x00) << title;
-    RecordChoice(g, PlainOption(g.group, 2), true, pb);
-    EXPECT_EQ(pb.U8(off), 0x03) << title;
+    const std::string rest(g.group->options.size() - 3, '0');
+    for (auto [byte, rows] : {std::pair{0x02, "100"}, {0x01, "010"}, {0x03, "001"}}) {
+      pb.SetU8(g.valueOffset, uint8_t(byte));
+      EXPECT_EQ(Rows(g, pb), rows + rest) << title;
+    }
+    for (auto [row, byte] : {std::pair{1, 0x01}, {0, 0x00}, {2, 0x03}}) {
+      RecordChoice(g, Opt(g, row), true, pb);
+      EXPECT_EQ(pb.U8(g.valueOffset), byte) << title;
+    }
   }
   const EffectiveGroup codabar = Group("Codabar");
-  ParamBlock pb;
   pb.SetU8(29, 0x04);
-  EXPECT_EQ(InForce(codabar, pb), OnlyRows(4, {0, 3}));
-  RecordChoice(codabar, PlainOption(codabar.group, 3), false, pb);
-  RecordChoice(codabar, PlainOption(codabar.group, 2), true, pb);
-  EXPECT_EQ(pb.U8(29), 0x03);
-}
+  EXPECT_EQ(Rows(codabar, pb), "1001");
 
-TEST(SettingsCatalogue, MsiRowsReadIndependentlyAndUpdateExclusively) {
-  const EffectiveGroup g = Group("MSI");
-  ParamBlock pb;
-  pb.SetU8(31, 0x04);  // bit 0 clear and bit 2 set
-  EXPECT_EQ(InForce(g, pb), OnlyRows(5, {0, 1}));
+  // MSI reads each row on its own bit; a choice made here leaves exactly one.
+  const EffectiveGroup msi = Group("MSI");
+  pb.SetU8(31, 0x04);
+  EXPECT_EQ(Rows(msi, pb), "11000");
   pb.SetU8(31, 0x1F);
-  EXPECT_EQ(InForce(g, pb), OnlyRows(5, {1, 2, 3, 4}));
-
-  RecordChoice(g, Option(g, "MOD10/MOD10"), true, pb);
+  RecordChoice(msi, Opt(msi, 2), true, pb);
   EXPECT_EQ(pb.U8(31), 0x0B);
-  EXPECT_EQ(InForce(g, pb), OnlyRows(5, {2, 4}));
-  RecordChoice(g, Option(g, "Disable Check Digit Algorithm"), true, pb);
+  EXPECT_EQ(Rows(msi, pb), "00101");
+  RecordChoice(msi, Opt(msi, 0), true, pb);
   EXPECT_EQ(pb.U8(31), 0x02);
-  RecordChoice(g, Option(g, "Transmit Check Digits"), false, pb);
-  RecordChoice(g, Option(g, "MOD10/MOD11"), true, pb);
-  EXPECT_EQ(pb.U8(31), 0x11);
-  EXPECT_EQ(InForce(g, pb), OnlyRows(5, {3}));
-}
 
-TEST(SettingsCatalogue, Code11ChecksumModesAndInvertedTransmit) {
-  const EffectiveGroup g = Group("Code 11");
-  ParamBlock pb;
+  // Code 11 keeps "transmit" inverted in bit 3.
+  const EffectiveGroup c11 = Group("Code 11");
   pb.SetU8(32, 0x08);
-  EXPECT_EQ(InForce(g, pb), OnlyRows(4, {}));
-  pb.SetU8(32, 0x00);
-  EXPECT_EQ(InForce(g, pb), OnlyRows(4, {3}));
+  EXPECT_EQ(Rows(c11, pb), "0000");
   pb.SetU8(32, 0x07);
-  RecordChoice(g, PlainOption(g.group, 1), true, pb);
-  EXPECT_EQ(pb.U8(32), 0x02);
-  RecordChoice(g, PlainOption(g.group, 3), false, pb);
+  RecordChoice(c11, Opt(c11, 1), true, pb);
+  RecordChoice(c11, Opt(c11, 3), false, pb);
   EXPECT_EQ(pb.U8(32), 0x0A);
-  EXPECT_EQ(InForce(g, pb), OnlyRows(4, {1}));
-  RecordChoice(g, PlainOption(g.group, 3), true, pb);
-  EXPECT_EQ(pb.U8(32), 0x02);
+  EXPECT_EQ(Rows(c11, pb), "0100");
+  RecordChoice(c11, Opt(c11, 3), true, pb);
+  EXPECT_EQ(Rows(c11, pb), "0101");
 }
 
 TEST(SettingsCatalogue, OptionCommandOnOffVersusChoice) {
   using Bytes = std::array<uint8_t, 3>;
-  const EffectiveGroup beep = Group("Good Read Beep");
-  EXPECT_EQ(OptionCommand(beep, Option(beep, "On"), true), (Bytes{0xA1, 0x05, 0x0E}));
-  EXPECT_EQ(OptionCommand(beep, Option(beep, "Off"), true), (Bytes{0xA1, 0x05, 0x0D}));
-
-  const EffectiveGroup kb = Group("USB Keyboard");
-  EXPECT_EQ(OptionCommand(kb, Option(kb, "Czech"), true), (Bytes{0xA1, 0x4B, 0x0E}));
+  const EffectiveGroup beep = Group("Good Read Beep"), kb = Group("USB Keyboard");
+  EXPECT_EQ(OptionCommand(beep, Opt(beep, 1), true), (Bytes{0xA1, 0x05, 0x0E}));
+  EXPECT_EQ(OptionCommand(beep, Opt(beep, 0), true), (Bytes{0xA1, 0x05, 0x0D}));
+  EXPECT_EQ(OptionCommand(kb, Opt(kb, 6), true), (Bytes{0xA1, 0x4B, 0x0E}));
   ParamBlock pb;
-  RecordChoice(kb, Option(kb, "Czech"), true, pb);
+  RecordChoice(kb, Opt(kb, 6), true, pb);
+  RecordChoice(beep, Opt(beep, 1), true, pb);
   EXPECT_EQ(pb.U8(52), 0x0E);
-  RecordChoice(beep, Option(beep, "On"), true, pb);
   EXPECT_EQ(pb.U8(66), 1);
 
-  const EffectiveGroup sym = Group("Readable Symbologies");
-  EXPECT_EQ(OptionCommand(sym, Option(sym, "EAN-13"), true), (Bytes{0xB4, 0x01, 0x0E}));
-  EXPECT_EQ(OptionCommand(sym, Option(sym, "EAN-13"), false), (Bytes{0xB4, 0x01, 0x0D}));
-  const EffectiveGroup code11 = Group("Code 11");
-  EXPECT_EQ(OptionCommand(code11, PlainOption(code11.group, 3), false), (Bytes{0xB9, 0x03, 0x0D}));
-  EXPECT_EQ(OptionCommand(code11, PlainOption(code11.group, 2), true), (Bytes{0xB9, 0x02, 0x03}));
-  const EffectiveGroup msi = Group("MSI");
-  EXPECT_EQ(OptionCommand(msi, PlainOption(msi.group, 1), true), (Bytes{0xBC, 0x02, 0x02}));
+  const EffectiveGroup sym = Group("Readable Symbologies"), c11 = Group("Code 11");
+  EXPECT_EQ(OptionCommand(sym, Opt(sym, 3), true), (Bytes{0xB4, 0x01, 0x0E}));
+  EXPECT_EQ(OptionCommand(sym, Opt(sym, 3), false), (Bytes{0xB4, 0x01, 0x0D}));
+  EXPECT_EQ(OptionCommand(c11, Opt(c11, 3), false), (Bytes{0xB9, 0x03, 0x0D}));
+  EXPECT_EQ(OptionCommand(c11, Opt(c11, 2), true), (Bytes{0xB9, 0x02, 0x03}));
 }
 
 }  // namespace

@@ -6,83 +6,51 @@
 namespace varnet {
 namespace {
 
-struct Page {
-  EffectiveGroup group;
-  std::vector<EffectiveOption> rows;
-};
-
-Page Open(std::string_view title) {
+// Clicks `row` of a group whose rows show `ticks` ("0100"); the result as
+// "-" when nothing would be sent, else the rows after the click.
+std::string Click(std::string_view title, std::string_view ticks, size_t row) {
   const ScannerModel m{1, "HTR-81", "VT1.0"};
-  Page p;
-  p.group = *FindShownGroup(m, title).group;
-  p.rows = ShownOptions(p.group, m);
-  return p;
+  const EffectiveGroup g = *FindShownGroup(m, title).group;
+  std::vector<bool> t;
+  for (char c : ticks) t.push_back(c == '1');
+  const ClickDecision d = DecideClick(g, ShownOptions(g, m), t, row);
+  if (!d.send) return "-";
+  EXPECT_EQ(d.newState, d.ticks[row]);
+  std::string r;
+  for (bool b : d.ticks) r += b ? '1' : '0';
+  return r;
 }
 
-using Ticks = std::vector<bool>;
-
-TEST(SettingsClick, WholeListChoiceMovesTheTickOrSendsNothing) {
-  const Page p = Open("Scan Mode");
-  const Ticks before{false, true, false, false};
-  const ClickDecision same = DecideClick(p.group, p.rows, before, 1);
-  EXPECT_FALSE(same.send);
-  EXPECT_EQ(same.ticks, before);
-
-  const ClickDecision other = DecideClick(p.group, p.rows, before, 3);
-  EXPECT_TRUE(other.send);
-  EXPECT_TRUE(other.newState);
-  EXPECT_EQ(other.ticks, (Ticks{false, false, false, true}));
-
-  // A list that shows several rows in force (a value the choice never wrote)
-  // ends up with exactly the clicked one.
-  const ClickDecision messy = DecideClick(p.group, p.rows, Ticks{true, true, false, false}, 2);
-  EXPECT_EQ(messy.ticks, (Ticks{false, false, true, false}));
+TEST(SettingsClick, ChoicesMoveTheTickOrSendNothing) {
+  EXPECT_EQ(Click("Scan Mode", "0100", 1), "-");
+  EXPECT_EQ(Click("Scan Mode", "0100", 3), "0001");
+  EXPECT_EQ(Click("Scan Mode", "1100", 2), "0010");
+  EXPECT_EQ(Click("MSI", "11001", 2), "00101");
+  EXPECT_EQ(Click("MSI", "00101", 2), "-");
+  EXPECT_EQ(Click("Codabar", "0101", 0), "1001");
+  EXPECT_EQ(Click("Interleaved 2 of 5", "001", 2), "-");
 }
 
-TEST(SettingsClick, SymbologyChoiceClearsOnlyItsRows) {
-  const Page msi = Open("MSI");
-  const ClickDecision d = DecideClick(msi.group, msi.rows, Ticks{true, true, false, false, true}, 2);
-  EXPECT_TRUE(d.send);
-  EXPECT_EQ(d.ticks, (Ticks{false, false, true, false, true}));
-  EXPECT_FALSE(DecideClick(msi.group, msi.rows, d.ticks, 2).send);
-
-  const Page codabar = Open("Codabar");
-  const ClickDecision c = DecideClick(codabar.group, codabar.rows, Ticks{false, true, false, true}, 0);
-  EXPECT_EQ(c.ticks, (Ticks{true, false, false, true}));
-}
-
-TEST(SettingsClick, Code11ModesAreResentWhenInForce) {
-  const Page p = Open("Code 11");
-  const ClickDecision d = DecideClick(p.group, p.rows, Ticks{false, true, false, true}, 1);
-  EXPECT_TRUE(d.send);
-  EXPECT_TRUE(d.newState);
-  EXPECT_EQ(d.ticks, (Ticks{false, true, false, true}));
-  EXPECT_EQ(OptionCommand(p.group, p.rows[1], d.newState), (std::array<uint8_t, 3>{0xB9, 0x02, 0x02}));
-}
-
-TEST(SettingsClick, OnOffRowsToggleAlone) {
-  const Page p = Open("Readable Symbologies");
-  Ticks t(p.rows.size(), false);
-  t[0] = true;
-  const ClickDecision on = DecideClick(p.group, p.rows, t, 3);
-  EXPECT_TRUE(on.send);
-  EXPECT_TRUE(on.newState);
-  EXPECT_TRUE(on.ticks[0]);
-  EXPECT_TRUE(on.ticks[3]);
-  const ClickDecision off = DecideClick(p.group, p.rows, on.ticks, 3);
-  EXPECT_FALSE(off.newState);
-  EXPECT_EQ(off.ticks, t);
-  EXPECT_EQ(OptionCommand(p.group, p.rows[3], off.newState), (std::array<uint8_t, 3>{0xB4, 0x01, 0x0D}));
-
-  const Page c = Open("Codabar");
-  const ClickDecision start = DecideClick(c.group, c.rows, Ticks{false, true, false, true}, 3);
-  EXPECT_EQ(start.ticks, (Ticks{false, true, false, false}));
+TEST(SettingsClick, Code11ModesAreResentAndSwitchesToggle) {
+  EXPECT_EQ(Click("Code 11", "0101", 1), "0101");
+  EXPECT_EQ(Click("Code 11", "0101", 3), "0100");
+  EXPECT_EQ(Click("Codabar", "0101", 3), "0100");
+  EXPECT_EQ(Click("EAN-13", "10000", 3), "10010");
+  EXPECT_EQ(Click("Readable Symbologies", std::string(25, '1'), 24), std::string(24, '1') + "0");
 }
 
 TEST(SettingsClick, RowOutsideTheListDoesNothing) {
-  const Page p = Open("Scan Mode");
-  EXPECT_FALSE(DecideClick(p.group, p.rows, Ticks{false, false, false, false}, 4).send);
-  EXPECT_FALSE(DecideClick(p.group, p.rows, Ticks{false, false}, 3).send);
+  EXPECT_EQ(Click("Scan Mode", "0000", 4), "-");
+  EXPECT_EQ(Click("Scan Mode", "00", 3), "-");
+}
+
+TEST(SettingsClick, OptionListEnabledNeedsFormatBlockForThreeGroups) {
+  const ScannerModel m{1, "HT-20", "Unknow"};
+  for (const char* t : {"Output Interface", "USB Keyboard", "Decode Area"}) {
+    EXPECT_FALSE(OptionListEnabled(*FindShownGroup(m, t).group, false)) << t;
+    EXPECT_TRUE(OptionListEnabled(*FindShownGroup(m, t).group, true)) << t;
+  }
+  EXPECT_TRUE(OptionListEnabled(*FindShownGroup(m, "RS232 Baud Rate").group, false));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "link/ticks.h"
 
@@ -60,6 +61,21 @@ ScannerLink::ScannerLink() { wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC); }
 ScannerLink::~ScannerLink() {
   CloseLink(*this);
   if (wakeFd >= 0) ::close(wakeFd);
+}
+
+std::string OpenFailureDetail(const ScannerLink& link) {
+  switch (link.lastFailure) {
+    case OpenFailure::None: return "";
+    case OpenFailure::NotFound: return "The port does not exist (the scanner may have been unplugged).";
+    case OpenFailure::PermissionDenied:
+      return "Permission denied: add your user to the dialout group, or install the udev rule for the scanner.";
+    case OpenFailure::Busy:
+      return "The port is in use by another program (for example ModemManager or another Varnet).";
+    case OpenFailure::NotATerminal: return "This is not a serial port.";
+    case OpenFailure::Settings: return "The port refused the line settings.";
+    case OpenFailure::Other: break;
+  }
+  return std::string("The port cannot be opened: ") + strerror(link.lastErrno) + ".";
 }
 
 std::string PortPath(const std::string& portName) {

@@ -15,8 +15,10 @@ uint16_t UiLanguageFor(const QLocale& locale) {
 }
 
 void InstallTranslations(QCoreApplication& app, uint16_t lang) {
-  if (lang != kLangChinese) return;
   static QTranslator ours, qtbase;
+  app.removeTranslator(&ours);
+  app.removeTranslator(&qtbase);
+  if (lang != kLangChinese) return;
   if (ours.load(QStringLiteral(":/i18n/varnet_zh_CN.qm"))) app.installTranslator(&ours);
   if (qtbase.load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
     app.installTranslator(&qtbase);

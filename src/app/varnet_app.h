@@ -3,6 +3,7 @@
 #include <QLocale>
 #include <QTranslator>
 
+#include <functional>
 #include <memory>
 
 #include "app/app_state.h"
@@ -14,7 +15,8 @@ namespace varnet {
 // China or written in the Simplified script; English otherwise.
 uint16_t UiLanguageFor(const QLocale& locale);
 
-// Installs the program's and Qt's own Chinese texts when lang is Chinese.
+// Installs the program's and Qt's own Chinese texts when lang is Chinese
+// (and removes them otherwise).
 void InstallTranslations(QCoreApplication& app, uint16_t lang);
 
 // The application object: reads the language, runs the main window until

@@ -1,5 +1,6 @@
 #include "app/varnet_app.h"
 
+#include <QDir>
 #include <QLibraryInfo>
 #include <QScreen>
 
@@ -15,11 +16,19 @@ uint16_t UiLanguageFor(const QLocale& locale) {
 }
 
 void InstallTranslations(QCoreApplication& app, uint16_t lang) {
-  static QTranslator ours, qtbase;
-  app.removeTranslator(&ours);
+  static std::vector<std::unique_ptr<QTranslator>> ours;
+  static QTranslator qtbase;
+  for (auto& t : ours) app.removeTranslator(t.get());
+  ours.clear();
   app.removeTranslator(&qtbase);
   if (lang != kLangChinese) return;
-  if (ours.load(QStringLiteral(":/i18n/varnet_zh_CN.qm"))) app.installTranslator(&ours);
+  for (const QString& name : QDir(QStringLiteral(":/i18n")).entryList({QStringLiteral("*_zh_CN.qm")})) {
+    auto t = std::make_unique<QTranslator>();
+    if (t->load(QStringLiteral(":/i18n/") + name)) {
+      app.installTranslator(t.get());
+      ours.push_back(std::move(t));
+    }
+  }
   if (qtbase.load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
     app.installTranslator(&qtbase);
 }

@@ -27,8 +27,6 @@ class CVarnetApp : public QApplication {
   // The demo passes its simulated registry; the program the system's.
   int Run(DeviceRegistry& registry, const std::function<void(class CVarnetDlg&)>& setup = {});
 
- private:
-  std::vector<std::unique_ptr<QTranslator>> translators_;
 };
 
 }  // namespace varnet

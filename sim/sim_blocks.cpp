@@ -28,7 +28,7 @@ void PutText(std::vector<uint8_t>& b, size_t at, size_t width, const std::string
 
 void PutBytes(std::vector<uint8_t>& b, size_t at, size_t width, const std::vector<uint8_t>& v) {
   std::memset(b.data() + at, 0, width);
-  std::memcpy(b.data() + at, v.data(), std::min(width, v.size()));
+  if (!v.empty()) std::memcpy(b.data() + at, v.data(), std::min(width, v.size()));
 }
 
 // "Scan", "Decode" and "Interface" settings: command group A1.

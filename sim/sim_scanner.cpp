@@ -661,6 +661,11 @@ bool SimScanner::Start() {
     s.slave = sl;
     s.slavePath = name;
   }
+  // Whatever was sent while nobody served the port is lost, as on a
+  // scanner that restarts.
+  uint8_t stale[256];
+  while (::read(s.master, stale, sizeof stale) > 0) {
+  }
   s.stopping = false;
   s.frames = FrameScanner{};
   s.phase = Impl::Phase::Frames;

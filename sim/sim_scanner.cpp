@@ -369,7 +369,8 @@ void SimScanner::Impl::HandleShort(uint8_t p1, uint8_t p2, uint8_t p3) {
       case 0x02:
       case 0x53: {
         if (p3 == 0x53 && !hasFormat) return Reply(kNak);  // firmware without the extended functions
-        const std::string& s = p3 == 0x02 ? profile.firmware : profile.serial;
+        // The length byte bounds a reply; the tool reads at most 128 bytes.
+        const std::string s = (p3 == 0x02 ? profile.firmware : profile.serial).substr(0, 120);
         return Reply(DataReply(0x0E, 0x0D, std::vector<uint8_t>(s.begin(), s.end()), faults.badReplyChecksum));
       }
       case 0x08:

@@ -1,0 +1,162 @@
+#include "cli/cli.h"
+
+#include <iostream>
+
+#include "link/protocol.h"
+
+namespace varnet::cli {
+
+namespace {
+
+const uint32_t kProbeRates[] = {9600, 115200, 57600, 38400, 19200, 230400};
+
+void Usage(std::ostream& err) {
+  err << "usage: varnet-cli [--port PORT]... [--all] [--baud N] [--save] [--json] COMMAND [ARGS]\n\ncommands:\n";
+  for (auto& [name, spec] : Commands()) err << "  " << spec.usage << "\n";
+}
+
+bool ParseBaud(const std::string& s, uint32_t& out) {
+  if (s.empty() || s.size() > 9 || s.find_first_not_of("0123456789") != std::string::npos) return false;
+  out = uint32_t(std::stoul(s));
+  return out > 0;
+}
+
+}  // namespace
+
+std::map<std::string, CommandSpec>& Commands() {
+  static std::map<std::string, CommandSpec> commands;
+  return commands;
+}
+
+void CliPrompts::Show(const Message& m) {
+  shown.push_back(m);
+  const char* caption = CaptionText(m.caption);
+  err_ << (*caption ? std::string(caption) + ": " : std::string()) << MessageText(m.id) << "\n";
+  if (!m.detail.empty()) err_ << m.detail << "\n";
+}
+
+bool CliPrompts::AskYesNo(MessageId) { return false; }
+
+bool Connect(Session& s, uint32_t baud, std::string& why) {
+  std::vector<uint32_t> rates;
+  if (baud) rates = {baud};
+  else rates.assign(std::begin(kProbeRates), std::end(kProbeRates));
+  bool opened = false;
+  for (uint32_t rate : rates) {
+    if (!OpenLink(s.link, s.port, rate)) {
+      why = std::string(MessageText(MessageId::OpenComFailed)) + "\n" + OpenFailureDetail(s.link);
+      return false;
+    }
+    opened = true;
+    s.link.LinkPortName = s.port;
+    // An RS-232 scanner answers only at its own rate: try them in turn.
+    if (rates.size() == 1) break;
+    int type = QueryDeviceType(s.link);
+    if (type > 0) break;
+    CloseLink(s.link);
+  }
+  if (!opened || !s.link.IsOpen()) {
+    why = MessageText(MessageId::ConnectFailed);
+    return false;
+  }
+  if (!ReadDeviceInformation(s.link, s.info, s.prompts)) {
+    CloseLink(s.link);
+    why = MessageText(MessageId::ConnectFailed);
+    return false;
+  }
+  s.texts = ReadScannerTexts(s.link, s.info);
+  return true;
+}
+
+int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
+  Options o;
+  int i = 1;
+  for (; i < argc; ++i) {
+    std::string a = argv[i];
+    auto value = [&](std::string& v) {
+      if (i + 1 >= argc) return false;
+      v = argv[++i];
+      return true;
+    };
+    if (a == "--port") {
+      std::string v;
+      if (!value(v)) return Usage(err), kUsage;
+      o.ports.push_back(v);
+    } else if (a == "--baud") {
+      std::string v;
+      if (!value(v) || !ParseBaud(v, o.baud)) {
+        err << "varnet-cli: --baud needs a positive number\n";
+        return kUsage;
+      }
+    } else if (a == "--all") o.all = true;
+    else if (a == "--save") o.save = true;
+    else if (a == "--json") o.json = true;
+    else if (a == "--dry-run") o.dryRun = true;
+    else if (a == "--no-verify") o.noVerify = true;
+    else if (a == "--help" || a == "-h") {
+      Usage(out);
+      return kOk;
+    } else if (a.size() > 1 && a[0] == '-' && o.command.empty()) {
+      err << "varnet-cli: unknown option " << a << "\n";
+      return kUsage;
+    } else if (o.command.empty()) o.command = a;
+    else o.args.push_back(a);
+  }
+  if (o.command.empty()) {
+    Usage(err);
+    return kUsage;
+  }
+  auto it = Commands().find(o.command);
+  if (it == Commands().end()) {
+    err << "varnet-cli: unknown command " << o.command << "\n";
+    Usage(err);
+    return kUsage;
+  }
+  const CommandSpec& spec = it->second;
+  if (o.args.size() < spec.minArgs || o.args.size() > spec.maxArgs) {
+    err << "usage: varnet-cli " << spec.usage << "\n";
+    return kUsage;
+  }
+  if (!spec.needsScanner) return spec.runAlone(o, out, err);
+
+  std::vector<std::string> ports = o.ports;
+  if (ports.empty()) {
+    err << "varnet-cli: no port given (use --port PORT)\n";
+    return kUsage;
+  }
+
+  int status = kOk;
+  for (const auto& port : ports) {
+    Session s(err);
+    s.port = port;
+    PortResult r;
+    std::string why;
+    if (!Connect(s, o.baud, why)) {
+      r.ok = false;
+      r.message = why;
+    } else {
+      r = spec.run(s, o);
+      if (r.ok && o.save && s.changed) {
+        SendShortCommand(s.link, 0xA0, 0x08, 0x01);
+        bool saved = WaitAck(s.link, 2000);
+        if (!saved) r.ok = false;
+        r.message += (r.message.empty() ? "" : "\n") + std::string(MessageText(saved ? MessageId::SettingsSaved : MessageId::SaveFailed));
+      }
+      CloseLink(s.link);
+    }
+    if (!r.ok) status = kFailed;
+    if (o.json) {
+      nlohmann::json j = r.json.is_null() ? nlohmann::json{{"port", port}, {"ok", r.ok}, {"message", r.message}} : r.json;
+      if (!r.json.is_null() && !r.ok) j = {{"port", port}, {"ok", false}, {"message", r.message}};
+      out << j.dump() << "\n";
+    } else {
+      if (ports.size() > 1) out << "== " << port << "\n";
+      if (!r.text.empty()) out << r.text;
+      if (!r.ok) err << "varnet-cli: " << port << ": " << r.message << "\n";
+      else if (!r.message.empty()) out << r.message << "\n";
+    }
+  }
+  return status;
+}
+
+}  // namespace varnet::cli

@@ -20,6 +20,8 @@
 
 namespace varnet::sim {
 
+uint32_t PtyLineRate(int masterFd);  // sim_line_speed.cpp
+
 using Clock = std::chrono::steady_clock;
 
 namespace {
@@ -31,19 +33,6 @@ constexpr int kWriteStallMs = 2000;             // a reader that stops reading l
 constexpr int kTuningMs = 300;
 
 constexpr uint32_t Key(uint8_t p1, uint8_t p2, uint8_t p3) { return (uint32_t{p1} << 16) | (uint32_t{p2} << 8) | p3; }
-
-speed_t SpeedFor(uint32_t baud) {
-  switch (baud) {
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    case 230400: return B230400;
-    case 921600: return B921600;
-    default: return B0;
-  }
-}
 
 int MsSince(Clock::time_point t) {
   return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count());
@@ -178,10 +167,7 @@ bool SimScanner::Impl::LineSpeedMatches() {
     std::lock_guard lock(stateMutex);
     rate = lineRate;
   }
-  if (rate == 0) return true;
-  termios t{};
-  if (tcgetattr(master, &t) != 0) return false;
-  return cfgetospeed(&t) == SpeedFor(rate);
+  return rate == 0 || PtyLineRate(master) == rate;
 }
 
 void SimScanner::Impl::WriteAll(const uint8_t* data, size_t n) {

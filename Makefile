@@ -24,7 +24,9 @@ test: build
 demo:
 	@scripts/install-deps --demo
 	@$(MAKE) --no-print-directory build
-	$(BUILD)/varnet-demo
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then $(BUILD)/varnet-demo; \
+	else echo "No display: running headless under xvfb-run (see README.md for screenshots)"; \
+	xvfb-run -a -s "-screen 0 1920x1080x24" $(BUILD)/varnet-demo; fi
 
 bench: build
 	$(BUILD)/bench/varnet_bench

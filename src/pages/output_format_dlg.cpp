@@ -68,7 +68,9 @@ OutputFormatDlg::OutputFormatDlg(AppState& app, QWidget* parent) : QWidget(paren
     leadingCut_->addItem(QString::number(n));
     endingCut_->addItem(QString::number(n));
   }
-  for (QComboBox* list : {codePage_, caseConversion_, codeId_, ending_, symbology_}) FitListToRows(list);
+  FitListsToRows({codePage_});
+  FitListsToRows({caseConversion_, codeId_, ending_});
+  FitListsToRows({symbology_});
   // Lists start without a selection, so a code no row has leaves them empty.
   for (QComboBox* list : {codePage_, caseConversion_, codeId_, ending_, leadingCut_, endingCut_}) Select(list, -1);
   Select(symbology_, 0);

@@ -68,11 +68,15 @@ QComboBox* AddList(QWidget* page, const char* name, int x, int y, int w, int h) 
   return list;
 }
 
-void FitListToRows(QComboBox* list) {
-  // The size hint is cached from before the rows were added unless the list
-  // is told to follow its contents.
-  list->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-  list->resize(std::max(list->width(), list->sizeHint().width()), list->height());
+void FitListsToRows(std::initializer_list<QComboBox*> lists) {
+  int width = 0;
+  for (QComboBox* list : lists) {
+    // The size hint is cached from before the rows were added unless the
+    // list is told to follow its contents.
+    list->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    width = std::max({width, list->width(), list->sizeHint().width()});
+  }
+  for (QComboBox* list : lists) list->resize(width, list->height());
 }
 
 QLineEdit* AddTextEdit(QWidget* page, const char* name, int x, int y, int w, int h) {

@@ -35,8 +35,9 @@ void MakeWhitePage(QWidget* page);
 QLabel* AddLabel(QWidget* page, const QString& text, int x, int y, int w, int h);
 // A drop-down list; h is the height of the opened list in dialog units.
 QComboBox* AddList(QWidget* page, const char* name, int x, int y, int w, int h);
-// Widens a filled list so that its longest row is not cut.
-void FitListToRows(QComboBox* list);
+// Widens filled lists so that no row is cut; lists given together keep one
+// width, as they stand in one column.
+void FitListsToRows(std::initializer_list<QComboBox*> lists);
 // A text field for an 8-bit text of up to 8 characters.
 QLineEdit* AddTextEdit(QWidget* page, const char* name, int x, int y, int w, int h);
 

@@ -232,7 +232,6 @@ TEST_F(PagesTest, ModelFiveListAndShortBlock) {
   app.device.paramBlock.SetU8(pb::ModelCode, 5);
   app.device.formatBlock = FormatBlock(285, 0);
   (*app.device.formatBlock)[0] = 'A';
-  (*app.device.formatBlock)[560] = 3;
   OutputFormatDlg page(app, nullptr);
   QComboBox* symbology = List(page, "symbologyList");
   ASSERT_EQ(symbology->count(), 16);

@@ -12,8 +12,8 @@ std::string FieldText(const uint8_t* field, size_t width) {
 
 std::vector<uint8_t> TextValue(std::string_view text, size_t maxLen) {
   std::vector<uint8_t> v;
-  for (char c : text.substr(0, std::min(maxLen, text.size())))
-    if (IsStorableChar(uint8_t(c))) v.push_back(uint8_t(c));
+  for (char c : text)
+    if (IsStorableChar(uint8_t(c)) && v.size() < maxLen) v.push_back(uint8_t(c));
   return v;
 }
 

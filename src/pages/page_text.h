@@ -22,9 +22,9 @@ constexpr bool IsStorableChar(uint32_t codePoint) { return codePoint > 0 && code
 // `width` of them.
 std::string FieldText(const uint8_t* field, size_t width);
 
-// The value bytes of a text record: at most `maxLen` characters from the
-// start of the text, leaving out any byte that IsStorableChar refuses (an FF
-// would end the record early, a 00 would cut the stored text).
+// The value bytes of a text record: the text without the bytes that
+// IsStorableChar refuses (an FF would end the record early, a 00 would cut
+// the stored text), at most `maxLen` of them from the start.
 std::vector<uint8_t> TextValue(std::string_view text, size_t maxLen);
 
 // Writes the text and, when it fits, its terminating zero into a field of

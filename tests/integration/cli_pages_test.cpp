@@ -1,59 +1,76 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <sstream>
 
-#include "cli/cli.h"
 #include "cli/cli_pages.h"
-#include "sim/sim_scanner.h"
 
 using namespace varnet;
 
-// The page categories of a connected simulator, as get would list them.
-TEST(CliPages, CategoriesOfAConnectedScanner) {
-  sim::SimScanner scanner(sim::ProfileNamed("usb"));
-  ASSERT_TRUE(scanner.Start());
-  std::ostringstream err;
-  cli::Session s(err);
-  s.port = scanner.SlavePath();
-  std::string why;
-  ASSERT_TRUE(cli::Connect(s, 0, why)) << why;
+namespace {
 
-  nlohmann::json categories = nlohmann::json::array();
-  std::ostringstream text;
-  cli::AppendPageCategories(s.info.paramBlock, s.info.formatBlock, categories, text);
-  ASSERT_EQ(categories.size(), 2u);
-  EXPECT_EQ(categories[0]["name"], "Output Settings");
-  EXPECT_EQ(categories[0]["groups"][3],
-            (nlohmann::json{{"title", "Ending Character"},
-                            {"label", "Ending Character"},
-                            {"options", {{{"label", "CRLF"}, {"in_force", true}}}}}));
-  // The simulator's block: EAN-13 cut and suffix, QR prefix and suffix, among others.
-  std::vector<std::string> titles;
-  for (auto& g : categories[0]["groups"]) titles.push_back(g["title"]);
-  for (const char* t : {"QR Prefix", "QR Suffix", "EAN-13 Truncate Leading Data", "EAN-13 Suffix", "Code 11 Prefix"})
-    EXPECT_NE(std::find(titles.begin(), titles.end(), t), titles.end()) << t;
-  EXPECT_EQ(categories[1]["name"], "Trigger Settings");
-  EXPECT_EQ(categories[1]["groups"][0]["title"], "Pulse Trigger");
-  // Valid UTF-8 whatever the scanner stores.
-  EXPECT_NO_THROW(categories.dump());
-
-  std::string t = text.str();
-  EXPECT_NE(t.find("Output Settings\n  Country Code Page: GB2312 / Big5\n"), std::string::npos) << t;
-  EXPECT_NE(t.find("  QR Prefix: QR:\n"), std::string::npos) << t;
-  EXPECT_NE(t.find("Trigger Settings\n  Pulse Trigger: "), std::string::npos) << t;
+// Group label -> the labels of its options, in order.
+using Groups = std::vector<std::pair<std::string, std::vector<std::string>>>;
+Groups Flat(const nlohmann::json& category) {
+  Groups g;
+  for (auto& group : category["groups"]) {
+    EXPECT_EQ(group["title"], group["label"]);
+    std::vector<std::string> labels;
+    for (auto& o : group["options"]) {
+      EXPECT_EQ(o["in_force"], true);
+      labels.push_back(o["label"]);
+    }
+    g.emplace_back(group["label"], labels);
+  }
+  return g;
 }
 
-TEST(CliPages, UnknownCodesAndEmptyTexts) {
+}  // namespace
+
+TEST(CliPages, OutputAndTriggerCategories) {
   ParamBlock pb;
-  pb.SetU8(pb::CodeId, 9);
+  pb.SetU8(pb::CodePage, 4);
+  pb.SetU8(pb::CaseConversion, 1);
+  pb.SetU8(pb::CodeId, 7);  // no such row
+  pb.SetU8(pb::EndingChar, 2);
+  pb.SetU8(156, 1);  // PNP
   pb.bytes[145] = 0xE9;
+  FormatBlock block(640, 0);
+  std::memcpy(&block[6 * 8], "C39", 3);
+  block[595 + 9] = 3;
+  block[280 + 31 * 8] = 0xE9;
+  block[560 + 31] = 30;  // above the page's 20, still in force
   nlohmann::json categories = nlohmann::json::array();
   std::ostringstream text;
-  cli::AppendPageCategories(pb, FormatBlock(640, 0), categories, text);
-  EXPECT_EQ(categories[0]["groups"][2]["options"], nlohmann::json::array());
-  EXPECT_EQ(categories[1]["groups"][1]["options"][0]["label"], "");
-  EXPECT_EQ(categories[1]["groups"][4]["options"][0]["label"], "\xC3\xA9");
-  EXPECT_NE(text.str().find("  Code ID: (unknown)\n"), std::string::npos);
-  EXPECT_NE(text.str().find("  Start Scan CMD: \"\"\n"), std::string::npos);
+  cli::AppendPageCategories(pb, block, categories, text);
+  ASSERT_EQ(categories.size(), 2u);
+  EXPECT_EQ(categories[0]["name"], "Output Settings");
+  EXPECT_EQ(Flat(categories[0]), (Groups{{"Country Code Page", {"GB2312 / Big5 to UTF8"}},
+                                         {"Case Conversion", {"Upper Case"}},
+                                         {"Code ID", {}},
+                                         {"Ending Character", {"CR"}},
+                                         {"Code 39 Prefix", {"C39"}},
+                                         {"Code 11 Truncate Ending Data", {"3"}},
+                                         {"DotCode Truncate Leading Data", {"30"}},
+                                         {"DotCode Suffix", {"\xC3\xA9"}}}));
+  EXPECT_EQ(categories[1]["name"], "Trigger Settings");
+  EXPECT_EQ(Flat(categories[1]), (Groups{{"Pulse Trigger", {"PNP"}},
+                                         {"Start Scan CMD", {""}},
+                                         {"Stop Scan CMD", {""}},
+                                         {"Transmit Bad Read Message", {"Off"}},
+                                         {"Bad Read Message", {"\xC3\xA9"}}}));
   EXPECT_NO_THROW(categories.dump());
+  EXPECT_NE(text.str().find("  Code ID: (unknown)\n  Ending Character: CR\n"), std::string::npos) << text.str();
+  EXPECT_NE(text.str().find("Trigger Settings\n  Pulse Trigger: PNP\n  Start Scan CMD: \"\"\n"), std::string::npos);
+
+  // Model 5 lists no symbology from Code 11 on; without a format block there is
+  // no symbology and no trigger page at all.
+  pb.SetU8(pb::ModelCode, 5);
+  categories = nlohmann::json::array();
+  cli::AppendPageCategories(pb, block, categories, text);
+  EXPECT_EQ(categories[0]["groups"].size(), 5u);
+  categories = nlohmann::json::array();
+  cli::AppendPageCategories(pb, std::nullopt, categories, text);
+  EXPECT_EQ(categories[0]["groups"].size(), 4u);
+  EXPECT_TRUE(categories[1]["groups"].empty());
 }

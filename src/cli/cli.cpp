@@ -22,7 +22,21 @@ bool ParseBaud(const std::string& s, uint32_t& out) {
   return out > 0;
 }
 
+DeviceRegistry* g_registry = nullptr;
+
+struct Target {
+  std::string port;
+  uint32_t baud = 0;  // the rate the search found an RS-232 scanner at
+};
+
 }  // namespace
+
+DeviceRegistry& Registry() {
+  static std::unique_ptr<DeviceRegistry> system = MakeSystemRegistry();
+  return g_registry ? *g_registry : *system;
+}
+
+void SetRegistry(DeviceRegistry* registry) { g_registry = registry; }
 
 std::map<std::string, CommandSpec>& Commands() {
   static std::map<std::string, CommandSpec> commands;
@@ -120,19 +134,43 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
   }
   if (!spec.needsScanner) return spec.runAlone(o, out, err);
 
-  std::vector<std::string> ports = o.ports;
-  if (ports.empty()) {
-    err << "varnet-cli: no port given (use --port PORT)\n";
-    return kUsage;
+  std::vector<Target> targets;
+  for (const auto& p : o.ports) targets.push_back({p, 0});
+  int status = kOk;
+  if (o.all) {
+    // Every scanner the search finds; keyboard-mode ones cannot be reached.
+    ScannerLink probe;
+    SearchResult found = RunSearch(Registry(), probe, true, false, {});
+    for (size_t row = 0; row < found.rows; ++row) {
+      const auto& e = found.DeviceTable[row];
+      if (e.portName.empty()) {
+        err << "varnet-cli: skipped row " << row + 1 << ": scanner in USB keyboard mode\n";
+        if (o.json) out << nlohmann::json{{"row", row + 1}, {"ok", false}, {"message", "skipped: USB keyboard mode"}}.dump() << "\n";
+        continue;
+      }
+      if (std::none_of(targets.begin(), targets.end(), [&](const Target& t) { return t.port == e.portName; }))
+        targets.push_back({e.portName, e.baud ? e.baud : 115200});
+    }
+    if (targets.empty()) {
+      err << "varnet-cli: no scanner found\n";
+      return kFailed;
+    }
+  } else if (targets.empty()) {
+    auto usb = Registry().ListUsbScannerPorts();
+    if (usb.empty()) {
+      err << "varnet-cli: no scanner found on a USB virtual port (use --port PORT)\n";
+      return kFailed;
+    }
+    targets.push_back({usb.front(), 115200});
   }
 
-  int status = kOk;
-  for (const auto& port : ports) {
+  for (const auto& target : targets) {
+    const std::string& port = target.port;
     Session s(err);
     s.port = port;
     PortResult r;
     std::string why;
-    if (!Connect(s, o.baud, why)) {
+    if (!Connect(s, o.baud ? o.baud : target.baud, why)) {
       r.ok = false;
       r.message = why;
     } else {
@@ -153,7 +191,7 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
       // Close matches are for the person typing: always on standard error.
       if (r.usageError) err << "varnet-cli: " << r.message << "\n";
     } else {
-      if (ports.size() > 1) out << "== " << port << "\n";
+      if (targets.size() > 1) out << "== " << port << "\n";
       if (!r.text.empty()) out << r.text;
       if (!r.ok) err << "varnet-cli: " << port << ": " << r.message << "\n";
       else if (!r.message.empty()) out << r.message << "\n";

@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "link/device_info.h"
+#include "link/discovery.h"
 #include "link/prompts.h"
 #include "link/scanner_texts.h"
 #include "link/serial_link.h"
@@ -76,6 +77,10 @@ struct CommandSpec {
   std::function<int(const Options&, std::ostream&, std::ostream&)> runAlone;  // commands without a port
 };
 std::map<std::string, CommandSpec>& Commands();
+
+// The device database the command line searches; tests put their own.
+DeviceRegistry& Registry();
+void SetRegistry(DeviceRegistry* registry);
 
 // Connects as the desktop program does. False with the reason on failure.
 bool Connect(Session& s, uint32_t baud, std::string& why);

@@ -6,26 +6,13 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/cli.h"
+#include "support/cli_runner.h"
 #include "support/scripted_scanner.h"
 
 using namespace varnet;
 using namespace varnet::test;
 
 namespace {
-
-struct CliRun {
-  int status;
-  std::string out, err;
-};
-
-CliRun RunCli(std::vector<std::string> args) {
-  args.insert(args.begin(), "varnet-cli");
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  std::ostringstream out, err;
-  int status = cli::Run(int(argv.size()), argv.data(), out, err);
-  return {status, out.str(), err.str()};
-}
 
 std::vector<uint8_t> Param(const char* model, uint8_t code) {
   std::vector<uint8_t> p(192, 0);

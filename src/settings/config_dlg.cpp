@@ -30,7 +30,16 @@ class PageComboBox : public QComboBox {
  public:
   using QComboBox::QComboBox;
   void showPopup() override {
-    const QPalette system = QApplication::palette();
+    // Every role set explicitly: a palette without resolved roles would
+    // fall back to the inherited page colours.
+    const QPalette app = QApplication::palette(view());
+    QPalette system;
+    for (int g = 0; g < QPalette::NColorGroups; ++g)
+      for (int r = 0; r < QPalette::NColorRoles; ++r) {
+        const auto group = QPalette::ColorGroup(g);
+        const auto role = QPalette::ColorRole(r);
+        system.setBrush(group, role, app.brush(group, role));
+      }
     view()->window()->setPalette(system);
     view()->setPalette(system);
     QComboBox::showPopup();
@@ -128,6 +137,7 @@ void ConfigDlg::BuildSettingsSide() {
   categorySelector_->setEnabled(false);
 
   auto* functionsLabel = new QLabel(tr("Functions :"), settingsSide_);
+  functionsLabel->setObjectName("functionsLabel");
   functionList_ = new PageComboBox(settingsSide_);
   functionList_->setObjectName("functionList");
   functionList_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);

@@ -58,17 +58,17 @@ QPalette PagePalette(QPalette pal) {
 
 // 16 x 16 check box pictures on a transparent ground: an empty box, and the
 // same box with a tick.
-QIcon CheckImage(bool ticked) {
+QPixmap CheckPixmap(bool ticked, const QColor& colour) {
   QPixmap pm(16, 16);
   pm.fill(Qt::transparent);
   QPainter p(&pm);
   p.setRenderHint(QPainter::Antialiasing, false);
-  p.setPen(QPen(kPageText, 1));
+  p.setPen(QPen(colour, 1));
   p.setBrush(Qt::NoBrush);
   p.drawRect(2, 2, 11, 11);
   if (ticked) {
     p.setRenderHint(QPainter::Antialiasing, true);
-    QPen tick(kPageText, 2);
+    QPen tick(colour, 2);
     tick.setCapStyle(Qt::RoundCap);
     tick.setJoinStyle(Qt::RoundJoin);
     p.setPen(tick);
@@ -76,7 +76,14 @@ QIcon CheckImage(bool ticked) {
     p.drawPolyline(mark, 3);
   }
   p.end();
-  return QIcon(pm);
+  return pm;
+}
+
+QIcon CheckImage(bool ticked) {
+  QIcon icon(CheckPixmap(ticked, kPageText));
+  // A greyed list greys its boxes with its text.
+  icon.addPixmap(CheckPixmap(ticked, kPageTextDisabled), QIcon::Disabled);
+  return icon;
 }
 
 }  // namespace

@@ -88,7 +88,10 @@ bool OpenLink(ScannerLink& link, const std::string& portName, uint32_t baud) {
   link.lastFailure = OpenFailure::None;
   link.lastErrno = 0;
   auto fail = [&](int fd, OpenFailure why, int err) {
-    if (fd >= 0) ::close(fd);
+    if (fd >= 0) {
+      (void)ioctl(fd, TIOCNXCL);
+      ::close(fd);
+    }
     link.lastFailure = why;
     link.lastErrno = err;
     return false;
@@ -120,6 +123,9 @@ void CloseLink(ScannerLink& link) {
   if (fd < 0) return;
   uint64_t one = 1;
   if (link.wakeFd >= 0) (void)!::write(link.wakeFd, &one, sizeof one);
+  // The exclusive flag outlives the descriptor on some terminals (ptys):
+  // clear it, or the next open by a non-root user fails.
+  (void)ioctl(fd, TIOCNXCL);
   ::close(fd);
 }
 

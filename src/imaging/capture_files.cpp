@@ -93,6 +93,11 @@ bool WriteFileWhole(const std::string& path, const uint8_t* data, size_t size) {
     }
   }
   if (close(fd) != 0) ok = false;
+  // The old file goes only once the new one is complete. Renaming over it
+  // instead would make ext4 flush the new data to disk first (its
+  // replace-by-rename safety), some milliseconds per capture that a file
+  // living for a few seconds does not need.
+  if (ok && unlink(path.c_str()) != 0 && errno != ENOENT) ok = false;
   if (ok && rename(name.data(), path.c_str()) != 0) ok = false;
   if (!ok) unlink(name.data());
   return ok;

@@ -27,8 +27,8 @@ void RemoveCaptureDir(ImagingState& imaging);
 std::string CapturePath(const std::string& dir, int number);
 
 // Writes the bytes under a temporary name beside `path` and renames it into
-// place, so a reader never sees a half-written file and a failed write
-// leaves the older file untouched.
+// place, so a half-written file never exists under `path` and a failed
+// write leaves the older file untouched.
 bool WriteFileWhole(const std::string& path, const uint8_t* data, size_t size);
 
 }  // namespace varnet

@@ -56,6 +56,37 @@ TEST(CapturePictures, WidePreviewIsAreaAveragedNarrowIsUntouched) {
   EXPECT_EQ(narrow, narrowSource);
 }
 
+TEST(CapturePictures, GreyCapturesShrinkLikeQtsSmoothScaling) {
+  // Grey frames take their own area-averaging path; it must match what Qt's
+  // smooth scaling makes of the same picture.
+  QImage texture(1280, 720, QImage::Format_Grayscale8);
+  for (int y = 0; y < texture.height(); ++y)
+    for (int x = 0; x < texture.width(); ++x) texture.scanLine(y)[x] = uint8_t((x * 7 + y * 13 + (x * y) % 97) & 0xFF);
+  struct Case {
+    QSize source;
+    int P;
+  } cases[] = {{{1280, 720}, 360}, {{1280, 720}, 320}, {{640, 480}, 360}, {{1001, 703}, 320}, {{640, 360}, 360}};
+  for (const auto& c : cases) {
+    QImage grey = texture.copy(0, 0, c.source.width(), c.source.height());
+    QImage ours = ScaleForPreview(grey, c.P);
+    QImage qt = grey.convertToFormat(QImage::Format_RGB32)
+                    .scaled(640, c.P, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    ASSERT_EQ(ours.size(), QSize(640, c.P));
+    ASSERT_EQ(ours.format(), QImage::Format_RGB32);
+    int worst = 0;
+    for (int y = 0; y < c.P; ++y)
+      for (int x = 0; x < 640; ++x) {
+        QRgb o = ours.pixel(x, y);
+        ASSERT_TRUE(qRed(o) == qGreen(o) && qGreen(o) == qBlue(o));
+        worst = std::max(worst, std::abs(qGreen(o) - qGreen(qt.pixel(x, y))));
+      }
+    EXPECT_LE(worst, 2) << c.source.width() << "x" << c.source.height() << " to " << c.P;
+  }
+  ExpectGrey(ScaleForPreview(Checks(1280, 720).convertToFormat(QImage::Format_Grayscale8), 320));
+  // Enlarging (a wide but low frame) stays with Qt.
+  EXPECT_EQ(ScaleForPreview(texture.copy(0, 0, 1280, 200), 360).size(), QSize(640, 360));
+}
+
 TEST(CapturePictures, DecodesFromMemoryAndRefusesGarbage) {
   QImage scene(1280, 720, QImage::Format_RGB32);
   scene.fill(QColor(40, 120, 200));

@@ -160,7 +160,7 @@ TEST_F(FetchCaptureTest, ShortDecodedDataLeaveTheDataCellEmpty) {
 TEST_F(FetchCaptureTest, RefusalEndsAtOnce) {
   scanner.Answer({{{5, {0x52, 0xA0, 0xE0, 0xFE, 0x80}}}});
   EXPECT_FALSE(Fetch());
-  EXPECT_LT(elapsedMs, 300);
+  EXPECT_LT(elapsedMs, 400);  // not the 500 ms of a silence
   EXPECT_TRUE(sink.calls.empty());
 }
 
@@ -194,7 +194,7 @@ TEST_F(FetchCaptureTest, ShortImageWritesNothingAndAdvancesNothing) {
 TEST_F(FetchCaptureTest, ImageOfOneMebibyteIsRefusedWithoutWaitingForIt) {
   scanner.Answer({{{5, ImageHeaderBytes(kImageSizeLimit, kCorners, 9, 300, 80)}}});
   EXPECT_FALSE(Fetch());
-  EXPECT_LT(elapsedMs, 200);
+  EXPECT_LT(elapsedMs, 200);  // not the 250 ms gap of a read attempt
   EXPECT_TRUE(sink.calls.empty());
   EXPECT_EQ(app.imaging.CaptureCounter, 0);
 }
@@ -227,7 +227,7 @@ TEST_F(FetchCaptureTest, OverlongDecodedDataAreReadPast) {
 TEST_F(FetchCaptureTest, ClosedLinkEndsTheFetch) {
   CloseLink(app.link);
   EXPECT_FALSE(Fetch());
-  EXPECT_LT(elapsedMs, 100);
+  EXPECT_LT(elapsedMs, 300);
 }
 
 }  // namespace

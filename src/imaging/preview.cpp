@@ -1,7 +1,6 @@
 #include "imaging/preview.h"
 
 #include <algorithm>
-
 #include <vector>
 
 namespace varnet {

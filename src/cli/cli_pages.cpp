@@ -4,23 +4,28 @@
 
 namespace varnet::cli {
 
-void AppendPageCategories(const ParamBlock& pb, const std::optional<FormatBlock>& block, nlohmann::json& categories,
-                          std::ostream& text) {
+std::vector<CategoryState> PageCategoryStates(const ParamBlock& pb, const std::optional<FormatBlock>& block) {
+  std::vector<CategoryState> out;
   for (const PageCategory& c : PageCategories(pb, block)) {
-    nlohmann::json groups = nlohmann::json::array();
-    text << c.name << "\n";
+    CategoryState category{c.name, {}};
     for (const PageGroup& g : c.groups) {
-      nlohmann::json options = nlohmann::json::array();
-      for (const std::string& v : g.values) options.push_back({{"label", v}, {"in_force", true}});
-      groups.push_back({{"title", g.title}, {"label", g.label}, {"options", options}});
-      text << "  " << g.label << ":";
-      // An empty text is a value of its own; no value at all is a stored code the lists do not know.
-      if (g.values.empty()) text << " (unknown)";
-      for (const std::string& v : g.values) text << " " << (v.empty() ? "\"\"" : v);
-      text << "\n";
+      GroupState group{g.title, g.label, {}};
+      for (const std::string& v : g.values) group.options.push_back({v, true});
+      category.groups.push_back(std::move(group));
     }
-    categories.push_back({{"name", c.name}, {"groups", groups}});
+    out.push_back(std::move(category));
   }
+  return out;
 }
 
+namespace {
+
+const bool registered = [] {
+  AddCategoryHook(0, [](const DeviceInfo& info, const ScannerModel&) {
+    return PageCategoryStates(info.paramBlock, info.formatBlock);
+  });
+  return true;
+}();
+
+}  // namespace
 }  // namespace varnet::cli

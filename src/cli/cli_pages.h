@@ -1,18 +1,15 @@
 #pragma once
 #include <optional>
-#include <ostream>
+#include <vector>
 
-#include <nlohmann/json.hpp>
-
+#include "cli/cli_settings.h"
 #include "link/device_info.h"
 
 namespace varnet::cli {
 
-// Appends "Output Settings" and "Trigger Settings" to the categories of
-// `get` and `show`: to `categories` (a JSON array) as
-// {"name", "groups": [{"title", "label", "options": [{"label", "in_force": true}]}]}
-// and to `text` as a heading per category and a "  title: value" line per group.
-void AppendPageCategories(const ParamBlock& pb, const std::optional<FormatBlock>& block, nlohmann::json& categories,
-                          std::ostream& text);
+// "Output Settings" and "Trigger Settings" as the categories that follow the
+// settings in "get" and "show" (registered as a category hook); every value
+// listed is one in force.
+std::vector<CategoryState> PageCategoryStates(const ParamBlock& pb, const std::optional<FormatBlock>& block);
 
 }  // namespace varnet::cli

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <sstream>
+
+#include <nlohmann/json.hpp>
 
 #include "cli/cli_pages.h"
+#include "sim/sim_scanner.h"
+#include "support/cli_runner.h"
 
 using namespace varnet;
 
@@ -40,9 +43,7 @@ TEST(CliPages, OutputAndTriggerCategories) {
   block[595 + 9] = 3;
   block[280 + 31 * 8] = 0xE9;
   block[560 + 31] = 30;  // above the page's 20, still in force
-  nlohmann::json categories = nlohmann::json::array();
-  std::ostringstream text;
-  cli::AppendPageCategories(pb, block, categories, text);
+  nlohmann::json categories = cli::CategoriesJson(cli::PageCategoryStates(pb, block));
   ASSERT_EQ(categories.size(), 2u);
   EXPECT_EQ(categories[0]["name"], "Output Settings");
   EXPECT_EQ(Flat(categories[0]), (Groups{{"Country Code Page", {"GB2312 / Big5 to UTF8"}},
@@ -60,17 +61,26 @@ TEST(CliPages, OutputAndTriggerCategories) {
                                          {"Transmit Bad Read Message", {"Off"}},
                                          {"Bad Read Message", {"\xC3\xA9"}}}));
   EXPECT_NO_THROW(categories.dump());
-  EXPECT_NE(text.str().find("  Code ID: (unknown)\n  Ending Character: CR\n"), std::string::npos) << text.str();
-  EXPECT_NE(text.str().find("Trigger Settings\n  Pulse Trigger: PNP\n  Start Scan CMD: \"\"\n"), std::string::npos);
 
   // Model 5 lists no symbology from Code 11 on; without a format block there is
   // no symbology and no trigger page at all.
   pb.SetU8(pb::ModelCode, 5);
-  categories = nlohmann::json::array();
-  cli::AppendPageCategories(pb, block, categories, text);
-  EXPECT_EQ(categories[0]["groups"].size(), 5u);
-  categories = nlohmann::json::array();
-  cli::AppendPageCategories(pb, std::nullopt, categories, text);
-  EXPECT_EQ(categories[0]["groups"].size(), 4u);
-  EXPECT_TRUE(categories[1]["groups"].empty());
+  EXPECT_EQ(cli::PageCategoryStates(pb, block)[0].groups.size(), 5u);
+  auto none = cli::PageCategoryStates(pb, std::nullopt);
+  EXPECT_EQ(none[0].groups.size(), 4u);
+  EXPECT_TRUE(none[1].groups.empty());
+}
+
+TEST(CliPages, GetListsThemAfterTheSettings) {
+  sim::SimScanner scanner(sim::ProfileNamed("usb"));
+  ASSERT_TRUE(scanner.Start());
+  auto r = test::RunCli({"--port", scanner.SlavePath(), "--json", "get"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  auto cats = nlohmann::json::parse(r.out)["categories"];
+  ASSERT_EQ(cats.size(), 6u);
+  EXPECT_EQ(cats[4]["name"], "Output Settings");
+  EXPECT_EQ(cats[5]["name"], "Trigger Settings");
+  r = test::RunCli({"--port", scanner.SlavePath(), "get", "qr prefix"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "Output Settings\n  QR Prefix  QR:\n");
 }

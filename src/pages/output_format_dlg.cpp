@@ -32,26 +32,26 @@ OutputFormatDlg::OutputFormatDlg(AppState& app, QWidget* parent) : QWidget(paren
                           {tr("Prefix Character(s)"), 78},
                           {tr("Suffix Character(s)"), 78}});
 
-  AddLabel(this, tr("Country Code Page"), 78, 9, 64, 8);
   codePage_ = AddList(this, "codePageList", 148, 8, 100, 76);
-  AddLabel(this, tr("Case Conversion"), 78, 33, 55, 8);
+  AddLabel(this, tr("Country Code Page"), 78, 9, 64, 8, codePage_);
   caseConversion_ = AddList(this, "caseConversionList", 148, 30, 55, 76);
-  AddLabel(this, tr("Code ID"), 78, 56, 58, 8);
+  AddLabel(this, tr("Case Conversion"), 78, 33, 55, 8, caseConversion_);
   codeId_ = AddList(this, "codeIdList", 148, 54, 55, 76);
-  AddLabel(this, tr("Ending Character"), 78, 80, 56, 8);
+  AddLabel(this, tr("Code ID"), 78, 56, 58, 8, codeId_);
   ending_ = AddList(this, "endingCharacterList", 148, 79, 55, 76);
+  AddLabel(this, tr("Ending Character"), 78, 80, 56, 8, ending_);
 
   editing_ = new QGroupBox(tr("Barcode Editing"), this);
   editing_->setGeometry(DialogUnits(this, 77, 100, 177, 126));
   symbology_ = AddList(this, "symbologyList", 105, 119, 118, 128);
-  AddLabel(this, tr("Truncate Leading Data"), 105, 141, 74, 8);
   leadingCut_ = AddList(this, "leadingCutList", 185, 139, 38, 76);
-  AddLabel(this, tr("Truncate Ending Data"), 105, 164, 70, 8);
+  AddLabel(this, tr("Truncate Leading Data"), 105, 141, 74, 8, leadingCut_);
   endingCut_ = AddList(this, "endingCutList", 185, 161, 39, 76);
-  AddLabel(this, tr("Prefix Character(s)"), 105, 185, 65, 8);
+  AddLabel(this, tr("Truncate Ending Data"), 105, 164, 70, 8, endingCut_);
   prefix_ = AddTextEdit(this, "prefixEdit", 185, 183, 45, 13);
-  AddLabel(this, tr("Suffix Character(s)"), 105, 206, 68, 8);
+  AddLabel(this, tr("Prefix Character(s)"), 105, 185, 65, 8, prefix_);
   suffix_ = AddTextEdit(this, "suffixEdit", 185, 203, 45, 13);
+  AddLabel(this, tr("Suffix Character(s)"), 105, 206, 68, 8, suffix_);
   prefix_->setEnabled(false);
   suffix_->setEnabled(false);
 

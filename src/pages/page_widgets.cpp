@@ -48,12 +48,12 @@ void MakeWhitePage(QWidget* page) {
   page->setPalette(pal);
 }
 
-QLabel* AddLabel(QWidget* page, const QString& text, int x, int y, int w, int h) {
+QLabel* AddLabel(QWidget* page, const QString& text, int x, int y, int w, int h, const QWidget* control) {
   auto* label = new QLabel(text, page);
   QRect r = DialogUnits(page, x, y, w, h);
   QSize hint = label->sizeHint();
   int height = std::max(r.height(), hint.height());
-  label->setGeometry(r.x(), r.center().y() - height / 2, std::max(r.width(), hint.width()), height);
+  label->setGeometry(r.x(), control->geometry().center().y() - height / 2, std::max(r.width(), hint.width()), height);
   return label;
 }
 

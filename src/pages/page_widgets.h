@@ -31,8 +31,9 @@ void FitUnitsToLabels(QWidget* page, std::initializer_list<LabelRoom> labels);
 void MakeWhitePage(QWidget* page);
 
 // A label whose box grows to its text (another font may be wider than the
-// classic one) and stays centred on the line it was placed on.
-QLabel* AddLabel(QWidget* page, const QString& text, int x, int y, int w, int h);
+// classic one), centred on the line of the control it names, whose height
+// may differ from the classic one.
+QLabel* AddLabel(QWidget* page, const QString& text, int x, int y, int w, int h, const QWidget* control);
 // A drop-down list; h is the height of the opened list in dialog units.
 QComboBox* AddList(QWidget* page, const char* name, int x, int y, int w, int h);
 // Widens filled lists so that no row is cut; lists given together keep one

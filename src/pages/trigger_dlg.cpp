@@ -13,20 +13,20 @@ TriggerDlg::TriggerDlg(AppState& app, QWidget* parent) : QWidget(parent), app_(a
                           {tr("Stop Scan CMD :"), 66},
                           {tr("Bad Read Message :"), 66}});
 
-  AddLabel(this, tr("Pulse Trigger :"), 106, 31, 53, 8);
   polarity_ = AddList(this, "pulseTriggerList", 174, 28, 58, 75);
-  AddLabel(this, tr("Start Scan CMD :"), 106, 63, 58, 8);
+  AddLabel(this, tr("Pulse Trigger :"), 106, 31, 53, 8, polarity_);
   start_ = AddTextEdit(this, "startEdit", 174, 61, 57, 14);
-  AddLabel(this, tr("Stop Scan CMD :"), 106, 96, 57, 8);
+  AddLabel(this, tr("Start Scan CMD :"), 106, 63, 58, 8, start_);
   stop_ = AddTextEdit(this, "stopEdit", 174, 94, 57, 14);
+  AddLabel(this, tr("Stop Scan CMD :"), 106, 96, 57, 8, stop_);
   transmitBadRead_ = new QCheckBox(tr(" Transmit Bad Read Message"), this);
   transmitBadRead_->setObjectName("transmitBadReadCheck");
   QRect box = DialogUnits(this, 105, 125, 127, 10);
   transmitBadRead_->setGeometry(box.x(), box.center().y() - transmitBadRead_->sizeHint().height() / 2,
                                 std::max(box.width(), transmitBadRead_->sizeHint().width()),
                                 transmitBadRead_->sizeHint().height());
-  AddLabel(this, tr("Bad Read Message :"), 106, 152, 66, 8);
   badRead_ = AddTextEdit(this, "badReadEdit", 174, 150, 57, 14);
+  AddLabel(this, tr("Bad Read Message :"), 106, 152, 66, 8, badRead_);
 
   set_ = new QPushButton(tr("Set"), this);
   set_->setObjectName("setButton");

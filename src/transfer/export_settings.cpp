@@ -54,6 +54,10 @@ bool ExportReceiver::Feed(uint8_t byte) {
     return true;
   }
 
+  if (++hunted_ > kMaxHuntBytes) {
+    Fail();
+    return false;
+  }
   hunt_[count_++] = byte;
   if (count_ == kBlockHeaderSize) {
     std::memcpy(candidate_.bytes.data(), hunt_.data(), kBlockHeaderSize);
@@ -69,6 +73,7 @@ bool ExportReceiver::Feed(uint8_t byte) {
       payload_.assign(length, 0);
       receiving_ = kind;
       count_ = 0;
+      hunted_ = 0;
     }
   } else if (count_ == kHuntSize) {
     // Only the search for a header wraps; a block is always received whole.

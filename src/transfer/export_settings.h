@@ -56,13 +56,17 @@ class ExportReceiver {
   static constexpr size_t kHuntSize = 1024;
   static constexpr uint32_t kChunkSilenceMs = 100;  // after some bytes of a chunk
   static constexpr uint32_t kFirstSilenceMs = 1500;  // before a chunk's first byte
+  // A scanner that streams this much without a header fails the export
+  // rather than keep the hunt (and the caller) going for ever.
+  static constexpr size_t kMaxHuntBytes = 64 * 1024;
 
   enum class Step { RequestFormatBlock, Succeeded, Failed };
 
   explicit ExportReceiver(ExportSink& sink) : sink_(sink) {}
 
   // False once the export has failed (an oversized announcement, a block
-  // running past its length); later bytes are ignored.
+  // running past its length, endless bytes without a header); later bytes
+  // are ignored.
   bool Feed(uint8_t byte);
   bool Feed(const uint8_t* bytes, size_t n);
   uint32_t SilenceLimitMs() const { return count_ > 0 ? kChunkSilenceMs : kFirstSilenceMs; }
@@ -80,6 +84,7 @@ class ExportReceiver {
   ExportSink& sink_;
   std::array<uint8_t, kHuntSize> hunt_{};
   size_t count_ = 0;
+  size_t hunted_ = 0;             // bytes since the last header or block
   BlockHeader candidate_;        // last header candidate, zero until one came
   Block receiving_ = Block::None;
   std::vector<uint8_t> payload_;  // exactly the announced length

@@ -34,6 +34,7 @@ PtyPeer::PtyPeer() {
   ::tcgetattr(s, &t);
   ::cfmakeraw(&t);
   ::tcsetattr(s, TCSANOW, &t);
+  ::fcntl(m, F_SETFL, ::fcntl(m, F_GETFL) | O_NONBLOCK);
   master_ = m;
   slave_ = s;
   path_ = name;
@@ -47,15 +48,17 @@ PtyPeer::~PtyPeer() {
 
 void PtyPeer::Send(const std::vector<uint8_t>& bytes) {
   size_t done = 0;
-  while (done < bytes.size()) {
+  int stalled = 0;  // a terminal nobody reads fills up; give up after a second
+  while (done < bytes.size() && stalled < 100) {
     ssize_t w = ::write(master_, bytes.data() + done, bytes.size() - done);
     if (w > 0) {
       done += size_t(w);
+      stalled = 0;
     } else if (w < 0 && errno != EINTR && errno != EAGAIN) {
       return;
     } else {
       pollfd p{master_, POLLOUT, 0};
-      ::poll(&p, 1, 10);
+      if (::poll(&p, 1, 10) == 0) ++stalled;
     }
   }
 }

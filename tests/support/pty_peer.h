@@ -20,6 +20,7 @@ class PtyPeer {
   // Path of the terminal side, for OpenLink.
   const std::string& path() const { return path_; }
 
+  // Gives up when the other side has read nothing for about a second.
   void Send(const std::vector<uint8_t>& bytes);
   void Send(const std::string& text);
   // Up to n bytes, waiting at most ms for each gap between them.

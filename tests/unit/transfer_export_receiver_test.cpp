@@ -131,6 +131,20 @@ TEST_F(ExportReceiverTest, HeaderHuntRestartsEvery1024Bytes) {
   EXPECT_TRUE(s.params.empty());
 }
 
+TEST_F(ExportReceiverTest, EndlessBytesWithoutAHeaderFail) {
+  // Junk up to the bound still lets a header at a wrap be found.
+  ASSERT_TRUE(Feed(std::vector<uint8_t>(60 * 1024, 0x20)));
+  ASSERT_TRUE(Feed(Concat({HeaderBytes("*DCF*", 192), Payload(192)})));
+  EXPECT_EQ(rx.OnSilence(), Step::RequestFormatBlock);
+
+  RecordingSink s;
+  ExportReceiver r(s);
+  std::vector<uint8_t> junk(ExportReceiver::kMaxHuntBytes, 0x20);
+  ASSERT_TRUE(r.Feed(junk.data(), junk.size()));
+  EXPECT_FALSE(r.Feed(0x20));
+  EXPECT_EQ(r.OnSilence(), Step::Failed);
+}
+
 TEST_F(ExportReceiverTest, TagIsComparedAsZeroTerminatedText) {
   auto header = HeaderBytes("*DCF*", 192);
   header[5] = 'A';

@@ -37,6 +37,9 @@ struct CollectResult {
   CollectEnd end = CollectEnd::Idle;
 };
 
+// Why the last open failed, in a line a user can act on (English).
+std::string OpenFailureDetail(const ScannerLink& link);
+
 // "/dev/" + name, or the name itself when it is already a path.
 std::string PortPath(const std::string& portName);
 

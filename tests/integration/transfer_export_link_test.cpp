@@ -5,7 +5,7 @@
 
 #include "link/serial_link.h"
 #include "link/ticks.h"
-#include "support/pty_peer.h"
+#include "support/script_peer.h"
 #include "support/temp_dir.h"
 #include "support/transfer_blocks.h"
 #include "transfer/config_file.h"
@@ -15,7 +15,7 @@
 namespace varnet {
 namespace {
 
-using test::Bytes;
+using test::TextBytes;
 using test::Concat;
 using test::HeaderBytes;
 using test::Payload;
@@ -26,10 +26,9 @@ const std::vector<uint8_t> kAskFormat = {0x05, 0x57, 0x0E, 0x0D, 0x0A, 0xFF, 0x7
 class ExportOverLink : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(peer.ok());
     ASSERT_TRUE(OpenLink(link, peer.path(), 115200));
   }
-  test::PtyPeer peer;
+  test::ScriptPeer peer;
   ScannerLink link;
   test::TempDir dir;
   const std::vector<uint8_t> ph = HeaderBytes("*DCF*", 192);
@@ -40,7 +39,7 @@ class ExportOverLink : public ::testing::Test {
 
 TEST_F(ExportOverLink, AsksForBothBlocksAndWritesTheFile) {
   std::vector<uint8_t> seen1, seen2;
-  peer.Run([&](test::PtyPeer& p) {
+  peer.Run([&](test::ScriptPeer& p) {
     seen1 = p.Receive(7, 2000);
     // Gaps below 100 ms inside a block, and a slow start of the second
     // block (within 1500 ms of the last byte), are fine.
@@ -58,12 +57,12 @@ TEST_F(ExportOverLink, AsksForBothBlocksAndWritesTheFile) {
   EXPECT_EQ(seen2, kAskFormat);
   std::vector<uint8_t> file = test::ReadWholeFile(path);
   ASSERT_EQ(file.size(), 56u + 192 + 1500);
-  EXPECT_EQ(file, Concat({Bytes("%ICF%"), std::vector<uint8_t>(ph.begin() + 5, ph.end()), pp, Bytes("%IFF%"),
+  EXPECT_EQ(file, Concat({TextBytes("%ICF%"), std::vector<uint8_t>(ph.begin() + 5, ph.end()), pp, TextBytes("%IFF%"),
                           std::vector<uint8_t>(fh.begin() + 5, fh.end()), fp}));
 }
 
 TEST_F(ExportOverLink, QrModeWritesBothSymbols) {
-  peer.Run([&](test::PtyPeer& p) {
+  peer.Run([&](test::ScriptPeer& p) {
     p.Receive(7, 2000);
     p.Send(Concat({ph, pp}));
     p.Receive(7, 2000);
@@ -78,7 +77,7 @@ TEST_F(ExportOverLink, StaleInputIsDiscardedFirst) {
   // A leftover block from earlier must not be taken for the answer.
   peer.Send(Concat({HeaderBytes("*DCF*", 192), Payload(192, 5, 99)}));
   SleepMs(50);
-  peer.Run([&](test::PtyPeer& p) {
+  peer.Run([&](test::ScriptPeer& p) {
     EXPECT_EQ(p.Receive(7, 2000), kAskParam);
     p.Send(Concat({ph, pp}));
     EXPECT_EQ(p.Receive(7, 2000), kAskFormat);
@@ -97,7 +96,7 @@ TEST_F(ExportOverLink, ScannerThatNeverFallsSilentFailsPromptly) {
   // after 64 KiB depends on how steadily the bytes come; either way the
   // export must end, and write nothing.
   std::atomic<bool> stop{false};
-  peer.Run([&](test::PtyPeer& p) {
+  peer.Run([&](test::ScriptPeer& p) {
     const std::vector<uint8_t> junk(4096, '0');
     while (!stop) p.Send(junk);
   });
@@ -113,7 +112,7 @@ TEST_F(ExportOverLink, ScannerThatNeverFallsSilentFailsPromptly) {
 
 TEST_F(ExportOverLink, SilenceLimits) {
   // A pause of 300 ms inside the payload ends the chunk short.
-  peer.Run([&](test::PtyPeer& p) {
+  peer.Run([&](test::ScriptPeer& p) {
     p.Receive(7, 2000);
     p.Send(Concat({ph, std::vector<uint8_t>(pp.begin(), pp.begin() + 100)}));
     SleepMs(300);
@@ -134,15 +133,15 @@ TEST_F(ExportOverLink, SilenceLimits) {
 
 TEST_F(ExportOverLink, MissingFormatBlockKeepsTheOldFile) {
   std::string path = dir.File("keep.vt");
-  test::WriteWholeFile(path, Bytes("older export"));
-  peer.Run([&](test::PtyPeer& p) {
+  test::WriteWholeFile(path, TextBytes("older export"));
+  peer.Run([&](test::ScriptPeer& p) {
     p.Receive(7, 2000);
     p.Send(Concat({ph, pp}));
     EXPECT_EQ(p.Receive(7, 2000), kAskFormat);
   });
   EXPECT_FALSE(ExportSettings(link, path, ExportMode::File));
   peer.Join();
-  EXPECT_EQ(test::ReadWholeFile(path), Bytes("older export"));
+  EXPECT_EQ(test::ReadWholeFile(path), TextBytes("older export"));
   EXPECT_EQ(dir.Entries(), std::vector<std::string>{"keep.vt"});
 }
 

@@ -3,7 +3,7 @@
 #include "link/device_info.h"
 #include "link/serial_link.h"
 #include "link/ticks.h"
-#include "support/pty_peer.h"
+#include "support/script_peer.h"
 #include "support/scripted_prompts.h"
 #include "support/temp_dir.h"
 #include "support/transfer_blocks.h"
@@ -13,7 +13,7 @@
 namespace varnet {
 namespace {
 
-using test::Bytes;
+using test::TextBytes;
 using test::Concat;
 using test::HeaderBytes;
 using test::Payload;
@@ -37,7 +37,7 @@ struct Heard {
   std::vector<uint8_t> announce, header, payload;
 };
 
-Heard TakeBlock(test::PtyPeer& p, size_t length, const Answers& a = {}) {
+Heard TakeBlock(test::ScriptPeer& p, size_t length, const Answers& a = {}) {
   Heard h;
   h.announce = p.Receive(7, 2000);
   if (!a.ack.empty()) p.Send(a.ack);
@@ -64,7 +64,6 @@ void ExpectMessages(const std::vector<Message>& got, const std::vector<Message>&
 class ImportOverLink : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(peer.ok());
     ASSERT_TRUE(OpenLink(link, peer.path(), 115200));
     info.paramBlock.SetU8(pb::ModelCode, kModel);
     info.paramBlock.SetU8(100, 0xAB);
@@ -76,7 +75,7 @@ class ImportOverLink : public ::testing::Test {
     return ImportSettings(link, info, prompts);
   }
 
-  test::PtyPeer peer;
+  test::ScriptPeer peer;
   ScannerLink link;
   DeviceInfo info;
   test::ScriptedPrompts prompts;
@@ -90,7 +89,7 @@ class ImportOverLink : public ::testing::Test {
 
 TEST_F(ImportOverLink, WritesBothBlocksAndTakesThemOver) {
   Heard first, second;
-  peer.Run([&](test::PtyPeer& p) {
+  peer.Run([&](test::ScriptPeer& p) {
     first = TakeBlock(p, pp.size());
     second = TakeBlock(p, fp.size());
   });
@@ -138,7 +137,7 @@ TEST_F(ImportOverLink, ParameterBlockHandshakeFailures) {
     SCOPED_TRACE(row.what);
     prompts.shown.clear();
     std::vector<uint8_t> after;
-    peer.Run([&](test::PtyPeer& p) {
+    peer.Run([&](test::ScriptPeer& p) {
       TakeBlock(p, pp.size(), row.answers);
       after = p.ReceiveUntilQuiet(300);
     });
@@ -170,7 +169,7 @@ TEST_F(ImportOverLink, FormatBlockHandshakeFailures) {
     SCOPED_TRACE(row.what);
     info.paramBlock = ParamBlock{};
     info.paramBlock.SetU8(pb::ModelCode, kModel);
-    peer.Run([&](test::PtyPeer& p) {
+    peer.Run([&](test::ScriptPeer& p) {
       TakeBlock(p, pp.size());
       TakeBlock(p, fp.size(), row.answers);
     });
@@ -204,7 +203,7 @@ TEST_F(ImportOverLink, RefusedFilesSendNothing) {
     SCOPED_TRACE(row.what);
     test::WriteWholeFile(path, row.file);
     std::vector<uint8_t> heard;
-    peer.Run([&](test::PtyPeer& p) { heard = p.ReceiveUntilQuiet(300); });
+    peer.Run([&](test::ScriptPeer& p) { heard = p.ReceiveUntilQuiet(300); });
     ImportResult r = Import();
     peer.Join();
     EXPECT_TRUE(heard.empty());
@@ -217,7 +216,7 @@ TEST_F(ImportOverLink, FormatBlockFirstIsWrittenAsFormatBlock) {
   auto small = Payload(10, 0, 5);
   test::WriteWholeFile(path, Concat({HeaderBytes("%IFF%", 10), small}));
   Heard heard;
-  peer.Run([&](test::PtyPeer& p) { heard = TakeBlock(p, small.size()); });
+  peer.Run([&](test::ScriptPeer& p) { heard = TakeBlock(p, small.size()); });
   ImportResult r = Import();
   peer.Join();
   EXPECT_EQ(heard.announce, kAnnounceFormat);
@@ -234,7 +233,7 @@ TEST_F(ImportOverLink, WhatTheFileLacksIsNotSent) {
     test::WriteWholeFile(path, file);
     Heard first;
     std::vector<uint8_t> after;
-    peer.Run([&](test::PtyPeer& p) {
+    peer.Run([&](test::ScriptPeer& p) {
       first = TakeBlock(p, pp.size());
       after = p.ReceiveUntilQuiet(300);
     });
@@ -251,7 +250,7 @@ TEST_F(ImportOverLink, WhatTheFileLacksIsNotSent) {
 TEST_F(ImportOverLink, ScannerWithoutFormatBlockTakesTheParameterBlockAlone) {
   info.formatBlock.reset();
   std::vector<uint8_t> after;
-  peer.Run([&](test::PtyPeer& p) {
+  peer.Run([&](test::ScriptPeer& p) {
     TakeBlock(p, pp.size());
     after = p.ReceiveUntilQuiet(300);
   });
@@ -279,7 +278,7 @@ TEST_F(ImportOverLink, RestoreDefaultsReadsTheBlocksBack) {
   auto newParam = Payload(192, kModel, 40);
   auto newFormat = Payload(30, 0, 50);
   std::vector<uint8_t> command, askParam, askFormat;
-  peer.Run([&](test::PtyPeer& p) {
+  peer.Run([&](test::ScriptPeer& p) {
     command = p.Receive(12, 2000);
     p.Send(kAck);
     askParam = p.Receive(7, 2000);
@@ -305,7 +304,7 @@ TEST_F(ImportOverLink, RestoreWithoutAnswers) {
   // No acknowledgement: nothing is shown, the blocks are asked for anyway;
   // without a parameter block the settings are not marked changed.
   std::vector<uint8_t> heard;
-  peer.Run([&](test::PtyPeer& p) { heard = p.ReceiveUntilQuiet(2500); });
+  peer.Run([&](test::ScriptPeer& p) { heard = p.ReceiveUntilQuiet(2500); });
   const ParamBlock before = info.paramBlock;
   RestoreResult r = RestoreDefaults(link, info, prompts);
   peer.Join();

@@ -2,92 +2,91 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
 #include <termios.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cerrno>
-#include <cstdint>
 #include <chrono>
-#include <cstdlib>
+#include <stdexcept>
 
 namespace varnet::test {
 
 PtyPeer::PtyPeer() {
-  int m = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-  if (m < 0) return;
-  if (::grantpt(m) != 0 || ::unlockpt(m) != 0) {
-    ::close(m);
-    return;
-  }
   char name[128];
-  if (::ptsname_r(m, name, sizeof name) != 0) {
-    ::close(m);
-    return;
-  }
-  int s = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-  if (s < 0) {
-    ::close(m);
-    return;
-  }
-  termios t{};
-  ::tcgetattr(s, &t);
-  ::cfmakeraw(&t);
-  ::tcsetattr(s, TCSANOW, &t);
-  ::fcntl(m, F_SETFL, ::fcntl(m, F_GETFL) | O_NONBLOCK);
-  master_ = m;
-  slave_ = s;
-  path_ = name;
+  struct termios tio;
+  cfmakeraw(&tio);
+  if (openpty(&master_, &slaveKeep_, name, &tio, nullptr) != 0) throw std::runtime_error("openpty");
+  slavePath_ = name;
+  fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
 }
 
 PtyPeer::~PtyPeer() {
   Join();
-  if (slave_ >= 0) ::close(slave_);
-  if (master_ >= 0) ::close(master_);
+  CloseMaster();
 }
 
-void PtyPeer::Send(const std::vector<uint8_t>& bytes) {
+void PtyPeer::CloseMaster() {
+  if (slaveKeep_ >= 0) close(slaveKeep_);
+  slaveKeep_ = -1;
+  if (master_ >= 0) close(master_);
+  master_ = -1;
+}
+
+void PtyPeer::Write(const std::vector<uint8_t>& bytes) {
   size_t done = 0;
-  int stalled = 0;  // a terminal nobody reads fills up; give up after a second
-  while (done < bytes.size() && stalled < 100) {
+  while (done < bytes.size() && master_ >= 0) {
     ssize_t w = ::write(master_, bytes.data() + done, bytes.size() - done);
-    if (w > 0) {
-      done += size_t(w);
-      stalled = 0;
-    } else if (w < 0 && errno != EINTR && errno != EAGAIN) {
-      return;
-    } else {
-      pollfd p{master_, POLLOUT, 0};
-      if (::poll(&p, 1, 10) == 0) ++stalled;
+    if (w > 0) done += size_t(w);
+    else {
+      struct pollfd p = {master_, POLLOUT, 0};
+      poll(&p, 1, 10);
     }
   }
 }
 
-void PtyPeer::Send(const std::string& text) { Send(std::vector<uint8_t>(text.begin(), text.end())); }
+void PtyPeer::WriteLater(std::vector<uint8_t> bytes, int delayMs, int gapMs) {
+  writers_.emplace_back([this, bytes = std::move(bytes), delayMs, gapMs] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+    if (gapMs == 0) {
+      Write(bytes);
+      return;
+    }
+    for (size_t i = 0; i < bytes.size(); ++i) {
+      if (i) std::this_thread::sleep_for(std::chrono::milliseconds(gapMs));
+      Write({bytes[i]});
+    }
+  });
+}
 
-std::vector<uint8_t> PtyPeer::Receive(size_t n, uint32_t gapMs) {
+std::vector<uint8_t> PtyPeer::ReadAll(int waitMs, size_t atLeast) {
   std::vector<uint8_t> out;
-  while (out.size() < n) {
-    pollfd p{master_, POLLIN, 0};
-    if (::poll(&p, 1, int(gapMs)) <= 0) break;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+  for (;;) {
     uint8_t buf[4096];
-    size_t want = std::min(sizeof buf, n - out.size());
-    ssize_t r = ::read(master_, buf, want);
-    if (r <= 0) break;
-    out.insert(out.end(), buf, buf + r);
+    ssize_t n = master_ >= 0 ? ::read(master_, buf, sizeof buf) : -1;
+    if (n > 0) {
+      out.insert(out.end(), buf, buf + n);
+      continue;
+    }
+    if (out.size() >= atLeast && atLeast > 0) break;
+    auto now = std::chrono::steady_clock::now();
+    if (now >= deadline) break;
+    struct pollfd p = {master_, POLLIN, 0};
+    poll(&p, 1, int(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count()) + 1);
   }
   return out;
 }
 
-std::vector<uint8_t> PtyPeer::ReceiveUntilQuiet(uint32_t quietMs) { return Receive(SIZE_MAX, quietMs); }
-
-void PtyPeer::Run(std::function<void(PtyPeer&)> script) {
-  Join();
-  thread_ = std::thread([this, script = std::move(script)] { script(*this); });
+void PtyPeer::Join() {
+  for (auto& t : writers_)
+    if (t.joinable()) t.join();
+  writers_.clear();
 }
 
-void PtyPeer::Join() {
-  if (thread_.joinable()) thread_.join();
+std::vector<uint8_t> Bytes(std::initializer_list<int> list) {
+  std::vector<uint8_t> v;
+  for (int b : list) v.push_back(uint8_t(b));
+  return v;
 }
 
 }  // namespace varnet::test

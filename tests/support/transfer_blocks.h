@@ -38,6 +38,6 @@ inline std::vector<uint8_t> Concat(std::initializer_list<std::vector<uint8_t>> p
   return out;
 }
 
-inline std::vector<uint8_t> Bytes(const std::string& s) { return {s.begin(), s.end()}; }
+inline std::vector<uint8_t> TextBytes(const std::string& s) { return {s.begin(), s.end()}; }
 
 }  // namespace varnet::test

@@ -11,7 +11,7 @@
 namespace varnet {
 namespace {
 
-using test::Bytes;
+using test::TextBytes;
 using test::Concat;
 using test::HeaderBytes;
 using test::Payload;
@@ -38,8 +38,8 @@ TEST(ConfigFileExport, WritesTheFileByteForByte) {
     ConfigFileSink sink(path);
     ASSERT_EQ(Exchange(sink, Concat({ph, pp}), Concat({fh, fp})), Step::Succeeded);
   }
-  std::vector<uint8_t> expected = Concat({Bytes("%ICF%"), std::vector<uint8_t>(ph.begin() + 5, ph.end()), pp,
-                                          Bytes("%IFF%"), std::vector<uint8_t>(fh.begin() + 5, fh.end()), fp});
+  std::vector<uint8_t> expected = Concat({TextBytes("%ICF%"), std::vector<uint8_t>(ph.begin() + 5, ph.end()), pp,
+                                          TextBytes("%IFF%"), std::vector<uint8_t>(fh.begin() + 5, fh.end()), fp});
   EXPECT_EQ(test::ReadWholeFile(path), expected);
   EXPECT_EQ(dir.Entries(), std::vector<std::string>{"SetScanner.vt"});  // no temporary left behind
 }
@@ -47,7 +47,7 @@ TEST(ConfigFileExport, WritesTheFileByteForByte) {
 TEST(ConfigFileExport, FailedExportLeavesAnExistingFileAlone) {
   test::TempDir dir;
   std::string path = dir.File("keep.vt");
-  const std::vector<uint8_t> old = Bytes("an older export");
+  const std::vector<uint8_t> old = TextBytes("an older export");
   auto param = Concat({HeaderBytes("*DCF*", 192), Payload(192)});
   struct Row {
     const char* what;
@@ -111,8 +111,8 @@ TEST(QrExport, WritesTwoSymbolsNamedAfterTheChosenPath) {
   ASSERT_EQ(Exchange(sink, Concat({HeaderBytes("*DCF*", 192), pp}), Concat({HeaderBytes("*DFF*", 60), fp})),
             Step::Succeeded);
   EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"SetScanner_S1.bmp", "SetScanner_S2.bmp"}));
-  auto s1 = Concat({Bytes("%ICF%"), pp});
-  auto s2 = Concat({Bytes("%IFF%"), fp});
+  auto s1 = Concat({TextBytes("%ICF%"), pp});
+  auto s2 = Concat({TextBytes("%IFF%"), fp});
   EXPECT_EQ(test::ReadWholeFile(dir.File("SetScanner_S1.bmp")), *EncodeQrBitmap(s1.data(), s1.size()));
   EXPECT_EQ(test::ReadWholeFile(dir.File("SetScanner_S2.bmp")), *EncodeQrBitmap(s2.data(), s2.size()));
 }

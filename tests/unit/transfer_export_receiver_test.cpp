@@ -6,7 +6,7 @@
 namespace varnet {
 namespace {
 
-using test::Bytes;
+using test::TextBytes;
 using test::Concat;
 using test::HeaderBytes;
 using test::Payload;
@@ -76,7 +76,7 @@ TEST_F(ExportReceiverTest, AnswersOtherThanABlockFail) {
   std::vector<Row> rows = {
       {"refusal", kNak, {}},
       {"acknowledgement", kAck, {}},
-      {"acknowledgement with more behind it", Concat({kAck, Bytes("xyz")}), {}},
+      {"acknowledgement with more behind it", Concat({kAck, TextBytes("xyz")}), {}},
       {"silence", {}, {}},
       {"a header alone", HeaderBytes("*DCF*", 192), {}},
       {"payload short by one", Concat({HeaderBytes("*DCF*", 192), Payload(191)}), {}},

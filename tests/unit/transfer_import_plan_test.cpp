@@ -6,7 +6,7 @@
 namespace varnet {
 namespace {
 
-using test::Bytes;
+using test::TextBytes;
 using test::Concat;
 using test::HeaderBytes;
 using test::Payload;
@@ -43,7 +43,7 @@ TEST(ConfigFileFormat, BlocksCarryTheScannerHeaderWithTheFileTag) {
   EXPECT_TRUE(std::equal(format.payload.begin(), format.payload.end(), file.begin() + 248));
 
   std::vector<uint8_t> symbol = QrSymbolContent(param, kFileParamTag);
-  EXPECT_EQ(symbol, Concat({Bytes("%ICF%"), param.payload}));
+  EXPECT_EQ(symbol, Concat({TextBytes("%ICF%"), param.payload}));
 }
 
 TEST(ImportPlan, WellFormedFileSendsBothBlocksAsStored) {
@@ -64,7 +64,7 @@ TEST(ImportPlan, WellFormedFileSendsBothBlocksAsStored) {
   // looked at again as the format block.
   ExpectRefusal(plan.formatOtherwise.refusal, MessageId::IncorrectConfigFile, Caption::OutputDataFormat);
   // Bytes after the format block are not looked at.
-  EXPECT_TRUE(Plan(Concat({ph, pp, fh, fp, Bytes("trailing")})).formatAfterParameter.block);
+  EXPECT_TRUE(Plan(Concat({ph, pp, fh, fp, TextBytes("trailing")})).formatAfterParameter.block);
 }
 
 TEST(ImportPlan, FilesOf28BytesOrLessDoNothing) {
@@ -146,7 +146,7 @@ TEST(ImportPlan, FormatBlockRefusals) {
       {"announced 0xFFFFFFFF", Concat({HeaderBytes("%IFF%", 0xFFFFFFFF), Payload(100)})},
       // A second header cut short keeps the rest of the first one, whose
       // length then decides; here it asks for far more than there is.
-      {"second header cut after the tag", Bytes(std::string("%IFF%\0", 6))},
+      {"second header cut after the tag", TextBytes(std::string("%IFF%\0", 6))},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);

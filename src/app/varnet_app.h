@@ -1,0 +1,32 @@
+#pragma once
+#include <QApplication>
+#include <QLocale>
+#include <QTranslator>
+
+#include <functional>
+#include <memory>
+
+#include "app/app_state.h"
+#include "link/discovery.h"
+
+namespace varnet {
+
+// Chinese (Simplified) interface when the system locale is Chinese in
+// China or written in the Simplified script; English otherwise.
+uint16_t UiLanguageFor(const QLocale& locale);
+
+// Installs the program's and Qt's own Chinese texts when lang is Chinese
+// (and removes them otherwise).
+void InstallTranslations(QCoreApplication& app, uint16_t lang);
+
+// The application object: reads the language, runs the main window until
+// it closes.
+class CVarnetApp : public QApplication {
+ public:
+  CVarnetApp(int& argc, char** argv);
+  // The demo passes its simulated registry; the program the system's.
+  int Run(DeviceRegistry& registry, const std::function<void(class CVarnetDlg&)>& setup = {});
+
+};
+
+}  // namespace varnet

@@ -1,0 +1,201 @@
+#include "cli/cli.h"
+
+#include <algorithm>
+#include <iostream>
+
+#include "link/protocol.h"
+
+namespace varnet::cli {
+
+namespace {
+
+const uint32_t kProbeRates[] = {9600, 115200, 57600, 38400, 19200, 230400};
+
+void Usage(std::ostream& err) {
+  err << "usage: varnet-cli [--port PORT]... [--all] [--baud N] [--save] [--json] COMMAND [ARGS]\n\ncommands:\n";
+  for (auto& [name, spec] : Commands()) err << "  " << spec.usage << "\n";
+}
+
+bool ParseBaud(const std::string& s, uint32_t& out) {
+  if (s.empty() || s.size() > 9 || s.find_first_not_of("0123456789") != std::string::npos) return false;
+  out = uint32_t(std::stoul(s));
+  return out > 0;
+}
+
+DeviceRegistry* g_registry = nullptr;
+
+struct Target {
+  std::string port;
+  uint32_t baud = 0;  // the rate the search found an RS-232 scanner at
+};
+
+}  // namespace
+
+DeviceRegistry& Registry() {
+  static std::unique_ptr<DeviceRegistry> system = MakeSystemRegistry();
+  return g_registry ? *g_registry : *system;
+}
+
+void SetRegistry(DeviceRegistry* registry) { g_registry = registry; }
+
+std::map<std::string, CommandSpec>& Commands() {
+  static std::map<std::string, CommandSpec> commands;
+  return commands;
+}
+
+void CliPrompts::Show(const Message& m) {
+  shown.push_back(m);
+  const char* caption = CaptionText(m.caption);
+  err_ << (*caption ? std::string(caption) + ": " : std::string()) << MessageText(m.id) << "\n";
+  if (!m.detail.empty()) err_ << m.detail << "\n";
+}
+
+bool CliPrompts::AskYesNo(MessageId) { return false; }
+
+bool Connect(Session& s, uint32_t baud, std::string& why) {
+  std::vector<uint32_t> rates;
+  if (baud) rates = {baud};
+  else rates.assign(std::begin(kProbeRates), std::end(kProbeRates));
+  bool opened = false;
+  for (uint32_t rate : rates) {
+    if (!OpenLink(s.link, s.port, rate)) {
+      why = std::string(MessageText(MessageId::OpenComFailed)) + "\n" + OpenFailureDetail(s.link);
+      return false;
+    }
+    opened = true;
+    s.link.LinkPortName = s.port;
+    // An RS-232 scanner answers only at its own rate: try them in turn.
+    if (rates.size() == 1) break;
+    int type = QueryDeviceType(s.link);
+    if (type > 0) break;
+    CloseLink(s.link);
+  }
+  if (!opened || !s.link.IsOpen()) {
+    why = MessageText(MessageId::ConnectFailed);
+    return false;
+  }
+  if (!ReadDeviceInformation(s.link, s.info, s.prompts)) {
+    CloseLink(s.link);
+    why = MessageText(MessageId::ConnectFailed);
+    return false;
+  }
+  s.texts = ReadScannerTexts(s.link, s.info);
+  return true;
+}
+
+int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
+  Options o;
+  int i = 1;
+  for (; i < argc; ++i) {
+    std::string a = argv[i];
+    auto value = [&](std::string& v) {
+      if (i + 1 >= argc) return false;
+      v = argv[++i];
+      return true;
+    };
+    if (a == "--port") {
+      std::string v;
+      if (!value(v)) return Usage(err), kUsage;
+      o.ports.push_back(v);
+    } else if (a == "--baud") {
+      std::string v;
+      if (!value(v) || !ParseBaud(v, o.baud)) {
+        err << "varnet-cli: --baud needs a positive number\n";
+        return kUsage;
+      }
+    } else if (a == "--all") o.all = true;
+    else if (a == "--save") o.save = true;
+    else if (a == "--json") o.json = true;
+    else if (a == "--dry-run") o.dryRun = true;
+    else if (a == "--no-verify") o.noVerify = true;
+    else if (a == "--help" || a == "-h") {
+      Usage(out);
+      return kOk;
+    } else if (a.size() > 1 && a[0] == '-' && o.command.empty()) {
+      err << "varnet-cli: unknown option " << a << "\n";
+      return kUsage;
+    } else if (o.command.empty()) o.command = a;
+    else o.args.push_back(a);
+  }
+  if (o.command.empty()) {
+    Usage(err);
+    return kUsage;
+  }
+  auto it = Commands().find(o.command);
+  if (it == Commands().end()) {
+    err << "varnet-cli: unknown command " << o.command << "\n";
+    Usage(err);
+    return kUsage;
+  }
+  const CommandSpec& spec = it->second;
+  if (o.args.size() < spec.minArgs || o.args.size() > spec.maxArgs) {
+    err << "usage: varnet-cli " << spec.usage << "\n";
+    return kUsage;
+  }
+  if (!spec.needsScanner) return spec.runAlone(o, out, err);
+
+  std::vector<Target> targets;
+  for (const auto& p : o.ports) targets.push_back({p, 0});
+  int status = kOk;
+  if (o.all) {
+    // Every scanner the search finds; keyboard-mode ones cannot be reached.
+    ScannerLink probe;
+    SearchResult found = RunSearch(Registry(), probe, true, false, {});
+    for (size_t row = 0; row < found.rows; ++row) {
+      const auto& e = found.DeviceTable[row];
+      if (e.portName.empty()) {
+        err << "varnet-cli: skipped row " << row + 1 << ": scanner in USB keyboard mode\n";
+        if (o.json) out << nlohmann::json{{"row", row + 1}, {"ok", false}, {"message", "skipped: USB keyboard mode"}}.dump() << "\n";
+        continue;
+      }
+      if (std::none_of(targets.begin(), targets.end(), [&](const Target& t) { return t.port == e.portName; }))
+        targets.push_back({e.portName, e.baud ? e.baud : 115200});
+    }
+    if (targets.empty()) {
+      err << "varnet-cli: no scanner found\n";
+      return kFailed;
+    }
+  } else if (targets.empty()) {
+    auto usb = Registry().ListUsbScannerPorts();
+    if (usb.empty()) {
+      err << "varnet-cli: no scanner found on a USB virtual port (use --port PORT)\n";
+      return kFailed;
+    }
+    targets.push_back({usb.front(), 115200});
+  }
+
+  for (const auto& target : targets) {
+    const std::string& port = target.port;
+    Session s(err);
+    s.port = port;
+    PortResult r;
+    std::string why;
+    if (!Connect(s, o.baud ? o.baud : target.baud, why)) {
+      r.ok = false;
+      r.message = why;
+    } else {
+      r = spec.run(s, o);
+      if (r.ok && o.save && s.changed) {
+        SendShortCommand(s.link, 0xA0, 0x08, 0x01);
+        bool saved = WaitAck(s.link, 2000);
+        if (!saved) r.ok = false;
+        r.message += (r.message.empty() ? "" : "\n") + std::string(MessageText(saved ? MessageId::SettingsSaved : MessageId::SaveFailed));
+      }
+      CloseLink(s.link);
+    }
+    if (!r.ok) status = kFailed;
+    if (o.json) {
+      nlohmann::json j = r.json.is_null() ? nlohmann::json{{"port", port}, {"ok", r.ok}, {"message", r.message}} : r.json;
+      if (!r.json.is_null() && !r.ok) j = {{"port", port}, {"ok", false}, {"message", r.message}};
+      out << j.dump() << "\n";
+    } else {
+      if (targets.size() > 1) out << "== " << port << "\n";
+      if (!r.text.empty()) out << r.text;
+      if (!r.ok) err << "varnet-cli: " << port << ": " << r.message << "\n";
+      else if (!r.message.empty()) out << r.message << "\n";
+    }
+  }
+  return status;
+}
+
+}  // namespace varnet::cli

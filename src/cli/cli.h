@@ -1,0 +1,89 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <iosfwd>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "link/device_info.h"
+#include "link/discovery.h"
+#include "link/prompts.h"
+#include "link/scanner_texts.h"
+#include "link/serial_link.h"
+
+namespace varnet::cli {
+
+enum Exit { kOk = 0, kFailed = 1, kUsage = 2 };
+
+struct Options {
+  std::vector<std::string> ports;
+  bool all = false;
+  bool save = false;
+  bool json = false;
+  bool dryRun = false;
+  bool noVerify = false;
+  uint32_t baud = 0;
+  std::string command;
+  std::vector<std::string> args;
+};
+
+// Messages of the core go to standard error in English.
+class CliPrompts : public Prompts {
+ public:
+  explicit CliPrompts(std::ostream& err) : err_(err) {}
+  void Show(const Message& m) override;
+  bool AskYesNo(MessageId id) override;
+  std::optional<std::string> ChooseSaveFile(const FileRequest&) override { return file; }
+  std::optional<std::string> ChooseOpenFile(const FileRequest&) override { return file; }
+  std::vector<Message> shown;
+  std::optional<std::string> file;  // the path given on the command line
+
+ private:
+  std::ostream& err_;
+};
+
+// One connected scanner.
+struct Session {
+  explicit Session(std::ostream& err) : prompts(err) {}
+  std::string port;
+  ScannerLink link;
+  DeviceInfo info;
+  ScannerTexts texts;
+  CliPrompts prompts;
+  bool changed = false;  // a command changed settings (for --save)
+};
+
+// What a command reports for one port.
+struct PortResult {
+  bool ok = true;
+  std::string message;   // shown in text mode, and as "message" in JSON
+  nlohmann::json json;   // the full JSON object when the command has its own shape
+  std::string text;      // the text-mode block, when the command has its own
+};
+
+using PortCommand = std::function<PortResult(Session&, const Options&)>;
+
+// Each capability registers its commands here.
+struct CommandSpec {
+  std::string usage;
+  bool needsScanner = true;
+  size_t minArgs = 0;
+  size_t maxArgs = 0;
+  PortCommand run;                                             // per port
+  std::function<int(const Options&, std::ostream&, std::ostream&)> runAlone;  // commands without a port
+};
+std::map<std::string, CommandSpec>& Commands();
+
+// The device database the command line searches; tests put their own.
+DeviceRegistry& Registry();
+void SetRegistry(DeviceRegistry* registry);
+
+// Connects as the desktop program does. False with the reason on failure.
+bool Connect(Session& s, uint32_t baud, std::string& why);
+
+int Run(int argc, char** argv, std::ostream& out, std::ostream& err);
+
+}  // namespace varnet::cli

@@ -1,0 +1,47 @@
+#include <sstream>
+
+#include "cli/cli.h"
+
+namespace varnet::cli {
+
+namespace {
+
+std::string TrimLeft(const std::string& s) {
+  size_t p = s.find_first_not_of(' ');
+  return p == std::string::npos ? std::string() : s.substr(p);
+}
+
+PortResult Info(Session& s, const Options&) {
+  PortResult r;
+  const auto& pb = s.info.paramBlock;
+  r.json = {{"port", s.port},
+            {"device_type", s.info.deviceType},
+            {"device_name", TrimLeft(DeviceTypeName(s.info.deviceType, false))},
+            {"model_name", pb.ModelName()},
+            {"model_code", pb.ModelCode()},
+            {"firmware", s.texts.firmware},
+            {"serial_number", s.texts.serial},
+            {"format_block", s.info.HasFormatBlock()},
+            {"format_block_length", s.info.HasFormatBlock() ? s.info.formatBlock->size() : 0}};
+  std::ostringstream t;
+  t << "port:          " << s.port << "\n"
+    << "device type:   " << s.info.deviceType << " (" << TrimLeft(DeviceTypeName(s.info.deviceType, false)) << ")\n"
+    << "model name:    " << pb.ModelName() << "\n"
+    << "model code:    " << int(pb.ModelCode()) << "\n"
+    << "firmware:      " << s.texts.firmware << "\n"
+    << "serial number: " << s.texts.serial << "\n"
+    << "format block:  "
+    << (s.info.HasFormatBlock() ? "yes (" + std::to_string(s.info.formatBlock->size()) + " bytes)" : std::string("no"))
+    << "\n";
+  r.text = t.str();
+  return r;
+}
+
+const bool registered = [] {
+  Commands()["info"] = CommandSpec{"info                       device type, model, firmware, serial number, format block",
+                                   true, 0, 0, Info, nullptr};
+  return true;
+}();
+
+}  // namespace
+}  // namespace varnet::cli

@@ -1,0 +1,47 @@
+#include "link/device_info.h"
+
+#include "link/prompts.h"
+#include "link/protocol.h"
+
+namespace varnet {
+
+std::string ParamBlock::Text(size_t off, size_t maxLen) const {
+  std::string s;
+  for (size_t i = off; i < off + maxLen && i < kSize && bytes[i] != 0; ++i) s.push_back(char(bytes[i]));
+  return s;
+}
+
+bool ReadDeviceInformation(ScannerLink& link, DeviceInfo& info, Prompts& prompts) {
+  info.deviceType = QueryDeviceType(link);
+  if (info.deviceType <= 0) return false;
+
+  SendShortCommand(link, 0x0E, 0x0D, 0x08);
+  if (!ReadBlock(link, info)) return false;
+  info.interfaceAtConnect = info.paramBlock.U8(pb::OutputInterface);
+
+  if ((info.paramBlock.U8(pb::Flags) & 0x40) == 0) {
+    SendShortCommand(link, 0xA0, 0x00, 0x11);
+    (void)WaitAck(link, 250);
+  }
+
+  // A format block left from an earlier scanner must not stand in for this one's.
+  info.formatBlock.reset();
+  SendShortCommand(link, 0x0E, 0x0D, 0x0A);
+  (void)ReadBlock(link, info);
+  if (!info.formatBlock) prompts.Info(MessageId::UpdateFirmware);
+  return true;
+}
+
+bool RefreshBlocks(ScannerLink& link, DeviceInfo& info) {
+  SendShortCommand(link, 0x0E, 0x0D, 0x08);
+  if (!ReadBlock(link, info)) return false;
+  if (info.formatBlock) {
+    SendShortCommand(link, 0x0E, 0x0D, 0x0A);
+    (void)ReadBlock(link, info);
+  }
+  return true;
+}
+
+void ReleaseFormatBlock(DeviceInfo& info) { info.formatBlock.reset(); }
+
+}  // namespace varnet

@@ -1,0 +1,74 @@
+#pragma once
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "link/serial_link.h"
+
+namespace varnet {
+
+// The system's device database, as the search needs it.
+class DeviceRegistry {
+ public:
+  virtual ~DeviceRegistry() = default;
+  // Scanners attached as USB keyboards (vendor 5f3c, products 0190..019f).
+  virtual int CountKeyboardScanners() = 0;
+  // Port names of the scanner's USB virtual serial ports (5f3c:0187).
+  virtual std::vector<std::string> ListUsbScannerPorts() = 0;
+  int CountUsbScannerPorts() { return int(ListUsbScannerPorts().size()); }
+  // Every serial port of the system, at most 8.
+  virtual std::vector<std::string> ListSerialPorts() = 0;
+};
+
+// libudev-backed registry of the running system.
+std::unique_ptr<DeviceRegistry> MakeSystemRegistry();
+
+constexpr size_t kDeviceTableSize = 8;
+
+struct DeviceTableEntry {
+  std::string portName;  // empty for a keyboard-mode scanner
+  uint32_t baud = 0;     // rate an RS-232 scanner answered at; 0 for USB
+};
+
+// Result of the last search: one table entry per list row, and the counts.
+struct SearchResult {
+  std::array<DeviceTableEntry, kDeviceTableSize> DeviceTable{};
+  size_t rows = 0;
+  uint8_t keyboardCount = 0;
+  uint8_t usbCount = 0;
+  uint8_t rs232Count = 0;
+};
+
+// One row of the device list.
+struct DeviceRow {
+  std::string number;       // "1", "2", ...
+  std::string status;       // "Ready" / "Not Ready" (or the Chinese texts)
+  std::string description;
+  std::string firmware;
+};
+
+constexpr uint32_t kUsbProbeRate = 921600;
+inline constexpr uint32_t kRs232Rates[] = {9600, 115200, 57600, 38400, 19200, 230400};
+
+// What the search reports while it runs. Called on the searching thread.
+struct SearchCallbacks {
+  std::function<void(int)> progress;               // position 0..8
+  std::function<void(const DeviceRow&)> addRow;
+  std::function<void(uint32_t)> sleepMs;           // the two 500 ms pauses
+};
+
+// Opens the port, asks the device type and, when one came, the firmware
+// text. The row (numbered rowNumber) is filled when the scanner answered.
+bool ProbePort(ScannerLink& link, const std::string& port, uint32_t baud, bool chinese, int rowNumber,
+               DeviceRow& row);
+
+// The whole search. settingMode adds the RS-232 ports. `cancel` ends it
+// early (the program is closing); the link is left closed.
+SearchResult RunSearch(DeviceRegistry& registry, ScannerLink& link, bool settingMode, bool chinese,
+                       const SearchCallbacks& cb, const std::atomic<bool>* cancel = nullptr);
+
+}  // namespace varnet

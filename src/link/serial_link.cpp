@@ -1,0 +1,266 @@
+#include "link/serial_link.h"
+
+#include <asm/termbits.h>  // termios2 / BOTHER for rates without a Bxxx constant
+#include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "link/ticks.h"
+
+namespace varnet {
+
+namespace {
+
+OpenFailure FailureFromErrno(int err) {
+  switch (err) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO: return OpenFailure::NotFound;
+    case EACCES:
+    case EPERM: return OpenFailure::PermissionDenied;
+    case EBUSY:
+    case EWOULDBLOCK: return OpenFailure::Busy;
+    case ENOTTY: return OpenFailure::NotATerminal;
+    default: return OpenFailure::Other;
+  }
+}
+
+// Raw 8-N-1, no flow control, no character processing, HUPCL off, any rate.
+bool ApplyLineSettings(int fd, uint32_t baud) {
+  struct termios2 tio {};
+  if (ioctl(fd, TCGETS2, &tio) != 0) return false;
+  tio.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY | INPCK);
+  tio.c_oflag &= ~OPOST;
+  tio.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+  tio.c_cflag &= ~(CSIZE | PARENB | CSTOPB | CRTSCTS | HUPCL | CBAUD);
+  tio.c_cflag |= CS8 | CREAD | CLOCAL | BOTHER;
+  tio.c_ispeed = baud;
+  tio.c_ospeed = baud;
+  tio.c_cc[VMIN] = 0;
+  tio.c_cc[VTIME] = 0;
+  return ioctl(fd, TCSETS2, &tio) == 0;
+}
+
+void ClearModemLines(int fd) {
+  // Pseudo-terminals answer ENOTTY/EINVAL here; that is fine.
+  int bits = TIOCM_DTR | TIOCM_RTS;
+  (void)ioctl(fd, TIOCMBIC, &bits);
+}
+
+}  // namespace
+
+ScannerLink::ScannerLink() { wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC); }
+
+ScannerLink::~ScannerLink() {
+  CloseLink(*this);
+  if (wakeFd >= 0) ::close(wakeFd);
+}
+
+std::string OpenFailureDetail(const ScannerLink& link) {
+  switch (link.lastFailure) {
+    case OpenFailure::None: return "";
+    case OpenFailure::NotFound: return "The port does not exist (the scanner may have been unplugged).";
+    case OpenFailure::PermissionDenied:
+      return "Permission denied: add your user to the dialout group, or install the udev rule for the scanner.";
+    case OpenFailure::Busy:
+      return "The port is in use by another program (for example ModemManager or another Varnet).";
+    case OpenFailure::NotATerminal: return "This is not a serial port.";
+    case OpenFailure::Settings: return "The port refused the line settings.";
+    case OpenFailure::Other: break;
+  }
+  return std::string("The port cannot be opened: ") + strerror(link.lastErrno) + ".";
+}
+
+std::string PortPath(const std::string& portName) {
+  if (!portName.empty() && portName[0] == '/') return portName;
+  return "/dev/" + portName;
+}
+
+bool OpenLink(ScannerLink& link, const std::string& portName, uint32_t baud) {
+  CloseLink(link);
+  link.lastFailure = OpenFailure::None;
+  link.lastErrno = 0;
+  auto fail = [&](int fd, OpenFailure why, int err) {
+    if (fd >= 0) {
+      (void)ioctl(fd, TIOCNXCL);
+      ::close(fd);
+    }
+    link.lastFailure = why;
+    link.lastErrno = err;
+    return false;
+  };
+  if (portName.empty() || baud == 0) return fail(-1, OpenFailure::NotFound, ENOENT);
+
+  int fd = ::open(PortPath(portName).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return fail(-1, FailureFromErrno(errno), errno);
+  if (!isatty(fd)) return fail(fd, OpenFailure::NotATerminal, ENOTTY);
+  // Exclusive: another Varnet (flock) or anyone else (TIOCEXCL) keeps out.
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) return fail(fd, OpenFailure::Busy, errno);
+  if (ioctl(fd, TIOCEXCL) != 0) return fail(fd, OpenFailure::Settings, errno);
+  if (!ApplyLineSettings(fd, baud)) return fail(fd, OpenFailure::Settings, errno);
+  ClearModemLines(fd);
+  (void)ioctl(fd, TCFLSH, TCIOFLUSH);
+
+  // A close from elsewhere may have left the wake counter raised.
+  uint64_t drop;
+  while (::read(link.wakeFd, &drop, sizeof drop) > 0) {
+  }
+  link.hungUp = false;
+  link.baud = baud;
+  link.fd.store(fd);
+  return true;
+}
+
+void CloseLink(ScannerLink& link) {
+  int fd = link.fd.exchange(-1);
+  if (fd < 0) return;
+  uint64_t one = 1;
+  if (link.wakeFd >= 0) (void)!::write(link.wakeFd, &one, sizeof one);
+  // The exclusive flag outlives the descriptor on some terminals (ptys):
+  // clear it, or the next open by a non-root user fails.
+  (void)ioctl(fd, TIOCNXCL);
+  ::close(fd);
+}
+
+bool ReopenLink(ScannerLink& link, uint32_t baud) {
+  std::string name = link.LinkPortName;
+  CloseLink(link);
+  return OpenLink(link, name, baud);
+}
+
+bool WaitReadable(ScannerLink& link, uint32_t ms) {
+  int fd = link.fd.load();
+  if (fd < 0) return false;
+  struct pollfd fds[2] = {{link.hungUp ? -1 : fd, POLLIN, 0}, {link.wakeFd, POLLIN, 0}};
+  int rc = ::poll(fds, 2, int(std::min<uint32_t>(ms, 60000)));
+  if (rc <= 0) return false;
+  if (fds[1].revents) return false;  // closed meanwhile
+  if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
+    // The device went away: from now on reads bring nothing and waits just
+    // sleep, so every exchange ends by its own time limit without spinning.
+    link.hungUp = true;
+    return false;
+  }
+  return fds[0].revents & POLLIN;
+}
+
+static size_t ReadNow(ScannerLink& link, uint8_t* buf, size_t n) {
+  int fd = link.fd.load();
+  if (fd < 0 || n == 0 || link.hungUp) return 0;
+  // With VMIN = VTIME = 0 an empty read returns 0; a gone device gives EIO
+  // (or shows up as a hang-up in poll).
+  ssize_t got = ::read(fd, buf, n);
+  if (got > 0) return size_t(got);
+  if (got < 0 && (errno == EIO || errno == ENXIO || errno == ENODEV)) link.hungUp = true;
+  return 0;
+}
+
+size_t PollRead(ScannerLink& link, uint8_t* buf, size_t n) {
+  size_t got = ReadNow(link, buf, n);
+  if (got > 0 || !link.IsOpen()) return got;
+  if (link.hungUp) {
+    WaitReadable(link, 2);
+    return 0;
+  }
+  if (!WaitReadable(link, 2)) return 0;
+  return ReadNow(link, buf, n);
+}
+
+void WriteBytes(ScannerLink& link, const uint8_t* buf, size_t n) {
+  size_t done = 0;
+  uint32_t start = TickCount();
+  // The port is non-blocking; a full output buffer gets a little time, as a
+  // write time-out of 1 ms per byte would give it.
+  while (done < n) {
+    int fd = link.fd.load();
+    if (fd < 0 || link.hungUp) return;
+    ssize_t w = ::write(fd, buf + done, n - done);
+    if (w > 0) {
+      done += size_t(w);
+      continue;
+    }
+    if (w < 0 && errno != EAGAIN && errno != EINTR) return;
+    if (TicksSince(start) > 1 + n) return;
+    struct pollfd p = {fd, POLLOUT, 0};
+    ::poll(&p, 1, 5);
+  }
+}
+
+size_t DrainInput(ScannerLink& link) {
+  uint8_t buf[256];
+  size_t total = 0;
+  uint32_t start = TickCount();
+  while (link.IsOpen()) {
+    size_t got = PollRead(link, buf, sizeof buf);
+    if (got == 0) break;
+    total += got;
+    if (total >= kDrainMaxBytes || TicksSince(start) >= kDrainMaxMs) break;
+  }
+  return total;
+}
+
+CollectResult CollectUntilIdle(ScannerLink& link, uint8_t* buf, size_t max, uint32_t firstLimitMs,
+                               uint32_t nextLimitMs, bool strictlyGreater) {
+  CollectResult r;
+  uint32_t idleStart = TickCount();
+  for (;;) {
+    if (!link.IsOpen()) {
+      r.end = CollectEnd::Closed;
+      return r;
+    }
+    if (r.count < max && ReadNow(link, buf + r.count, 1) == 1) {
+      ++r.count;
+      if (r.count >= max) {
+        r.end = CollectEnd::Full;
+        return r;
+      }
+      idleStart = TickCount();
+      continue;
+    }
+    uint32_t limit = r.count == 0 ? firstLimitMs : nextLimitMs;
+    uint32_t idle = TicksSince(idleStart);
+    bool over = strictlyGreater ? idle > limit : idle >= limit;
+    if (over) {
+      r.end = CollectEnd::Idle;
+      return r;
+    }
+    uint32_t remaining = limit - idle + (strictlyGreater ? 1 : 0);
+    if (link.hungUp) {
+      struct pollfd p = {link.wakeFd, POLLIN, 0};
+      ::poll(&p, 1, int(remaining));
+    } else {
+      WaitReadable(link, remaining);
+    }
+  }
+}
+
+size_t ReadExact(ScannerLink& link, uint8_t* buf, size_t n, uint32_t gapMs) {
+  size_t received = 0;
+  uint32_t last = TickCount();
+  while (received < n) {
+    size_t got = ReadNow(link, buf + received, n - received);
+    if (got > 0) {
+      received += got;
+      last = TickCount();
+      continue;
+    }
+    uint32_t gap = TicksSince(last);
+    if (gap >= gapMs || !link.IsOpen()) break;
+    if (link.hungUp) {
+      struct pollfd p = {link.wakeFd, POLLIN, 0};
+      ::poll(&p, 1, int(gapMs - gap));
+    } else {
+      WaitReadable(link, gapMs - gap);
+    }
+  }
+  return received;
+}
+
+}  // namespace varnet

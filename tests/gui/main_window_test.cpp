@@ -1,0 +1,323 @@
+#include <gtest/gtest.h>
+
+#include <QKeyEvent>
+#include <QRadioButton>
+#include <QTest>
+
+#include "app/qt_prompts.h"
+#include "app/varnet_app.h"
+#include "app/varnet_dlg.h"
+#include "link/protocol.h"
+#include "settings/config_dlg.h"
+#include "support/fake_registry.h"
+#include "support/gui_helpers.h"
+#include "support/recording_prompts.h"
+#include "support/scanner_presets.h"
+
+using namespace varnet;
+using namespace varnet::test;
+
+namespace {
+
+bool Has(ScriptedScanner& s, std::initializer_list<int> cmd) {
+  auto it = cmd.begin();
+  return s.Received(uint8_t(it[0]), uint8_t(it[1]), uint8_t(it[2]));
+}
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    app.prompts = &prompts;
+    dlg = std::make_unique<CVarnetDlg>(app, registry);
+    dlg->Initialise(1920, 1080);
+  }
+  void Search(bool settingMode = false) {
+    if (settingMode) dlg->findChild<QRadioButton*>("settingModeRadio")->click();
+    if (!dlg->Searching()) dlg->StartSearch();
+    ASSERT_TRUE(WaitUntil([&] { return !dlg->Searching(); }, 30000));
+  }
+  void SelectRow(int row) { dlg->DeviceList()->setCurrentItem(dlg->DeviceList()->topLevelItem(row)); }
+  void ConnectRow(int row) {
+    SelectRow(row);
+    dlg->Connect();
+  }
+
+  AppState app;
+  RecordingPrompts prompts;
+  FakeRegistry registry;
+  std::unique_ptr<CVarnetDlg> dlg;
+};
+
+}  // namespace
+
+TEST_F(MainWindowTest, StartsSmallInImageModeWithAnEmptyList) {
+  EXPECT_EQ(dlg->windowTitle(), "Varnet V1.3.6");
+  EXPECT_EQ(app.ImageModeState, kImageRunning);
+  EXPECT_TRUE(dlg->findChild<QRadioButton*>("imageModeRadio")->isChecked());
+  EXPECT_EQ(dlg->DeviceList()->topLevelItemCount(), 0);
+  EXPECT_FALSE(dlg->findChild<QPushButton*>("connectButton")->isEnabled());
+  EXPECT_FALSE(dlg->Timer().isActive());
+  EXPECT_EQ(dlg->DeviceList()->headerItem()->text(2), "                         Scanner");
+  EXPECT_EQ(app.metrics.RowLimit, 15);
+  // Closing with nothing connected lets the program end.
+  EXPECT_TRUE(dlg->CloseRequest());
+}
+
+TEST_F(MainWindowTest, ImageModeConnectsAt115200AndShowsTheFirstTab) {
+  auto scanner = ConnectableScanner();
+  registry.Set(0, {scanner->SlavePath()});
+  Search();
+  ASSERT_EQ(dlg->DeviceList()->topLevelItemCount(), 1);
+  EXPECT_EQ(dlg->DeviceList()->topLevelItem(0)->text(1), "Ready");
+  EXPECT_EQ(dlg->DeviceList()->topLevelItem(0)->text(3), "V3.1");
+  SelectRow(0);
+  EXPECT_TRUE(dlg->findChild<QPushButton*>("connectButton")->isEnabled());
+  dlg->Connect();
+  ASSERT_TRUE(app.link.IsOpen());
+  EXPECT_EQ(app.link.baud, 115200u);
+  EXPECT_EQ(app.link.LinkPortName, scanner->SlavePath());
+  ASSERT_EQ(dlg->Tabs()->count(), 7);
+  EXPECT_EQ(dlg->Tabs()->tabText(6), "Export / Import Settings");
+  EXPECT_EQ(dlg->Tabs()->currentIndex(), 0);
+  ASSERT_TRUE(dlg->SettingsPage());
+  EXPECT_FALSE(dlg->SettingsPage()->isHidden());
+  EXPECT_TRUE(Has(*scanner, {0xA0, 0x02, 0x05}));
+  EXPECT_TRUE(WaitUntil([&] { return Has(*scanner, {0xA0, 0x02, 0x02}); }, 1000));
+  EXPECT_EQ(app.link.LinkBusy, 0);
+  EXPECT_TRUE(dlg->Timer().isActive());
+  EXPECT_EQ(dlg->Timer().interval(), 100);
+  EXPECT_EQ(dlg->width(), dlg->InitialWindowRect().width() * 18 / 10);
+  EXPECT_EQ(dlg->height(), 1080 - 1080 / 8);
+}
+
+TEST_F(MainWindowTest, SettingModeConnectsAtTheRateTheSearchFound) {
+  auto rs = ConnectableScanner();
+  rs->AnswerOnlyAt(57600);
+  registry.Set(0, {}, {rs->SlavePath()});
+  Search(true);
+  ASSERT_EQ(dlg->DeviceList()->topLevelItemCount(), 1);
+  EXPECT_EQ(dlg->LastSearch().DeviceTable[0].baud, 57600u);
+  ConnectRow(0);
+  ASSERT_TRUE(app.link.IsOpen());
+  EXPECT_EQ(app.link.baud, 57600u);
+  EXPECT_FALSE(Has(*rs, {0xA0, 0x02, 0x05}));
+}
+
+TEST_F(MainWindowTest, FailedOpenAndFailedConnection) {
+  auto scanner = ConnectableScanner();
+  registry.Set(0, {scanner->SlavePath()});
+  Search();
+  ASSERT_EQ(dlg->DeviceList()->topLevelItemCount(), 1);
+  // Silent now: the port opens, but nobody answers.
+  scanner->Silence(true);
+  ConnectRow(0);
+  EXPECT_FALSE(app.link.IsOpen());
+  ASSERT_EQ(prompts.Ids(), std::vector<MessageId>{MessageId::ConnectFailed});
+  EXPECT_EQ(prompts.shown[0].icon, Icon::Error);
+  EXPECT_EQ(dlg->Tabs()->count(), 0);
+
+  // Gone: the port cannot even be opened.
+  scanner.reset();
+  prompts.shown.clear();
+  ConnectRow(0);
+  ASSERT_EQ(prompts.Ids(), std::vector<MessageId>{MessageId::OpenComFailed});
+  EXPECT_FALSE(prompts.shown[0].detail.empty());
+  EXPECT_FALSE(dlg->DeviceList()->isHidden());
+}
+
+TEST_F(MainWindowTest, TabsDriveTheTimer) {
+  auto scanner = ConnectableScanner();
+  registry.Set(0, {scanner->SlavePath()});
+  Search();
+  ConnectRow(0);
+  ASSERT_EQ(dlg->Tabs()->count(), 7);
+  dlg->Tabs()->setCurrentIndex(6);
+  EXPECT_FALSE(dlg->Timer().isActive());
+  EXPECT_TRUE(dlg->SettingsPage()->isHidden());
+  dlg->Tabs()->setCurrentIndex(1);
+  EXPECT_TRUE(dlg->Timer().isActive());
+  EXPECT_EQ(dlg->Timer().interval(), 250);
+  EXPECT_EQ(dlg->SettingsPage()->Category(), 1);
+  dlg->Tabs()->setCurrentIndex(4);
+  EXPECT_FALSE(dlg->Timer().isActive());
+  dlg->Tabs()->setCurrentIndex(5);
+  EXPECT_FALSE(dlg->Timer().isActive());
+}
+
+TEST_F(MainWindowTest, SettingModeTabsUseAHundredMilliseconds) {
+  auto rs = ConnectableScanner();
+  registry.Set(0, {}, {rs->SlavePath()});
+  Search(true);
+  ConnectRow(0);
+  dlg->Tabs()->setCurrentIndex(6);
+  dlg->Tabs()->setCurrentIndex(2);
+  EXPECT_EQ(dlg->Timer().interval(), 100);
+}
+
+TEST_F(MainWindowTest, ClosingWithoutChangesAsksNothingAndLeavesImageMode) {
+  auto scanner = ConnectableScanner();
+  registry.Set(0, {scanner->SlavePath()});
+  Search();
+  ConnectRow(0);
+  EXPECT_FALSE(dlg->CloseRequest());
+  EXPECT_TRUE(prompts.asked.empty());
+  EXPECT_FALSE(Has(*scanner, {0xA0, 0x08, 0x01}));
+  EXPECT_TRUE(Has(*scanner, {0xA0, 0x02, 0x00}));
+  EXPECT_FALSE(app.link.IsOpen());
+  EXPECT_FALSE(app.device.HasFormatBlock());
+  EXPECT_EQ(app.link.LinkBusy, 1);
+  EXPECT_TRUE(dlg->Searching());  // a new search has started
+  ASSERT_TRUE(WaitUntil([&] { return !dlg->Searching(); }, 10000));
+}
+
+TEST_F(MainWindowTest, ClosingAfterAChangeAnsweredNoSavesNothing) {
+  auto scanner = ConnectableScanner();
+  registry.Set(0, {scanner->SlavePath()});
+  Search();
+  ConnectRow(0);
+  app.device.settingsDirty = 1;
+  prompts.answers = {false};
+  dlg->CloseRequest();
+  EXPECT_EQ(prompts.asked, std::vector<MessageId>{MessageId::SaveAllSettings});
+  EXPECT_FALSE(Has(*scanner, {0xA0, 0x08, 0x01}));
+  EXPECT_TRUE(Has(*scanner, {0xA0, 0x02, 0x00}));
+  EXPECT_EQ(app.device.settingsDirty, 0);
+  ASSERT_TRUE(WaitUntil([&] { return !dlg->Searching(); }, 10000));
+}
+
+TEST_F(MainWindowTest, SavingAfterAnInterfaceChangeRestartsTheScannerInsteadOfLeavingImageMode) {
+  auto scanner = ConnectableScanner(1, 3);
+  registry.Set(0, {scanner->SlavePath()});
+  Search();
+  ConnectRow(0);
+  app.device.settingsDirty = 1;
+  app.device.paramBlock.SetU8(pb::OutputInterface, 1);
+  prompts.answers = {true};
+  dlg->CloseRequest();
+  EXPECT_EQ(prompts.Ids(), std::vector<MessageId>{MessageId::SettingsSaved});
+  ASSERT_TRUE(WaitUntil([&] { return Has(*scanner, {0xA0, 0x08, 0xFF}); }, 1000));
+  auto frames = scanner->Frames();
+  ASSERT_GE(frames.size(), 2u);
+  auto frameOf = [](int p1, int p2, int p3) {
+    auto f = ShortCommandFrame(uint8_t(p1), uint8_t(p2), uint8_t(p3));
+    return std::vector<uint8_t>(f.begin(), f.end());
+  };
+  EXPECT_EQ(frames[frames.size() - 2], frameOf(0xA0, 0x08, 0x01));
+  EXPECT_EQ(frames.back(), frameOf(0xA0, 0x08, 0xFF));
+  EXPECT_FALSE(Has(*scanner, {0xA0, 0x02, 0x00}));
+  ASSERT_TRUE(WaitUntil([&] { return !dlg->Searching(); }, 10000));
+}
+
+TEST_F(MainWindowTest, UnsavedSaveShowsSaveFailed) {
+  auto scanner = ConnectableScanner();
+  scanner->On(0xA0, 0x08, 0x01, {0x52, 0xA0, 0xE0, 0xFE, 0x80});
+  registry.Set(0, {scanner->SlavePath()});
+  Search();
+  ConnectRow(0);
+  app.device.settingsDirty = 1;
+  prompts.answers = {true};
+  dlg->CloseRequest();
+  EXPECT_EQ(prompts.Ids(), std::vector<MessageId>{MessageId::SaveFailed});
+  EXPECT_FALSE(app.link.IsOpen());
+  ASSERT_TRUE(WaitUntil([&] { return !dlg->Searching(); }, 10000));
+}
+
+TEST_F(MainWindowTest, UnpluggedScannerInImageModeIsClosedWithoutTheQuestion) {
+  auto scanner = ConnectableScanner();
+  registry.Set(0, {scanner->SlavePath()});
+  Search();
+  ConnectRow(0);
+  app.device.settingsDirty = 1;
+  registry.Set(0, {});
+  dlg->OnTimerTick();
+  EXPECT_TRUE(prompts.asked.empty());
+  EXPECT_FALSE(app.link.IsOpen());
+  EXPECT_EQ(prompts.Ids(), std::vector<MessageId>{MessageId::Disconnected});
+  ASSERT_TRUE(WaitUntil([&] { return !dlg->Searching(); }, 10000));
+}
+
+TEST_F(MainWindowTest, AnotherScannerAppearingIsNotAnUnplug) {
+  auto scanner = ConnectableScanner();
+  auto other = ConnectableScanner();
+  registry.Set(0, {scanner->SlavePath()});
+  Search();
+  ConnectRow(0);
+  registry.Set(0, {scanner->SlavePath(), other->SlavePath()});
+  dlg->OnTimerTick();
+  EXPECT_TRUE(app.link.IsOpen());
+  EXPECT_EQ(dlg->LastSearch().usbCount, 2);
+  EXPECT_TRUE(prompts.shown.empty());
+}
+
+TEST_F(MainWindowTest, KeyboardModeRowWaitsForTheScannerToComeBack) {
+  registry.Set(1, {});
+  Search();
+  ASSERT_EQ(dlg->DeviceList()->topLevelItemCount(), 1);
+  EXPECT_EQ(dlg->DeviceList()->topLevelItem(0)->text(1), "Not Ready");
+  SelectRow(0);
+  EXPECT_FALSE(dlg->findChild<QLabel*>("connectionBarcode")->isHidden());
+  EXPECT_FALSE(dlg->findChild<QPushButton*>("connectButton")->isEnabled());
+  EXPECT_EQ(dlg->Timer().interval(), 150);
+  EXPECT_TRUE(dlg->Timer().isActive());
+  // Double-clicking a keyboard-mode row does nothing.
+  emit dlg->DeviceList()->itemDoubleClicked(dlg->DeviceList()->topLevelItem(0), 0);
+  EXPECT_FALSE(app.link.IsOpen());
+  EXPECT_TRUE(dlg->Timer().isActive());
+
+  auto scanner = ConnectableScanner();
+  registry.Set(0, {scanner->SlavePath()});
+  ASSERT_TRUE(WaitUntil([&] { return dlg->Searching(); }, 1000));
+  ASSERT_TRUE(WaitUntil([&] { return !dlg->Searching(); }, 10000));
+  ASSERT_EQ(dlg->DeviceList()->topLevelItemCount(), 1);
+  EXPECT_EQ(dlg->DeviceList()->topLevelItem(0)->text(1), "Ready");
+}
+
+TEST_F(MainWindowTest, EnterEscapeAndSpaceDoNothing) {
+  dlg->show();
+  auto* search = dlg->findChild<QPushButton*>("searchButton");
+  search->setFocus();
+  int clicks = 0;
+  QObject::connect(search, &QPushButton::clicked, [&] { ++clicks; });
+  for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape, Qt::Key_Space}) QTest::keyClick(search, Qt::Key(key));
+  EXPECT_EQ(clicks, 0);
+  EXPECT_TRUE(dlg->isVisible());
+  EXPECT_FALSE(dlg->Searching());
+}
+
+TEST(Language, ChineseLocaleSelectsChineseTexts) {
+  EXPECT_EQ(UiLanguageFor(QLocale(QLocale::Chinese, QLocale::China)), kLangChinese);
+  EXPECT_EQ(UiLanguageFor(QLocale(QLocale::Chinese, QLocale::SimplifiedChineseScript, QLocale::Singapore)), kLangChinese);
+  EXPECT_EQ(UiLanguageFor(QLocale(QLocale::Chinese, QLocale::TraditionalChineseScript, QLocale::Taiwan)), kLangEnglish);
+  EXPECT_EQ(UiLanguageFor(QLocale(QLocale::German, QLocale::Germany)), kLangEnglish);
+
+  InstallTranslations(*QCoreApplication::instance(), kLangChinese);
+  AppState app;
+  RecordingPrompts prompts;
+  app.prompts = &prompts;
+  app.UiLanguage = kLangChinese;
+  FakeRegistry registry;
+  auto scanner = ConnectableScanner();
+  registry.Set(0, {scanner->SlavePath()});
+  {
+    CVarnetDlg dlg(app, registry);
+    dlg.Initialise(1440, 900);
+    EXPECT_EQ(app.metrics.RowLimit, 8);
+    EXPECT_EQ(dlg.findChild<QPushButton*>("searchButton")->text(), QString::fromUtf8("搜寻"));
+    EXPECT_EQ(dlg.findChild<QRadioButton*>("imageModeRadio")->text(), QString::fromUtf8("影像模式 (USB 接口)"));
+    EXPECT_EQ(MessageString(MessageId::ConnectFailed), QString::fromUtf8("连线失败"));
+    // English only in both languages.
+    EXPECT_EQ(MessageString(MessageId::OpenComFailed), "Open COM Failed");
+    dlg.StartSearch();
+    ASSERT_TRUE(WaitUntil([&] { return !dlg.Searching(); }, 10000));
+    ASSERT_EQ(dlg.DeviceList()->topLevelItemCount(), 1);
+    EXPECT_EQ(dlg.DeviceList()->topLevelItem(0)->text(1), QString::fromUtf8("在线"));
+    dlg.DeviceList()->setCurrentItem(dlg.DeviceList()->topLevelItem(0));
+    dlg.Connect();
+    ASSERT_EQ(dlg.Tabs()->count(), 7);
+    EXPECT_EQ(dlg.Tabs()->tabText(0), QString::fromUtf8("扫描设置"));
+    EXPECT_EQ(dlg.Tabs()->tabText(6), QString::fromUtf8("汇出 / 导入设置"));
+    dlg.Disconnect();
+  }
+  InstallTranslations(*QCoreApplication::instance(), kLangEnglish);
+  EXPECT_EQ(MessageString(MessageId::ConnectFailed), "Connect Failed");
+}

@@ -1,0 +1,208 @@
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <chrono>
+#include <thread>
+
+#include "link/serial_link.h"
+#include "link/ticks.h"
+#include "support/pty_peer.h"
+
+using namespace varnet;
+using varnet::test::Bytes;
+using varnet::test::PtyPeer;
+
+namespace {
+
+int64_t Ms(std::chrono::steady_clock::time_point since) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - since).count();
+}
+
+double ThreadCpuMs() {
+  struct rusage u;
+  getrusage(RUSAGE_THREAD, &u);
+  return u.ru_utime.tv_sec * 1000.0 + u.ru_utime.tv_usec / 1000.0 + u.ru_stime.tv_sec * 1000.0 +
+         u.ru_stime.tv_usec / 1000.0;
+}
+
+}  // namespace
+
+TEST(Transport, MissingPortLeavesTheSlotEmpty) {
+  ScannerLink link;
+  EXPECT_FALSE(OpenLink(link, "ttyVARNET-NOPE", 9600));
+  EXPECT_FALSE(link.IsOpen());
+  EXPECT_EQ(link.lastFailure, OpenFailure::NotFound);
+  // A regular file is no serial port either.
+  EXPECT_FALSE(OpenLink(link, "/etc/hostname", 9600));
+  EXPECT_FALSE(link.IsOpen());
+}
+
+TEST(Transport, PortNamesMapToDevicePaths) {
+  EXPECT_EQ(PortPath("ttyACM0"), "/dev/ttyACM0");
+  EXPECT_EQ(PortPath("pts/3"), "/dev/pts/3");
+  EXPECT_EQ(PortPath("/dev/ttyUSB12"), "/dev/ttyUSB12");
+}
+
+TEST(Transport, OpenIsExclusive) {
+  PtyPeer peer;
+  ScannerLink a, b;
+  ASSERT_TRUE(OpenLink(a, peer.SlavePath(), 115200));
+  EXPECT_FALSE(OpenLink(b, peer.SlavePath(), 115200));
+  EXPECT_EQ(b.lastFailure, OpenFailure::Busy);
+  EXPECT_FALSE(b.IsOpen());
+  CloseLink(a);
+  EXPECT_TRUE(OpenLink(b, peer.SlavePath(), 115200));
+}
+
+TEST(Transport, ReopenFollowsTheNewRate) {
+  PtyPeer peer;
+  ScannerLink link;
+  link.LinkPortName = peer.SlavePath();
+  ASSERT_TRUE(OpenLink(link, link.LinkPortName, 9600));
+  ASSERT_TRUE(ReopenLink(link, 115200));
+  EXPECT_TRUE(link.IsOpen());
+  EXPECT_EQ(link.baud, 115200u);
+}
+
+TEST(Transport, CollectWithNothingArrivingEndsAtTheFirstByteLimit) {
+  PtyPeer peer;
+  ScannerLink link;
+  ASSERT_TRUE(OpenLink(link, peer.SlavePath(), 115200));
+  uint8_t buf[16];
+  auto t0 = std::chrono::steady_clock::now();
+  double cpu0 = ThreadCpuMs();
+  CollectResult r = CollectUntilIdle(link, buf, sizeof buf, 300, 50);
+  int64_t took = Ms(t0);
+  EXPECT_EQ(r.count, 0u);
+  EXPECT_EQ(r.end, CollectEnd::Idle);
+  EXPECT_GE(took, 299);
+  EXPECT_LT(took, 450);
+  // Waiting is done in poll(), not by spinning.
+  EXPECT_LT(ThreadCpuMs() - cpu0, 60.0);
+}
+
+TEST(Transport, IdlePeriodRestartsWithEveryByteUntilTheBufferIsFull) {
+  PtyPeer peer;
+  ScannerLink link;
+  ASSERT_TRUE(OpenLink(link, peer.SlavePath(), 115200));
+  peer.WriteLater(Bytes({1, 2, 3, 4, 5, 6, 7, 8}), 0, 40);
+  uint8_t buf[6];
+  CollectResult r = CollectUntilIdle(link, buf, sizeof buf, 200, 50);
+  EXPECT_EQ(r.count, 6u);
+  EXPECT_EQ(r.end, CollectEnd::Full);
+  EXPECT_EQ(buf[5], 6);
+  peer.Join();
+}
+
+TEST(Transport, GapLongerThanTheNextByteLimitEndsTheCollection) {
+  PtyPeer peer;
+  ScannerLink link;
+  ASSERT_TRUE(OpenLink(link, peer.SlavePath(), 115200));
+  peer.WriteLater(Bytes({1, 2}), 0, 0);
+  peer.WriteLater(Bytes({3}), 250, 0);
+  uint8_t buf[16];
+  CollectResult r = CollectUntilIdle(link, buf, sizeof buf, 200, 100);
+  EXPECT_EQ(r.count, 2u);
+  EXPECT_EQ(r.end, CollectEnd::Idle);
+  peer.Join();
+}
+
+TEST(Transport, ClosingTheLinkEndsAWaitingReader) {
+  PtyPeer peer;
+  ScannerLink link;
+  ASSERT_TRUE(OpenLink(link, peer.SlavePath(), 115200));
+  std::thread closer([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    CloseLink(link);
+  });
+  uint8_t buf[16];
+  auto t0 = std::chrono::steady_clock::now();
+  CollectResult r = CollectUntilIdle(link, buf, sizeof buf, 3000, 50);
+  closer.join();
+  EXPECT_EQ(r.end, CollectEnd::Closed);
+  EXPECT_LT(Ms(t0), 1000);
+  EXPECT_FALSE(link.IsOpen());
+}
+
+TEST(Transport, ReadExactEndsOnAGapOrAsSoonAsAllBytesAreIn) {
+  PtyPeer peer;
+  ScannerLink link;
+  ASSERT_TRUE(OpenLink(link, peer.SlavePath(), 115200));
+  std::vector<uint8_t> data(300, 0x5A);
+  peer.Write(data);
+  uint8_t buf[300];
+  auto t0 = std::chrono::steady_clock::now();
+  EXPECT_EQ(ReadExact(link, buf, 300, 1000), 300u);
+  EXPECT_LT(Ms(t0), 500);  // not waiting for the gap once complete
+
+  peer.Write(std::vector<uint8_t>(100, 1));
+  t0 = std::chrono::steady_clock::now();
+  EXPECT_EQ(ReadExact(link, buf, 300, 200), 100u);
+  int64_t took = Ms(t0);
+  EXPECT_GE(took, 199);
+  EXPECT_LT(took, 400);
+}
+
+TEST(Transport, DrainReturnsAtOnceOnAQuietPortAndIsBoundedOnAChattyOne) {
+  PtyPeer peer;
+  ScannerLink link;
+  ASSERT_TRUE(OpenLink(link, peer.SlavePath(), 115200));
+  peer.Write(Bytes({1, 2, 3}));
+  auto t0 = std::chrono::steady_clock::now();
+  EXPECT_EQ(DrainInput(link), 3u);
+  EXPECT_LT(Ms(t0), 50);
+  t0 = std::chrono::steady_clock::now();
+  EXPECT_EQ(DrainInput(link), 0u);
+  EXPECT_LT(Ms(t0), 50);
+
+  // A scanner that never falls silent cannot hold the drain.
+  std::atomic<bool> stop{false};
+  std::thread chatter([&] {
+    while (!stop) {
+      peer.Write(std::vector<uint8_t>(64, 0x41));
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  });
+  t0 = std::chrono::steady_clock::now();
+  DrainInput(link);
+  int64_t took = Ms(t0);
+  stop = true;
+  chatter.join();
+  EXPECT_LT(took, int64_t(kDrainMaxMs) + 300);
+}
+
+TEST(Transport, TickWrapDoesNoHarm) {
+  PtyPeer peer;
+  ScannerLink link;
+  ASSERT_TRUE(OpenLink(link, peer.SlavePath(), 115200));
+  // Put the counter 100 ms before its wrap: a 300 ms wait spans it.
+  uint32_t now = TickCount();
+  SetTickOffset(0xFFFFFFFFu - now - 100);
+  uint8_t buf[4];
+  auto t0 = std::chrono::steady_clock::now();
+  CollectResult r = CollectUntilIdle(link, buf, sizeof buf, 300, 50);
+  int64_t took = Ms(t0);
+  uint32_t after = TickCount();
+  SetTickOffset(0);
+  EXPECT_EQ(r.count, 0u);
+  EXPECT_LT(after, 1000u);  // it did wrap
+  EXPECT_GE(took, 299);
+  EXPECT_LT(took, 450);
+}
+
+TEST(Transport, VanishedPortMakesReadersEndByTheirLimitsWithoutSpinning) {
+  auto peer = std::make_unique<PtyPeer>();
+  ScannerLink link;
+  ASSERT_TRUE(OpenLink(link, peer->SlavePath(), 115200));
+  peer.reset();  // the device goes away
+  uint8_t buf[8];
+  auto t0 = std::chrono::steady_clock::now();
+  double cpu0 = ThreadCpuMs();
+  CollectResult r = CollectUntilIdle(link, buf, sizeof buf, 300, 50);
+  EXPECT_EQ(r.count, 0u);
+  EXPECT_GE(Ms(t0), 299);
+  EXPECT_EQ(ReadExact(link, buf, 8, 200), 0u);
+  EXPECT_LT(Ms(t0), 800);
+  EXPECT_LT(ThreadCpuMs() - cpu0, 60.0);
+  WriteBytes(link, buf, 8);  // must neither block nor crash
+}

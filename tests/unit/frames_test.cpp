@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "link/device_info.h"
+#include "link/protocol.h"
+#include "support/pty_peer.h"
+
+using namespace varnet;
+using varnet::test::Bytes;
+
+namespace {
+template <size_t N>
+std::vector<uint8_t> V(const std::array<uint8_t, N>& a) {
+  return {a.begin(), a.end()};
+}
+}  // namespace
+
+TEST(Frames, ShortCommandsMatchTheWire) {
+  struct Case {
+    int p1, p2, p3;
+    std::vector<uint8_t> wire;
+  } cases[] = {
+      {0x0E, 0x0D, 0x06, Bytes({0x05, 0x57, 0x0E, 0x0D, 0x06, 0xFF, 0x83})},
+      {0x0E, 0x0D, 0x08, Bytes({0x05, 0x57, 0x0E, 0x0D, 0x08, 0xFF, 0x81})},
+      {0x0E, 0x0D, 0x0A, Bytes({0x05, 0x57, 0x0E, 0x0D, 0x0A, 0xFF, 0x7F})},
+      {0x0E, 0x0C, 0x08, Bytes({0x05, 0x57, 0x0E, 0x0C, 0x08, 0xFF, 0x82})},
+      {0x0E, 0x0C, 0x0A, Bytes({0x05, 0x57, 0x0E, 0x0C, 0x0A, 0xFF, 0x80})},
+      {0xA0, 0x08, 0x01, Bytes({0x05, 0x57, 0xA0, 0x08, 0x01, 0xFE, 0xFB})},
+      {0xA0, 0x02, 0x09, Bytes({0x05, 0x57, 0xA0, 0x02, 0x09, 0xFE, 0xF9})},
+      {0xA0, 0x02, 0x08, Bytes({0x05, 0x57, 0xA0, 0x02, 0x08, 0xFE, 0xFA})},
+      {0xA0, 0x04, 0x64, Bytes({0x05, 0x57, 0xA0, 0x04, 0x64, 0xFE, 0x9C})},
+      {0xA1, 0x02, 0x02, Bytes({0x05, 0x57, 0xA1, 0x02, 0x02, 0xFE, 0xFF})},
+  };
+  for (auto& c : cases) EXPECT_EQ(V(ShortCommandFrame(c.p1, c.p2, c.p3)), c.wire) << std::hex << c.p1 << c.p2 << c.p3;
+}
+
+TEST(Frames, ValueCommandIsLittleEndianWithBigEndianChecksum) {
+  EXPECT_EQ(V(ValueCommandFrame(300)), Bytes({0x06, 0x57, 0xA0, 0x03, 0x2C, 0x01, 0xFE, 0xD3}));
+  EXPECT_EQ(V(ValueCommandFrame(500)), Bytes({0x06, 0x57, 0xA0, 0x03, 0xF4, 0x01, 0xFE, 0x0B}));
+}
+
+TEST(Frames, RecordCommandsOfTheRestoreAndThePages) {
+  auto restore = RecordCommandFrame({{0xA0, 0x02, {0x09}}, {0xA1, 0x01, {0x0F}}});
+  ASSERT_TRUE(restore);
+  EXPECT_EQ(*restore, Bytes({0x0A, 0x58, 0xA0, 0x02, 0x09, 0xFF, 0xA1, 0x01, 0x0F, 0xFF, 0xFC, 0x44}));
+
+  auto output = RecordCommandFrame({{0xA1, 0x4C, {0x01}}, {0xA2, 0x04, {0x01}}, {0xA2, 0x02, {0x00}},
+                                    {0xA2, 0x03, {0x02}}, {0xB0, 0x4C, {0x00}}, {0xB0, 0x45, {0x00}}});
+  ASSERT_TRUE(output);
+  ASSERT_EQ(output->size(), 28u);
+  EXPECT_EQ((*output)[0], 0x1A);
+  EXPECT_EQ((*output)[26], 0xF4);
+  EXPECT_EQ((*output)[27], 0xC3);
+
+  auto trigger = RecordCommandFrame({{0xA1, 0x0F, {0x01}}, {0xA1, 0x19, {'S', 'T'}}, {0xA1, 0x1A, {'S', 'P'}},
+                                     {0xA1, 0x0E, {0x01}}, {0xA1, 0x1E, {0x00}}});
+  ASSERT_TRUE(trigger);
+  EXPECT_EQ((*trigger)[0], 0x18);
+  EXPECT_EQ((*trigger)[24], 0xF5);
+  EXPECT_EQ((*trigger)[25], 0xB6);
+}
+
+TEST(Frames, RecordPayloadLimitIs48Bytes) {
+  // 12 records of 4 bytes = 48; one more value byte makes 49.
+  std::vector<Record> records(12, Record{0xB0, 0x50, {0x41}});
+  auto f = RecordCommandFrame(records);
+  ASSERT_TRUE(f);
+  EXPECT_EQ(f->size(), 52u);
+  uint32_t sum = 0;
+  for (size_t i = 0; i < 50; ++i) sum += (*f)[i];
+  // The bytes before the checksum plus the checksum make a multiple of 65536.
+  EXPECT_EQ((sum + ((*f)[50] << 8 | (*f)[51])) % 65536, 0u);
+  records.back().value.push_back(0x42);
+  EXPECT_FALSE(RecordCommandFrame(records));
+}
+
+TEST(TextReply, ParsesPrintableCharactersAndChecksChecksum) {
+  auto ok = Bytes({0x07, 0x52, 0x00, 0x00, 0x41, 0x20, 0x42, 0xFF, 0x04});
+  auto text = ParseTextReply(ok.data(), ok.size(), false);
+  ASSERT_TRUE(text);
+  EXPECT_EQ(*text, "AB");
+
+  auto bad = Bytes({0x07, 0x52, 0x00, 0x00, 0x41, 0x20, 0x42, 0xFF, 0x05});
+  EXPECT_FALSE(ParseTextReply(bad.data(), bad.size(), false));
+  // A full buffer fails whatever it holds.
+  EXPECT_FALSE(ParseTextReply(ok.data(), ok.size(), true));
+}
+
+TEST(TextReply, AcknowledgementIsAnEmptySuccessRefusalAndRubbishFail) {
+  auto ack = Bytes({0x52, 0xA0, 0xEC, 0xFE, 0x74});
+  auto t = ParseTextReply(ack.data(), ack.size(), false);
+  ASSERT_TRUE(t);
+  EXPECT_EQ(*t, "");
+  auto nak = Bytes({0x52, 0xA0, 0xE0, 0xFE, 0x80});
+  EXPECT_FALSE(ParseTextReply(nak.data(), nak.size(), false));
+  auto shortReply = Bytes({0x07, 0x52, 0x00});
+  EXPECT_FALSE(ParseTextReply(shortReply.data(), shortReply.size(), false));
+  auto wrongLetter = Bytes({0x05, 0x51, 0x00, 0x00, 0x41, 0xFF, 0x69});
+  EXPECT_FALSE(ParseTextReply(wrongLetter.data(), wrongLetter.size(), false));
+  auto tinyLength = Bytes({0x04, 0x52, 0x00, 0x00, 0xFF, 0xAA});
+  EXPECT_FALSE(ParseTextReply(tinyLength.data(), tinyLength.size(), false));
+  // L promises more bytes than arrived: fails rather than reading past them.
+  auto truncated = Bytes({0x20, 0x52, 0x00, 0x00, 0x41, 0x42});
+  EXPECT_FALSE(ParseTextReply(truncated.data(), truncated.size(), false));
+  // Only non-printable data: no text, failure.
+  auto blank = Bytes({0x06, 0x52, 0x00, 0x00, 0x20, 0x7E});
+  uint16_t ck = FrameChecksum(blank.data(), 6);
+  blank.push_back(uint8_t(ck >> 8));
+  blank.push_back(uint8_t(ck));
+  EXPECT_FALSE(ParseTextReply(blank.data(), blank.size(), false));
+}
+
+TEST(BlockHeaderTag, ComparedAsZeroTerminatedText) {
+  BlockHeader h;
+  std::memcpy(h.bytes.data(), "*DCF*", 5);
+  h.bytes[8] = 0xC0;
+  EXPECT_TRUE(h.HasTag("*DCF*"));
+  EXPECT_FALSE(h.HasTag("*DFF*"));
+  EXPECT_EQ(h.Length(), 0xC0u);
+  h.bytes[5] = 'x';
+  EXPECT_FALSE(h.HasTag("*DCF*"));
+}
+
+TEST(ParamBlockFields, LittleEndianAccessors) {
+  ParamBlock p;
+  p.SetU32(44, 115200);
+  EXPECT_EQ(p.bytes[44], 0x00);
+  EXPECT_EQ(p.bytes[45], 0xC2);
+  EXPECT_EQ(p.bytes[46], 0x01);
+  EXPECT_EQ(p.U32(44), 115200u);
+  p.SetU16(58, 500);
+  EXPECT_EQ(p.U16(58), 500);
+  std::memcpy(p.bytes.data(), "HT-27-PM\0garbage", 16);
+  EXPECT_EQ(p.ModelName(), "HT-27-PM");
+  EXPECT_THROW(p.U32(190), std::out_of_range);
+}

@@ -1,0 +1,201 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <set>
+
+#include "settings/catalogue.h"
+
+namespace varnet {
+namespace {
+
+EffectiveGroup Group(std::string_view title) {
+  for (int c = 0; c < kCategoryCount; ++c)
+    for (const SettingGroup& g : Category(c)->groups)
+      if (title == g.english) return PlainGroup(&g);
+  ADD_FAILURE() << "no group " << title;
+  return {};
+}
+
+EffectiveOption Opt(const EffectiveGroup& g, int i) { return PlainOption(g.group, i); }
+
+// The rows in force as "0100".
+std::string Rows(const EffectiveGroup& g, const ParamBlock& pb) {
+  std::string r;
+  for (size_t i = 0; i < g.group->options.size(); ++i) r += IsOptionInForce(g, Opt(g, int(i)), pb) ? '1' : '0';
+  return r;
+}
+
+ParamBlock WithModel(uint8_t code, const char* name) {
+  ParamBlock pb;
+  std::memcpy(pb.bytes.data(), name, std::strlen(name));
+  pb.SetU8(pb::ModelCode, code);
+  return pb;
+}
+
+TEST(SettingsCatalogue, CategoriesStartsAndBounds) {
+  const ParamBlock pb = WithModel(1, "HT-27-PM");
+  const int counts[] = {9, 4, 15, 3};
+  const char* names[] = {"Scan Settings", "Decode Settings", "Symbologies", "Interface"};
+  for (int c = 0; c < kCategoryCount; ++c) {
+    std::string name;
+    int n = 0;
+    while (!GetSettingGroup(n, c, pb, &name)->IsEndMarker()) ++n;
+    EXPECT_EQ(n, counts[c]);
+    EXPECT_EQ(name, names[c]);
+    EXPECT_TRUE(GetSettingGroup(n, c, pb)->options.empty());
+    EXPECT_EQ(GetSettingGroup(n + 1, c, pb), nullptr);
+  }
+  EXPECT_EQ(GetSettingGroup(0, 4, pb), nullptr);
+  EXPECT_EQ(GetSettingGroup(0, -1, pb), nullptr);
+
+  EXPECT_STREQ(GetSettingGroup(0, 0, pb)->english, "Scan Mode");
+  EXPECT_STREQ(GetSettingGroup(0, 0, WithModel(5, "HT-20"))->english, "Power On Beep");
+  EXPECT_STREQ(GetSettingGroup(1, 0, WithModel(6, "HT-27-PM"))->english, "Good Read Frequency");
+  EXPECT_STREQ(GetSettingGroup(0, 0, WithModel(5, "HT-27-PMX"))->english, "Power On Beep");
+  EXPECT_STREQ(GetSettingGroup(0, 1, WithModel(5, "HT-27-PM"))->english, "Decode Area");
+}
+
+TEST(SettingsCatalogue, LabelsKeepBlanksAndFullWidthParentheses) {
+  const EffectiveGroup freq = Group("Good Read Frequency");
+  EXPECT_STREQ(Opt(freq, 1).english, "Low ");
+  EXPECT_STREQ(Opt(freq, 3).english, "High  ");
+  EXPECT_STREQ(Opt(Group("GS1 DataBar Limited"), 0).english, "Transmit AI\xEF\xBC\x88" "01\xEF\xBC\x89" "Digit");
+  EXPECT_STREQ(Opt(Group("Code 11"), 0).chinese, "关闭校验 ");
+}
+
+TEST(SettingsCatalogue, ByteAndThirtyTwoBitValueRules) {
+  ParamBlock pb;
+  const EffectiveGroup scan = Group("Scan Mode"), sens = Group("Sense Mode Sensitivity");
+  pb.SetU8(55, 2);
+  pb.SetU8(138, 9);  // V, not P3, is what the byte holds
+  EXPECT_EQ(Rows(scan, pb), "0100");
+  EXPECT_EQ(Rows(sens, pb), "100");
+  RecordChoice(scan, Opt(scan, 3), true, pb);
+  EXPECT_EQ(pb.U8(55), 4);
+
+  const EffectiveGroup freq = Group("Good Read Frequency"), baud = Group("RS232 Baud Rate");
+  pb.SetU32(68, 1000);
+  pb.SetU32(44, 4800);
+  pb.SetU8(48, 0x5A);
+  EXPECT_EQ(Rows(freq, pb), "0000");
+  EXPECT_EQ(Rows(baud, pb), "000000");
+  pb.SetU32(68, 2730);
+  EXPECT_EQ(Rows(freq, pb), "0010");
+  RecordChoice(baud, Opt(baud, 4), true, pb);
+  EXPECT_EQ(pb.U32(44), 115200u);
+  EXPECT_EQ(pb.U8(48), 0x5A);
+  EXPECT_EQ(Rows(baud, pb), "000010");
+
+  const EffectiveGroup interval = Group("Same Barcode Interval Time");
+  pb.SetU32(84, 5000);
+  EXPECT_EQ(Rows(interval, pb), "0000000001");
+  RecordChoice(interval, Opt(interval, 0), true, pb);
+  EXPECT_EQ(pb.U32(84), 0u);
+}
+
+TEST(SettingsCatalogue, DecodeAreaAimingFlag) {
+  const EffectiveGroup g = Group("Decode Area");
+  ParamBlock pb;
+  pb.SetU8(139, 2);
+  pb.SetU8(140, 3);
+  EXPECT_EQ(Rows(g, pb), "00001");
+  pb.SetU8(139, 0);
+  EXPECT_EQ(Rows(g, pb), "01000");
+  RecordChoice(g, Opt(g, 4), true, pb);
+  EXPECT_EQ(pb.U8(139), 1);
+  EXPECT_EQ(pb.U8(140), 0);
+  RecordChoice(g, Opt(g, 2), true, pb);
+  EXPECT_EQ(pb.U8(139), 0);
+  EXPECT_EQ(pb.U8(140), 2);
+}
+
+TEST(SettingsCatalogue, SymbologyMaskOneBitPerOption) {
+  const EffectiveGroup g = Group("Readable Symbologies");
+  std::set<int> bits;
+  for (int i = 0; i < int(g.group->options.size()); ++i) {
+    const EffectiveOption o = Opt(g, i);
+    bits.insert(o.code.V);
+    ParamBlock pb;
+    RecordChoice(g, o, true, pb);
+    EXPECT_EQ(pb.U32(20), 1u << o.code.V) << o.english;
+    EXPECT_EQ(Rows(g, pb).find('1'), size_t(i)) << o.english;
+    pb.SetU32(20, 0xFFFFFFFFu);
+    RecordChoice(g, o, false, pb);
+    EXPECT_EQ(pb.U32(20), ~(1u << o.code.V)) << o.english;
+  }
+  std::set<int> expected;
+  for (int b = 0; b <= 30; ++b)
+    if (b <= 12 || (b >= 16 && b <= 19) || b >= 23) expected.insert(b);
+  EXPECT_EQ(bits, expected);
+}
+
+TEST(SettingsCatalogue, SymbologyByteRules) {
+  ParamBlock pb;
+  const EffectiveGroup ean = Group("EAN-13");
+  pb.SetU8(27, 0x05);
+  EXPECT_EQ(Rows(ean, pb), "10100");
+  RecordChoice(ean, Opt(ean, 3), true, pb);
+  RecordChoice(ean, Opt(ean, 0), false, pb);
+  EXPECT_EQ(pb.U8(27), 0x0C);
+
+  for (const char* title : {"Codabar", "Interleaved 2 of 5"}) {
+    const EffectiveGroup g = Group(title);
+    const std::string rest(g.group->options.size() - 3, '0');
+    for (auto [byte, rows] : {std::pair{0x02, "100"}, {0x01, "010"}, {0x03, "001"}}) {
+      pb.SetU8(g.valueOffset, uint8_t(byte));
+      EXPECT_EQ(Rows(g, pb), rows + rest) << title;
+    }
+    for (auto [row, byte] : {std::pair{1, 0x01}, {0, 0x00}, {2, 0x03}}) {
+      RecordChoice(g, Opt(g, row), true, pb);
+      EXPECT_EQ(pb.U8(g.valueOffset), byte) << title;
+    }
+  }
+  const EffectiveGroup codabar = Group("Codabar");
+  pb.SetU8(29, 0x04);
+  EXPECT_EQ(Rows(codabar, pb), "1001");
+
+  // MSI reads each row on its own bit; a choice made here leaves exactly one.
+  const EffectiveGroup msi = Group("MSI");
+  pb.SetU8(31, 0x04);
+  EXPECT_EQ(Rows(msi, pb), "11000");
+  pb.SetU8(31, 0x1F);
+  RecordChoice(msi, Opt(msi, 2), true, pb);
+  EXPECT_EQ(pb.U8(31), 0x0B);
+  EXPECT_EQ(Rows(msi, pb), "00101");
+  RecordChoice(msi, Opt(msi, 0), true, pb);
+  EXPECT_EQ(pb.U8(31), 0x02);
+
+  // Code 11 keeps "transmit" inverted in bit 3.
+  const EffectiveGroup c11 = Group("Code 11");
+  pb.SetU8(32, 0x08);
+  EXPECT_EQ(Rows(c11, pb), "0000");
+  pb.SetU8(32, 0x07);
+  RecordChoice(c11, Opt(c11, 1), true, pb);
+  RecordChoice(c11, Opt(c11, 3), false, pb);
+  EXPECT_EQ(pb.U8(32), 0x0A);
+  EXPECT_EQ(Rows(c11, pb), "0100");
+  RecordChoice(c11, Opt(c11, 3), true, pb);
+  EXPECT_EQ(Rows(c11, pb), "0101");
+}
+
+TEST(SettingsCatalogue, OptionCommandOnOffVersusChoice) {
+  using Bytes = std::array<uint8_t, 3>;
+  const EffectiveGroup beep = Group("Good Read Beep"), kb = Group("USB Keyboard");
+  EXPECT_EQ(OptionCommand(beep, Opt(beep, 1), true), (Bytes{0xA1, 0x05, 0x0E}));
+  EXPECT_EQ(OptionCommand(beep, Opt(beep, 0), true), (Bytes{0xA1, 0x05, 0x0D}));
+  EXPECT_EQ(OptionCommand(kb, Opt(kb, 6), true), (Bytes{0xA1, 0x4B, 0x0E}));
+  ParamBlock pb;
+  RecordChoice(kb, Opt(kb, 6), true, pb);
+  RecordChoice(beep, Opt(beep, 1), true, pb);
+  EXPECT_EQ(pb.U8(52), 0x0E);
+  EXPECT_EQ(pb.U8(66), 1);
+
+  const EffectiveGroup sym = Group("Readable Symbologies"), c11 = Group("Code 11");
+  EXPECT_EQ(OptionCommand(sym, Opt(sym, 3), true), (Bytes{0xB4, 0x01, 0x0E}));
+  EXPECT_EQ(OptionCommand(sym, Opt(sym, 3), false), (Bytes{0xB4, 0x01, 0x0D}));
+  EXPECT_EQ(OptionCommand(c11, Opt(c11, 3), false), (Bytes{0xB9, 0x03, 0x0D}));
+  EXPECT_EQ(OptionCommand(c11, Opt(c11, 2), true), (Bytes{0xB9, 0x02, 0x03}));
+}
+
+}  // namespace
+}  // namespace varnet

@@ -1,0 +1,149 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "settings/apply_option.h"
+#include "settings/model_rules.h"
+
+namespace varnet {
+namespace {
+
+ScannerModel Model(uint8_t code, std::string name, std::string firmware = "Unknow") {
+  return ScannerModel{code, std::move(name), std::move(firmware)};
+}
+
+// Shown labels joined with '|'.
+std::string Groups(int category, const ScannerModel& m) {
+  std::string r;
+  for (const EffectiveGroup& g : ShownGroups(category, m)) r += (r.empty() ? "" : "|") + std::string(g.english);
+  return r;
+}
+
+EffectiveGroup Shown(const ScannerModel& m, std::string_view title) {
+  for (int c = 0; c < kCategoryCount; ++c)
+    for (const EffectiveGroup& g : ShownGroups(c, m))
+      if (g.Title() == title) return g;
+  ADD_FAILURE() << "not shown: " << title;
+  return {};
+}
+
+std::string Options(const ScannerModel& m, std::string_view title) {
+  std::string r;
+  for (const EffectiveOption& o : ShownOptions(Shown(m, title), m)) r += (r.empty() ? "" : "|") + std::string(o.english);
+  return r;
+}
+
+std::string LastOption(const ScannerModel& m, std::string_view title) {
+  const std::string all = Options(m, title);
+  return all.substr(all.rfind('|') + 1);
+}
+
+TEST(SettingsModelRules, ModelFromParamBlockReadsAtMostSixteenBytes) {
+  ParamBlock pb;
+  std::memcpy(pb.bytes.data(), "ABCDEFGHIJKLMNOP", 16);
+  pb.SetU8(16, 6);
+  const ScannerModel m = ScannerModel::From(pb, "V1.0");
+  EXPECT_EQ(m.name, "ABCDEFGHIJKLMNOP");
+  EXPECT_EQ(m.code, 6);
+}
+
+TEST(SettingsModelRules, Code5And6Scanners) {
+  EXPECT_EQ(Groups(0, Model(5, "HT-27-PM")), "Good Read Beep|Good Read Frequency|Aiming LED");
+
+  const ScannerModel m = Model(6, "HT-30");
+  EXPECT_EQ(Groups(0, m), "Power On Beep|Good Read Beep|Good Read Frequency|Aiming LED|Illumination Mode|Illumination LED");
+  EXPECT_EQ(Options(m, "Illumination Mode"), "During Scan");
+  EXPECT_EQ(Options(m, "Illumination Level"), "White / Red / Blue LEDs|White LED|Red LED");
+  EXPECT_EQ(Groups(1, m), "Decode Area|Decode Redundancy");
+  EXPECT_TRUE(Groups(2, m).ends_with("|Interleaved 2 of 5"));
+  EXPECT_EQ(LastOption(m, "Readable Symbologies"), "Interleaved 2 of 5");
+
+  // The LED colours keep the group's P1 P2 and are read at offset 61.
+  const EffectiveGroup led = Shown(m, "Illumination Level");
+  EXPECT_STREQ(led.chinese, "照明光源");
+  const auto leds = ShownOptions(led, m);
+  EXPECT_EQ(OptionCommand(led, leds[2], true), (std::array<uint8_t, 3>{0xA1, 0x04, 0x22}));
+  ParamBlock pb;
+  pb.SetU8(64, 2);
+  pb.SetU8(61, 1);
+  EXPECT_EQ(TicksInForce(led, leds, pb), (std::vector<bool>{false, true, false}));
+
+  const ScannerModel five = Model(5, "HT-30");
+  EXPECT_EQ(LastOption(five, "Illumination Level"), "Blue LED");
+  EXPECT_EQ(ShownOptions(Shown(five, "Illumination Level"), five)[3].code.V, 3);
+  // A scanner connected afterwards is judged by its own code.
+  const ScannerModel one = Model(1, "HT-30");
+  const EffectiveGroup level = Shown(one, "Illumination Level");
+  EXPECT_STREQ(level.english, "Illumination Level");
+  EXPECT_EQ(level.valueOffset, 64);
+  EXPECT_EQ(ShownOptions(level, one)[0].code.P3, 0x11);
+}
+
+TEST(SettingsModelRules, IlluminationGroupsByModelName) {
+  const ScannerModel htr81 = Model(1, "HTR-81");
+  EXPECT_EQ(ShownOptions(Shown(htr81, "Illumination LEDs"), htr81).size(), 7u);
+  EXPECT_EQ(Options(htr81, "Illumination Level"), "Low|Medium|High");
+  EXPECT_EQ(Groups(0, Model(1, "HTR-82")).find("Illumination LEDs"), std::string::npos);
+  EXPECT_EQ(Groups(0, Model(1, "HT-27-PM")), "Scan Mode|Sense Mode Sensitivity|Power On Beep|Good Read Beep|"
+                                             "Good Read Frequency|Aiming LED");
+}
+
+TEST(SettingsModelRules, SenseTriggerTypesOnQb55) {
+  const ScannerModel m = Model(2, "QB-55");
+  const EffectiveGroup g = Shown(m, "Sense Mode Sensitivity");
+  EXPECT_STREQ(g.english, "Sense Mode");
+  EXPECT_EQ(Options(m, "Sense Mode Sensitivity"), "Image + IrDA|IrDA|Image Change");
+  const auto opts = ShownOptions(g, m);
+  ParamBlock pb;
+  pb.SetU8(56, 3);
+  pb.SetU8(138, 1);
+  EXPECT_EQ(TicksInForce(g, opts, pb), (std::vector<bool>{true, false, false}));
+  EXPECT_EQ(OptionCommand(g, opts[1], true), (std::array<uint8_t, 3>{0xA1, 0x02, 0x11}));
+  RecordChoice(g, opts[1], true, pb);
+  EXPECT_EQ(pb.U8(56), 1);
+  EXPECT_EQ(pb.U8(138), 1);
+  EXPECT_STREQ(Shown(Model(1, "QB-55"), "Sense Mode Sensitivity").english, "Sense Mode Sensitivity");
+}
+
+TEST(SettingsModelRules, LastSymbologyRow) {
+  const ScannerModel civic = Model(1, "QB-32-S", "V2.1-PLC-K4702");
+  const EffectiveGroup g = Shown(civic, "Readable Symbologies");
+  const EffectiveOption last = ShownOptions(g, civic).back();
+  EXPECT_STREQ(last.english, "Civic Mail");
+  ParamBlock pb;
+  pb.SetU32(20, 1u << 14);
+  EXPECT_TRUE(IsOptionInForce(g, last, pb));
+  EXPECT_EQ(OptionCommand(g, last, false), (std::array<uint8_t, 3>{0xBF, 0x01, 0x0D}));
+  RecordChoice(g, last, false, pb);
+  EXPECT_EQ(pb.U32(20), 0u);
+
+  EXPECT_EQ(LastOption(Model(1, "QB-32-S", "VT2.1"), "Readable Symbologies"), "DotCode");
+  EXPECT_EQ(LastOption(Model(1, "HT-20", "Unknow"), "Readable Symbologies"), "MaxiCode");
+  EXPECT_EQ(LastOption(Model(1, "HT-20", "T"), "Readable Symbologies"), "MaxiCode");
+  EXPECT_EQ(LastOption(Model(1, "HT-20", "v1-RZK"), "Readable Symbologies"), "DotCode");
+  EXPECT_EQ(LastOption(Model(3, "HT-300-V2"), "Readable Symbologies"), "DotCode");
+  EXPECT_EQ(LastOption(Model(2, "HT-300-V2"), "Readable Symbologies"), "MaxiCode");
+  EXPECT_EQ(LastOption(Model(1, "QB-31-S"), "Readable Symbologies"), "Interleaved 2 of 5");
+  EXPECT_EQ(Groups(2, Model(1, "QB-31")).find("Code 11"), std::string::npos);
+  EXPECT_TRUE(ShownGroups(4, civic).empty());
+}
+
+TEST(SettingsModelRules, LookupByNameForCommandLine) {
+  const ScannerModel m = Model(2, "QB-55");
+  EXPECT_EQ(FindShownGroup(m, "scan mode").group->Title(), "Scan Mode");
+  EXPECT_EQ(FindShownGroup(m, "Sense Mode").group->valueOffset, 56);
+  const GroupLookup typo = FindShownGroup(m, "Scan Mod");
+  EXPECT_FALSE(typo.group);
+  EXPECT_EQ(typo.suggestions.at(0), "Scan Mode");
+  EXPECT_TRUE(FindShownGroup(Model(5, "HT-30"), "Scan Mode").hiddenForModel);
+
+  const EffectiveGroup freq = *FindShownGroup(m, "Good Read Frequency").group;
+  EXPECT_EQ(FindShownOption(freq, m, "Low").option->index, 1);
+  EXPECT_EQ(FindShownOption(freq, m, "Hihg").suggestions, std::vector<std::string>{"High"});
+  const EffectiveGroup sense = *FindShownGroup(m, "Sense Mode").group;
+  EXPECT_EQ(FindShownOption(sense, m, "IrDA").option->code.P3, 0x11);
+  EXPECT_TRUE(FindShownOption(sense, m, "Low").hiddenForModel);
+}
+
+}  // namespace
+}  // namespace varnet

@@ -94,7 +94,10 @@ TEST(ImportPlan, ParameterHeaderChecksInOrder) {
       {"byte 5 not zero", Concat({bad5, Payload(192)}), MessageId::IncorrectConfigFile, Caption::Error4},
       {"payload short by one", Concat({HeaderBytes("%ICF%", 192), Payload(191)}), MessageId::IncorrectConfigFile,
        Caption::Error4},
-      {"length beyond the bound", Concat({HeaderBytes("%ICF%", 0xFFFFFFFF), Payload(300)}),
+      {"announced 0xFFFFFFFF", Concat({HeaderBytes("%ICF%", 0xFFFFFFFF), Payload(300)}),
+       MessageId::IncorrectConfigFile, Caption::Error4},
+      // Refused for its length even when the file holds all of it.
+      {"length beyond the bound", Concat({HeaderBytes("%ICF%", kMaxSettingsBlock + 1), Payload(kMaxSettingsBlock + 1)}),
        MessageId::IncorrectConfigFile, Caption::Error4},
       {"other model", Concat({HeaderBytes("%ICF%", 192), Payload(192, kModel + 1)}), MessageId::NotForThisScanner,
        Caption::Error2},
@@ -142,7 +145,8 @@ TEST(ImportPlan, FormatBlockRefusals) {
       {"second tag not %IFF%", Concat({HeaderBytes("%ICF%", 4), Payload(4)})},
       {"L2 of 0", HeaderBytes("%IFF%", 0)},
       {"payload short by one", Concat({HeaderBytes("%IFF%", 50), Payload(49)})},
-      {"length beyond the bound", Concat({HeaderBytes("%IFF%", kMaxSettingsBlock + 1), Payload(100)})},
+      {"length beyond the bound",
+       Concat({HeaderBytes("%IFF%", kMaxSettingsBlock + 1), Payload(kMaxSettingsBlock + 1)})},
       {"announced 0xFFFFFFFF", Concat({HeaderBytes("%IFF%", 0xFFFFFFFF), Payload(100)})},
       // A second header cut short keeps the rest of the first one, whose
       // length then decides; here it asks for far more than there is.

@@ -1,6 +1,7 @@
-// Export, import and restore against the simulated scanner.
-#include <ZXing/ReadBarcode.h>
+// Export, import and restore against the simulated scanner, over its pty.
 #include <gtest/gtest.h>
+
+#include <thread>
 
 #include "link/device_info.h"
 #include "link/serial_link.h"
@@ -18,46 +19,18 @@ namespace varnet {
 namespace {
 
 using sim::HandshakeFault;
-using sim::SimScanner;
 using test::Concat;
 using test::TextBytes;
+using Bytes = std::vector<uint8_t>;
 
-uint32_t Le32(const std::vector<uint8_t>& b, size_t off) {
+uint32_t Le32(const Bytes& b, size_t off) {
   return uint32_t(b[off]) | uint32_t(b[off + 1]) << 8 | uint32_t(b[off + 2]) << 16 | uint32_t(b[off + 3]) << 24;
 }
 
-// Decodes one of our bitmaps, with a quiet zone added around it.
-std::vector<uint8_t> DecodeBitmap(const std::vector<uint8_t>& bmp) {
-  if (bmp.size() < 54) return {};
-  const int w = int(Le32(bmp, 18)), margin = 8, side = w + 2 * margin;
-  const size_t row = (size_t(w) * 3 + 3) / 4 * 4;
-  std::vector<uint8_t> grey(size_t(side) * size_t(side), 0xFF);
-  for (int y = 0; y < w; ++y)
-    for (int x = 0; x < w; ++x) grey[size_t(y + margin) * size_t(side) + size_t(x + margin)] = bmp[54 + y * row + x * 3];
-  ZXing::DecodeHints hints;
-  hints.setFormats(ZXing::BarcodeFormat::QRCode);
-  auto r = ZXing::ReadBarcode({grey.data(), side, side, ZXing::ImageFormat::Lum}, hints);
-  return r.isValid() ? std::vector<uint8_t>(r.bytes().begin(), r.bytes().end()) : std::vector<uint8_t>{};
-}
-
-// One simulated scanner, connected the way the program connects.
-struct Connected {
-  explicit Connected(sim::Profile p) : sim(std::move(p)) {
-    if (!sim.Start() || !OpenLink(link, sim.SlavePath(), 921600)) return;
-    ok = ReadDeviceInformation(link, info, prompts);
-    sim.ClearReceived();
-    prompts.shown.clear();
-  }
-  SimScanner sim;
-  ScannerLink link;
-  DeviceInfo info;
-  test::ScriptedPrompts prompts;
-  bool ok = false;
-};
-
-sim::Profile WithBlocks(uint8_t model, uint8_t seed, size_t formatSize) {
+sim::Profile WithBlocks(uint8_t model, uint8_t seed, size_t formatSize, bool format = true) {
   sim::Profile p;
   p.modelCode = model;
+  p.hasFormatBlock = format;
   for (size_t i = 20; i < p.paramBlock.size(); ++i) p.paramBlock[i] = uint8_t(i * 3 + seed);
   p.paramBlock[188] |= 0x40;
   p.formatBlock.resize(formatSize);
@@ -65,140 +38,223 @@ sim::Profile WithBlocks(uint8_t model, uint8_t seed, size_t formatSize) {
   return p;
 }
 
-TEST(TransferWithSimulator, ExportThenImportIntoAnotherScanner) {
+// A simulated scanner, connected the way the program connects.
+struct Connected {
+  explicit Connected(sim::Profile p) : sim(std::move(p)) {
+    if (!sim.Start() || !OpenLink(link, sim.SlavePath(), 921600)) return;
+    ok = ReadDeviceInformation(link, info, prompts);
+    sim.ClearReceived();
+    prompts.shown.clear();
+  }
+  // Frames and raw writes since connecting, short commands and block parts alike.
+  std::vector<Bytes> Heard() { return sim.Received(); }
+  sim::SimScanner sim;
+  ScannerLink link;
+  DeviceInfo info;
+  test::ScriptedPrompts prompts;
+  bool ok = false;
+};
+
+const Bytes kAskParam = {0x05, 0x57, 0x0E, 0x0D, 0x08, 0xFF, 0x81}, kAskFormat = {0x05, 0x57, 0x0E, 0x0D, 0x0A, 0xFF, 0x7F};
+const Bytes kWriteParam = {0x05, 0x57, 0x0E, 0x0C, 0x08, 0xFF, 0x82}, kWriteFormat = {0x05, 0x57, 0x0E, 0x0C, 0x0A, 0xFF, 0x80};
+
+class TransferWithSimulator : public ::testing::Test {
+ protected:
   test::TempDir dir;
-  std::string path = dir.File("unit.vt");
-  std::vector<uint8_t> param, format;
-  {
-    // A format block beyond 1024 bytes travels whole.
-    Connected a(WithBlocks(5, 1, 1500));
+  std::string vt = dir.File("unit.vt");
+  // Exports a scanner with a 1500-byte format block (received whole) into vt.
+  void ExportFrom(uint8_t model) {
+    Connected a(WithBlocks(model, 1, 1500));
     ASSERT_TRUE(a.ok);
-    ASSERT_TRUE(ExportSettings(a.link, path, ExportMode::File));
+    ASSERT_TRUE(ExportSettings(a.link, vt, ExportMode::File));
+    EXPECT_EQ(a.Heard(), (std::vector<Bytes>{kAskParam, kAskFormat}));
     param = a.sim.ParamBlock();
     format = *a.sim.FormatBlock();
   }
-  std::vector<uint8_t> file = test::ReadWholeFile(path);
+  Bytes param, format;
+};
+
+TEST_F(TransferWithSimulator, ExportThenImportIntoAnotherScanner) {
+  ExportFrom(5);
+  const Bytes file = test::ReadWholeFile(vt);
   ASSERT_EQ(file.size(), 56 + param.size() + format.size());
-  EXPECT_EQ(std::string(file.begin(), file.begin() + 6), std::string("%ICF%\0", 6));
-  EXPECT_EQ(Le32(file, 8), param.size());
-  EXPECT_EQ(std::vector<uint8_t>(file.begin() + 28, file.begin() + 28 + long(param.size())), param);
   const size_t second = 28 + param.size();
-  EXPECT_EQ(std::string(file.begin() + long(second), file.begin() + long(second) + 6), std::string("%IFF%\0", 6));
+  EXPECT_EQ(Bytes(file.begin(), file.begin() + 6), TextBytes(std::string("%ICF%\0", 6)));
+  EXPECT_EQ(Le32(file, 8), param.size());
+  EXPECT_EQ(Bytes(file.begin() + 28, file.begin() + long(second)), param);
+  EXPECT_EQ(Bytes(file.begin() + long(second), file.begin() + long(second) + 6), TextBytes(std::string("%IFF%\0", 6)));
   EXPECT_EQ(Le32(file, second + 8), format.size());
-  EXPECT_EQ(std::vector<uint8_t>(file.begin() + long(second) + 28, file.end()), format);
+  EXPECT_EQ(Bytes(file.begin() + long(second) + 28, file.end()), format);
 
   Connected b(WithBlocks(5, 77, 627));
   ASSERT_TRUE(b.ok);
-  ImportResult r = ImportSettingsFromFile(b.link, b.info, b.prompts, path);
+  ImportResult r = ImportSettingsFromFile(b.link, b.info, b.prompts, vt);
   EXPECT_TRUE(r.succeeded);
-  EXPECT_EQ(b.prompts.ShownIds(), std::vector<MessageId>{MessageId::ImportedSuccessfully});
+  ASSERT_EQ(b.prompts.shown.size(), 1u);
+  EXPECT_EQ(b.prompts.shown[0].id, MessageId::ImportedSuccessfully);
+  EXPECT_EQ(b.prompts.shown[0].icon, Icon::Information);
+  EXPECT_EQ(b.prompts.shown[0].caption, Caption::None);
+  // The headers go out exactly as the file holds them.
+  EXPECT_EQ(b.Heard(), (std::vector<Bytes>{kWriteParam, Bytes(file.begin(), file.begin() + 28), param, kWriteFormat,
+                                           Bytes(file.begin() + long(second), file.begin() + long(second) + 28), format}));
   EXPECT_EQ(b.sim.ParamBlock(), param);
   EXPECT_EQ(b.sim.FormatBlock(), format);
   EXPECT_TRUE(std::equal(b.info.paramBlock.bytes.begin(), b.info.paramBlock.bytes.end(), param.begin()));
-  EXPECT_EQ(b.info.formatBlock, format);
+  EXPECT_EQ(b.info.formatBlock, format);  // 1500 bytes where 627 were held
   EXPECT_EQ(b.info.settingsDirty, 0);
 }
 
-TEST(TransferWithSimulator, QrExportDecodesToTheBlocks) {
-  test::TempDir dir;
+TEST_F(TransferWithSimulator, QrExportEncodesTagAndPayload) {
   Connected a(WithBlocks(1, 9, 627));
   ASSERT_TRUE(a.ok);
   ASSERT_TRUE(ExportSettings(a.link, dir.File("SetScanner.bmp"), ExportMode::Qr));
-  EXPECT_EQ(DecodeBitmap(test::ReadWholeFile(dir.File("SetScanner_S1.bmp"))),
-            Concat({TextBytes("%ICF%"), a.sim.ParamBlock()}));
-  EXPECT_EQ(DecodeBitmap(test::ReadWholeFile(dir.File("SetScanner_S2.bmp"))),
-            Concat({TextBytes("%IFF%"), *a.sim.FormatBlock()}));
+  // The bitmap writer itself is checked against a decoder in the unit tests.
+  const Bytes s1 = Concat({TextBytes("%ICF%"), a.sim.ParamBlock()}), s2 = Concat({TextBytes("%IFF%"), *a.sim.FormatBlock()});
+  EXPECT_EQ(test::ReadWholeFile(dir.File("SetScanner_S1.bmp")), EncodeQrBitmap(s1.data(), s1.size()));
+  EXPECT_EQ(test::ReadWholeFile(dir.File("SetScanner_S2.bmp")), EncodeQrBitmap(s2.data(), s2.size()));
 }
 
-TEST(TransferWithSimulator, ExportFailures) {
-  test::TempDir dir;
-  std::string path = dir.File("keep.vt");
-  test::WriteWholeFile(path, TextBytes("older"));
-
-  // A scanner without a format block: the first symbol is written, the
-  // configuration file is not touched, both report failure.
+TEST_F(TransferWithSimulator, ExportFailures) {
+  test::WriteWholeFile(vt, TextBytes("older"));
+  // No format block: the first symbol is written, the file is not touched.
   Connected legacy(sim::ProfileNamed("legacy"));
   ASSERT_TRUE(legacy.ok);
-  EXPECT_FALSE(ExportSettings(legacy.link, path, ExportMode::File));
-  EXPECT_EQ(test::ReadWholeFile(path), TextBytes("older"));
+  EXPECT_FALSE(ExportSettings(legacy.link, vt, ExportMode::File));
   EXPECT_FALSE(ExportSettings(legacy.link, dir.File("q.bmp"), ExportMode::Qr));
-  EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"keep.vt", "q_S1.bmp"}));
+  EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"q_S1.bmp", "unit.vt"}));
+  // A format block too large for a symbol ends the export, not the process.
+  Connected big(WithBlocks(1, 2, 3000));
+  ASSERT_TRUE(big.ok);
+  EXPECT_FALSE(ExportSettings(big.link, dir.File("big.bmp"), ExportMode::Qr));
 
-  // Refusal instead of a block: failure soon after it.
-  Connected refusing(sim::Profile{});
-  ASSERT_TRUE(refusing.ok);
-  refusing.sim.faults().refuseAll = true;
-  uint32_t start = TickCount();
-  EXPECT_FALSE(ExportSettings(refusing.link, path, ExportMode::File));
-  EXPECT_LT(TicksSince(start), 1000u);
+  Connected s(sim::Profile{});
+  ASSERT_TRUE(s.ok);
+  auto& f = s.sim.faults();
+  auto timed = [&](const char* what, uint32_t atLeast, uint32_t below) {
+    uint32_t start = TickCount();
+    EXPECT_FALSE(ExportSettings(s.link, vt, ExportMode::File)) << what;
+    uint32_t took = TicksSince(start);
+    EXPECT_GE(took, atLeast) << what;
+    EXPECT_LT(took, below) << what;
+    f.refuseAll = f.silent = false;
+    f.blockAnnounceLength = -1;
+    f.slowBytesMs = 0;
+    SleepMs(200);
+    DrainInput(s.link);
+  };
+  f.refuseAll = true;
+  timed("refusal", 100, 1000);
+  f.silent = true;
+  timed("silence", 1500, 2500);
+  f.slowBytesMs = 150;  // a gap of more than 100 ms inside a chunk
+  timed("slow bytes", 100, 1000);
+  f.blockAnnounceLength = 0xFFFFFFFF;
+  timed("announced 0xFFFFFFFF", 0, 1000);
+  EXPECT_EQ(test::ReadWholeFile(vt), TextBytes("older"));
 
-  // An announced length beyond the bound.
-  Connected huge(sim::Profile{});
-  ASSERT_TRUE(huge.ok);
-  huge.sim.faults().blockAnnounceLength = 0xFFFFFFFF;
-  EXPECT_FALSE(ExportSettings(huge.link, path, ExportMode::File));
-  EXPECT_EQ(test::ReadWholeFile(path), TextBytes("older"));
+  // A scanner that never falls silent: the drain or the header hunt gives up.
+  s.sim.SetScanData(Bytes(4096, '7'), 1);
+  timed("never silent", 0, 1500);
+  s.sim.SetScanData({}, 0);
+
+  // Closing the link ends a waiting export.
+  f.silent = true;
+  std::thread closer([&] { SleepMs(200), CloseLink(s.link); });
+  timed("closed", 150, 1200);
+  closer.join();
 }
 
-TEST(TransferWithSimulator, ImportChecksAndHandshakeFaults) {
-  test::TempDir dir;
-  std::string path = dir.File("unit.vt");
-  {
-    Connected a(WithBlocks(2, 3, 700));
-    ASSERT_TRUE(a.ok);
-    ASSERT_TRUE(ExportSettings(a.link, path, ExportMode::File));
-  }
+TEST_F(TransferWithSimulator, ImportChecksAndHandshakeFaults) {
+  ExportFrom(2);
+  const Bytes file = test::ReadWholeFile(vt);
+  auto M = [](MessageId id, Caption c) { return std::make_pair(id, c); };
+  auto shown = [](const Connected& c) {
+    std::vector<std::pair<MessageId, Caption>> v;
+    for (const Message& m : c.prompts.shown) v.emplace_back(m.id, m.caption);
+    return v;
+  };
+
   // Another model code: refused, nothing sent.
   Connected other(WithBlocks(3, 4, 700));
   ASSERT_TRUE(other.ok);
-  auto before = other.sim.ParamBlock();
-  ImportResult r = ImportSettingsFromFile(other.link, other.info, other.prompts, path);
-  EXPECT_EQ(other.prompts.ShownIds(), std::vector<MessageId>{MessageId::NotForThisScanner});
-  EXPECT_TRUE(other.sim.Received().empty());
-  EXPECT_EQ(other.sim.ParamBlock(), before);
+  ImportSettingsFromFile(other.link, other.info, other.prompts, vt);
+  EXPECT_EQ(shown(other), (std::vector{M(MessageId::NotForThisScanner, Caption::Error2)}));
+  EXPECT_TRUE(other.Heard().empty());
 
-  struct Row {
-    HandshakeFault fault;
-    Message first;
+  // A handshake failure on the parameter block; the first header is then
+  // judged as a format block.
+  const std::pair<HandshakeFault, std::pair<MessageId, Caption>> faults[] = {
+      {HandshakeFault::NoAck, M(MessageId::FeatureNotSupported, Caption::Error3)},
+      {HandshakeFault::NoEcho, M(MessageId::TransmitFailed, Caption::DeviceConfiguration)},
+      {HandshakeFault::NakFinal, M(MessageId::FileTransmitFailed, Caption::DeviceConfiguration)},
+      {HandshakeFault::NoFinalAck, M(MessageId::FileTransmitFailed, Caption::DeviceConfiguration)},
   };
-  const Row rows[] = {
-      {HandshakeFault::NoAck, {MessageId::FeatureNotSupported, Icon::Error, Caption::Error3}},
-      {HandshakeFault::NoEcho, {MessageId::TransmitFailed, Icon::Error, Caption::DeviceConfiguration}},
-      {HandshakeFault::NakFinal, {MessageId::FileTransmitFailed, Icon::Error, Caption::DeviceConfiguration}},
-      {HandshakeFault::NoFinalAck, {MessageId::FileTransmitFailed, Icon::Error, Caption::DeviceConfiguration}},
-  };
-  for (const Row& row : rows) {
+  for (const auto& [fault, first] : faults) {
     Connected same(WithBlocks(2, 8, 700));
     ASSERT_TRUE(same.ok);
-    same.sim.faults().handshakeFault = row.fault;
-    auto held = same.info.paramBlock.bytes;
-    ImportResult result = ImportSettingsFromFile(same.link, same.info, same.prompts, path);
-    EXPECT_FALSE(result.succeeded);
-    ASSERT_EQ(same.prompts.shown.size(), 2u);
-    EXPECT_EQ(same.prompts.shown[0].id, row.first.id);
-    EXPECT_EQ(same.prompts.shown[0].caption, row.first.caption);
-    EXPECT_EQ(same.prompts.shown[1].id, MessageId::IncorrectConfigFile);
-    EXPECT_EQ(same.prompts.shown[1].caption, Caption::OutputDataFormat);
+    same.sim.faults().handshakeFault = fault;
+    const auto held = same.info.paramBlock.bytes;
+    EXPECT_FALSE(ImportSettingsFromFile(same.link, same.info, same.prompts, vt).succeeded);
+    EXPECT_EQ(shown(same), (std::vector{first, M(MessageId::IncorrectConfigFile, Caption::OutputDataFormat)}));
     EXPECT_EQ(same.info.paramBlock.bytes, held);
   }
+
+  // What the file lacks is not sent: the parameter block goes, the format
+  // block is refused before it is announced.
+  const Bytes cut[] = {Bytes(file.begin(), file.begin() + 28 + long(param.size())), Bytes(file.begin(), file.end() - 1)};
+  for (const Bytes& partial : cut) {
+    test::WriteWholeFile(vt, partial);
+    Connected same(WithBlocks(2, 8, 700));
+    ASSERT_TRUE(same.ok);
+    EXPECT_FALSE(ImportSettingsFromFile(same.link, same.info, same.prompts, vt).succeeded);
+    EXPECT_EQ(shown(same), (std::vector{M(MessageId::IncorrectConfigFile, Caption::OutputDataFormat)}));
+    EXPECT_EQ(same.Heard().size(), 3u);  // announcement, header, payload of the parameter block
+    EXPECT_EQ(same.sim.ParamBlock(), param);
+    EXPECT_EQ(same.info.formatBlock->size(), 700u);
+  }
+
+  // A scanner without a format block takes the parameter block alone.
+  test::WriteWholeFile(vt, file);
+  Connected legacy(WithBlocks(2, 8, 0, false));
+  ASSERT_TRUE(legacy.ok);
+  EXPECT_TRUE(ImportSettingsFromFile(legacy.link, legacy.info, legacy.prompts, vt).succeeded);
+  EXPECT_EQ(legacy.Heard().size(), 3u);
+  EXPECT_FALSE(legacy.info.HasFormatBlock());
+
+  // The dialog, cancelled; a file that cannot be read.
+  legacy.prompts.shown.clear();
+  legacy.prompts.openAnswers = {std::nullopt, dir.path()};
+  EXPECT_TRUE(ImportSettings(legacy.link, legacy.info, legacy.prompts).cancelled);
+  EXPECT_EQ(legacy.prompts.openRequests.at(0).filters,
+            (std::vector<std::pair<std::string, std::string>>{{"Configuration File (*.vt)", "*.vt"},
+                                                              {"All Files (*.*)", "*.*"}}));
+  ImportSettings(legacy.link, legacy.info, legacy.prompts);
+  EXPECT_EQ(shown(legacy), (std::vector{M(MessageId::OpenFileFailed, Caption::None)}));
 }
 
-TEST(TransferWithSimulator, RestoreDefaults) {
+TEST_F(TransferWithSimulator, RestoreDefaults) {
   Connected s(WithBlocks(1, 5, 700));
   ASSERT_TRUE(s.ok);
   RestoreResult r = RestoreDefaults(s.link, s.info, s.prompts);
-  EXPECT_TRUE(r.acknowledged);
-  EXPECT_TRUE(r.refreshed);
+  EXPECT_TRUE(r.acknowledged && r.refreshed);
   EXPECT_EQ(s.sim.RestoreCount(), 1);
   EXPECT_EQ(s.prompts.ShownIds(), std::vector<MessageId>{MessageId::RestoreSuccessfully});
-  auto frames = s.sim.Received();
-  ASSERT_FALSE(frames.empty());
-  EXPECT_EQ(frames[0], (std::vector<uint8_t>{0x0A, 0x58, 0xA0, 0x02, 0x09, 0xFF, 0xA1, 0x01, 0x0F, 0xFF, 0xFC, 0x44}));
-  const std::vector<uint8_t> defaults = s.sim.DefaultParam();
+  EXPECT_EQ(s.Heard(), (std::vector<Bytes>{{0x0A, 0x58, 0xA0, 0x02, 0x09, 0xFF, 0xA1, 0x01, 0x0F, 0xFF, 0xFC, 0x44},
+                                           kAskParam, kAskFormat}));
+  const Bytes defaults = s.sim.DefaultParam();
   EXPECT_TRUE(std::equal(s.info.paramBlock.bytes.begin(), s.info.paramBlock.bytes.end(), defaults.begin()));
   EXPECT_EQ(s.info.formatBlock, s.sim.DefaultFormat());
   EXPECT_EQ(s.info.settingsDirty, 1);
   EXPECT_EQ(s.link.LinkBusy, 0);
+
+  // Without any answer: nothing shown, the settings are not marked changed.
+  Connected quiet(WithBlocks(1, 5, 700));
+  ASSERT_TRUE(quiet.ok);
+  quiet.sim.faults().silent = true;
+  r = RestoreDefaults(quiet.link, quiet.info, quiet.prompts);
+  EXPECT_FALSE(r.acknowledged || r.refreshed);
+  EXPECT_TRUE(quiet.prompts.shown.empty());
+  EXPECT_EQ(quiet.info.settingsDirty, 0);
 }
 
 }  // namespace

@@ -24,47 +24,19 @@ void ExpectRefusal(const std::optional<Message>& m, MessageId id, Caption captio
   EXPECT_EQ(m->icon, Icon::Error);
 }
 
-TEST(ConfigFileFormat, BlocksCarryTheScannerHeaderWithTheFileTag) {
-  SettingsBlock param{{}, Payload(192)};
-  auto ph = HeaderBytes("*DCF*", 192);
-  std::copy(ph.begin(), ph.end(), param.header.bytes.begin());
-  SettingsBlock format{{}, Payload(40, 0, 9)};
-  auto fh = HeaderBytes("*DFF*", 40);
-  std::copy(fh.begin(), fh.end(), format.header.bytes.begin());
-
-  std::vector<uint8_t> file = BuildConfigFile(param, format);
-  ASSERT_EQ(file.size(), 56u + 192 + 40);
-  // Only the five tag letters change; byte 5 onwards is the scanner's header.
-  EXPECT_EQ(std::string(file.begin(), file.begin() + 5), "%ICF%");
-  EXPECT_TRUE(std::equal(ph.begin() + 5, ph.end(), file.begin() + 5));
-  EXPECT_TRUE(std::equal(param.payload.begin(), param.payload.end(), file.begin() + 28));
-  EXPECT_EQ(std::string(file.begin() + 220, file.begin() + 225), "%IFF%");
-  EXPECT_TRUE(std::equal(fh.begin() + 5, fh.end(), file.begin() + 225));
-  EXPECT_TRUE(std::equal(format.payload.begin(), format.payload.end(), file.begin() + 248));
-
-  std::vector<uint8_t> symbol = QrSymbolContent(param, kFileParamTag);
-  EXPECT_EQ(symbol, Concat({TextBytes("%ICF%"), param.payload}));
-}
-
 TEST(ImportPlan, WellFormedFileSendsBothBlocksAsStored) {
-  auto ph = HeaderBytes("%ICF%", 200);
-  auto fh = HeaderBytes("%IFF%", 33);
-  auto pp = Payload(200);
-  auto fp = Payload(33, 0, 3);
-  ImportPlan plan = Plan(Concat({ph, pp, fh, fp}));
-  ASSERT_FALSE(plan.tooShort);
-  EXPECT_FALSE(plan.parameter.refusal);
-  ASSERT_TRUE(plan.parameter.block);
+  auto ph = HeaderBytes("%ICF%", 200), fh = HeaderBytes("%IFF%", 33);
+  auto pp = Payload(200), fp = Payload(33, 0, 3);
+  // Bytes after the format block are not looked at.
+  ImportPlan plan = Plan(Concat({ph, pp, fh, fp, TextBytes("trailing")}));
+  ASSERT_TRUE(plan.parameter.block && plan.formatAfterParameter.block);
   EXPECT_TRUE(std::equal(ph.begin(), ph.end(), plan.parameter.block->header.bytes.begin()));
   EXPECT_EQ(plan.parameter.block->payload, pp);
-  ASSERT_TRUE(plan.formatAfterParameter.block);
   EXPECT_TRUE(std::equal(fh.begin(), fh.end(), plan.formatAfterParameter.block->header.bytes.begin()));
   EXPECT_EQ(plan.formatAfterParameter.block->payload, fp);
-  // Had the scanner refused the parameter block, the first header would be
-  // looked at again as the format block.
+  // Had the scanner not taken the parameter block, its header would be
+  // judged again as a format block.
   ExpectRefusal(plan.formatOtherwise.refusal, MessageId::IncorrectConfigFile, Caption::OutputDataFormat);
-  // Bytes after the format block are not looked at.
-  EXPECT_TRUE(Plan(Concat({ph, pp, fh, fp, TextBytes("trailing")})).formatAfterParameter.block);
 }
 
 TEST(ImportPlan, FilesOf28BytesOrLessDoNothing) {

@@ -5,7 +5,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build test demo bench clean
+.PHONY: all deps build test test-asan demo bench package fuzz clean
 
 all: build
 
@@ -21,13 +21,33 @@ build: deps $(BUILD)/CMakeCache.txt
 test: build
 	cd $(BUILD) && ctest -j$(JOBS) --output-on-failure --timeout 300
 
+# The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer.
+test-asan: deps
+	cmake -S . -B $(BUILD)-asan -DVARNET_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug $(CMAKE_FLAGS)
+	cmake --build $(BUILD)-asan -j$(JOBS)
+	cd $(BUILD)-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest -j$(JOBS) --output-on-failure --timeout 300
+
+# libFuzzer targets (clang), in their own build directory. Run one with
+#   build-fuzz/fuzz/fuzz_readers fuzz/corpus/readers -max_total_time=600
+fuzz:
+	@scripts/install-deps --fuzz
+	cmake -S . -B $(BUILD)-fuzz -DVARNET_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD)-fuzz -j$(JOBS) --target fuzz_all
+
 demo:
 	@scripts/install-deps --demo
 	@$(MAKE) --no-print-directory build
-	$(BUILD)/varnet-demo
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then $(BUILD)/varnet-demo; \
+	else echo "No display: running headless under xvfb-run (see README.md for screenshots)"; \
+	xvfb-run -a -s "-screen 0 1920x1080x24" $(BUILD)/varnet-demo; fi
 
 bench: build
 	$(BUILD)/bench/varnet_bench
+
+# A .deb of the programs, the udev rule, the desktop file and the icon.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD)

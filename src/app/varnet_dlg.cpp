@@ -153,6 +153,7 @@ void CVarnetDlg::Initialise(int screenWidth, int screenHeight) {
   list_->headerItem()->setTextAlignment(0, Qt::AlignCenter);
   list_->headerItem()->setTextAlignment(1, Qt::AlignCenter);
   list_->headerItem()->setTextAlignment(3, Qt::AlignCenter);
+  list_->headerItem()->setTextAlignment(2, Qt::AlignLeft | Qt::AlignVCenter);
   resize(kSmallWidth, kSmallHeight);
   CenterOnScreen();
 

@@ -183,11 +183,13 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
       }
       CloseLink(s.link);
     }
-    if (!r.ok) status = kFailed;
+    if (!r.ok) status = std::max(status, int(r.usageError ? kUsage : kFailed));
     if (o.json) {
       nlohmann::json j = r.json.is_null() ? nlohmann::json{{"port", port}, {"ok", r.ok}, {"message", r.message}} : r.json;
       if (!r.json.is_null() && !r.ok) j = {{"port", port}, {"ok", false}, {"message", r.message}};
       out << j.dump() << "\n";
+      // Close matches are for the person typing: always on standard error.
+      if (r.usageError) err << "varnet-cli: " << r.message << "\n";
     } else {
       if (targets.size() > 1) out << "== " << port << "\n";
       if (!r.text.empty()) out << r.text;

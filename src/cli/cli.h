@@ -62,6 +62,7 @@ struct PortResult {
   std::string message;   // shown in text mode, and as "message" in JSON
   nlohmann::json json;   // the full JSON object when the command has its own shape
   std::string text;      // the text-mode block, when the command has its own
+  bool usageError = false;  // wrong arguments found only once connected (unknown group): exit 2
 };
 
 using PortCommand = std::function<PortResult(Session&, const Options&)>;

@@ -134,44 +134,66 @@ int QueryDeviceType(ScannerLink& link) {
   return buf[4];
 }
 
+namespace {
+
+bool IsBlockTag(const BlockHeader& h) { return h.HasTag("*DCF*") || h.HasTag("*DFF*"); }
+
+}  // namespace
+
+BlockScan ScanBlockHeader(const uint8_t* bytes, size_t n) {
+  BlockScan scan;
+  size_t limit = std::min<size_t>(n, kBlockHuntSize);
+  if (limit >= kBlockHeaderSize) {
+    std::memcpy(scan.header.bytes.data(), bytes, kBlockHeaderSize);
+    // Only the first 28 bytes can be a header; after them the reader keeps
+    // collecting so that anything else is recognised and refused.
+    scan.recognised = IsBlockTag(scan.header);
+  }
+  scan.consumed = scan.recognised ? kBlockHeaderSize : limit;
+  scan.refused = StartsWithAck(bytes, scan.consumed) || StartsWithNak(bytes, scan.consumed);
+  return scan;
+}
+
+bool AcceptBlock(const BlockScan& scan, const uint8_t* payload, size_t got, DeviceInfo& info) {
+  if (scan.refused || !scan.recognised) return false;
+  uint32_t length = scan.header.Length();
+  if (length > kMaxSettingsBlock || got < length) return false;
+  if (scan.header.HasTag("*DCF*")) {
+    // A parameter block shorter than ours would leave another scanner's
+    // bytes behind it; refuse it instead.
+    if (length < ParamBlock::kSize) return false;
+    std::copy_n(payload, ParamBlock::kSize, info.paramBlock.bytes.begin());
+  } else {
+    info.formatBlock = FormatBlock(payload, payload + length);
+  }
+  return true;
+}
+
+bool ParseBlockReply(const uint8_t* bytes, size_t n, DeviceInfo& info) {
+  BlockScan scan = ScanBlockHeader(bytes, n);
+  return AcceptBlock(scan, bytes + scan.consumed, n - scan.consumed, info);
+}
+
 bool ReadBlock(ScannerLink& link, DeviceInfo& info) {
-  uint8_t area[1024];
+  uint8_t area[kBlockHuntSize];
   size_t count = 0;
-  BlockHeader header;
-  bool recognised = false;
   // Header: one byte at a time, 500 ms before the first byte, 100 ms between.
   for (;;) {
     CollectResult r = CollectUntilIdle(link, area + count, 1, count == 0 ? 500 : 100, 100);
     if (r.count == 0) break;
     ++count;
-    if (count == kBlockHeaderSize) {
-      std::memcpy(header.bytes.data(), area, kBlockHeaderSize);
-      if (header.HasTag("*DCF*") || header.HasTag("*DFF*")) {
-        recognised = true;
-        break;
-      }
-    }
+    if (count == kBlockHeaderSize && ScanBlockHeader(area, count).recognised) break;
     if (count == sizeof area) break;
   }
-  if (StartsWithAck(area, count) || StartsWithNak(area, count) || !recognised) return false;
+  BlockScan scan = ScanBlockHeader(area, count);
+  if (scan.refused || !scan.recognised) return false;
 
-  uint32_t length = header.Length();
+  uint32_t length = scan.header.Length();
   if (length > kMaxSettingsBlock) return false;
   std::vector<uint8_t> payload(length);
-  if (length > 0) {
-    CollectResult r = CollectUntilIdle(link, payload.data(), length, 500, 100);
-    if (r.count < length) return false;
-  }
-
-  if (header.HasTag("*DCF*")) {
-    // A parameter block shorter than ours would leave another scanner's
-    // bytes behind it; refuse it instead.
-    if (length < ParamBlock::kSize) return false;
-    std::copy_n(payload.begin(), ParamBlock::kSize, info.paramBlock.bytes.begin());
-  } else {
-    info.formatBlock = std::move(payload);
-  }
-  return true;
+  size_t got = 0;
+  if (length > 0) got = CollectUntilIdle(link, payload.data(), length, 500, 100).count;
+  return AcceptBlock(scan, payload.data(), got, info);
 }
 
 }  // namespace varnet

@@ -66,4 +66,19 @@ bool ReadBlock(ScannerLink& link, DeviceInfo& info);
 // Pure parts of the readers, for reuse and for fuzzing.
 std::optional<std::string> ParseTextReply(const uint8_t* bytes, size_t n, bool full);
 
+// The header phase of a block read: a header is recognised only in the
+// first 28 bytes; otherwise up to 1024 bytes are taken in and judged.
+constexpr size_t kBlockHuntSize = 1024;
+struct BlockScan {
+  BlockHeader header;
+  size_t consumed = 0;      // bytes of the stream the header phase took
+  bool recognised = false;  // "*DCF*" or "*DFF*"
+  bool refused = false;     // an acknowledgement or refusal came instead
+};
+BlockScan ScanBlockHeader(const uint8_t* bytes, size_t n);
+// Stores the payload (got bytes of it arrived) into the copies, or refuses it.
+bool AcceptBlock(const BlockScan& scan, const uint8_t* payload, size_t got, DeviceInfo& info);
+// Both phases over one byte stream, as ReadBlock would see it.
+bool ParseBlockReply(const uint8_t* bytes, size_t n, DeviceInfo& info);
+
 }  // namespace varnet

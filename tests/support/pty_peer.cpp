@@ -13,7 +13,7 @@ namespace varnet::test {
 
 PtyPeer::PtyPeer() {
   char name[128];
-  struct termios tio;
+  struct termios tio {};
   cfmakeraw(&tio);
   if (openpty(&master_, &slaveKeep_, name, &tio, nullptr) != 0) throw std::runtime_error("openpty");
   slavePath_ = name;

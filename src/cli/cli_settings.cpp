@@ -1,0 +1,234 @@
+// "get" and "set": the settings page's lists and clicks from the command line.
+#include "cli/cli_settings.h"
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+#include <optional>
+#include <sstream>
+
+#include "cli/cli.h"
+#include "settings/apply_option.h"
+#include "settings/catalogue.h"
+
+namespace varnet::cli {
+
+namespace {
+
+std::multimap<int, CategoryHook>& Hooks() {
+  static std::multimap<int, CategoryHook> hooks;
+  return hooks;
+}
+
+std::string Trimmed(const std::string& s) {
+  const size_t b = s.find_first_not_of(' ');
+  if (b == std::string::npos) return {};
+  return s.substr(b, s.find_last_not_of(' ') - b + 1);
+}
+
+std::string Folded(const std::string& s) {
+  std::string r = Trimmed(s);
+  for (char& c : r) c = char(std::tolower(static_cast<unsigned char>(c)));
+  return r;
+}
+
+std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
+
+std::string CloseMatchText(const std::vector<std::string>& suggestions) {
+  if (suggestions.empty()) return {};
+  std::string t = "; did you mean ";
+  for (size_t i = 0; i < suggestions.size(); ++i) {
+    if (i) t += i + 1 == suggestions.size() ? " or " : ", ";
+    t += Quoted(suggestions[i]);
+  }
+  return t + "?";
+}
+
+PortResult UsageError(std::string message) {
+  PortResult r;
+  r.ok = false;
+  r.usageError = true;
+  r.message = std::move(message);
+  return r;
+}
+
+PortResult UnknownGroup(const std::string& name, bool hidden, const std::vector<std::string>& suggestions) {
+  if (hidden) return UsageError("group " + Quoted(name) + " is not shown for this scanner" + CloseMatchText(suggestions));
+  return UsageError("unknown group " + Quoted(name) + CloseMatchText(suggestions));
+}
+
+ScannerModel ModelOf(const Session& s) { return ScannerModel::From(s.info.paramBlock, s.texts.firmware); }
+
+// get [GROUP]: every shown group with the options in force, or one group.
+PortResult Get(Session& s, const Options& o) {
+  const ScannerModel model = ModelOf(s);
+  std::vector<CategoryState> categories = AllCategories(s.info, model);
+
+  if (!o.args.empty()) {
+    const std::string& wanted = o.args[0];
+    // The settings groups by the same look-up as "set"; the groups of later
+    // categories by title or label.
+    std::optional<std::string> title;
+    const GroupLookup lookup = FindShownGroup(model, wanted);
+    if (lookup.group) title = std::string(lookup.group->Title());
+    std::vector<std::string> names;
+    for (const CategoryState& c : categories)
+      for (const GroupState& g : c.groups) {
+        names.push_back(g.label);
+        if (!title && (Folded(g.title) == Folded(wanted) || Folded(g.label) == Folded(wanted))) title = g.title;
+      }
+    if (!title) return UnknownGroup(wanted, lookup.hiddenForModel, CloseMatches(wanted, names));
+    for (CategoryState& c : categories)
+      std::erase_if(c.groups, [&](const GroupState& g) { return g.title != *title; });
+    std::erase_if(categories, [](const CategoryState& c) { return c.groups.empty(); });
+  }
+
+  PortResult r;
+  r.json = {{"port", s.port},
+            {"model_name", s.info.paramBlock.ModelName()},
+            {"model_code", s.info.paramBlock.ModelCode()},
+            {"categories", CategoriesJson(categories)}};
+  r.text = CategoriesText(categories);
+  return r;
+}
+
+// set GROUP OPTION [on|off]: what one click on that row of the page does.
+PortResult Set(Session& s, const Options& o) {
+  const ScannerModel model = ModelOf(s);
+  const GroupLookup groupLookup = FindShownGroup(model, o.args[0]);
+  if (!groupLookup.group) return UnknownGroup(o.args[0], groupLookup.hiddenForModel, groupLookup.suggestions);
+  const EffectiveGroup group = *groupLookup.group;
+  const std::string groupLabel = Trimmed(group.english);
+
+  const OptionLookup optionLookup = FindShownOption(group, model, o.args[1]);
+  if (!optionLookup.option) {
+    const std::string what = optionLookup.hiddenForModel ? " is not shown for this scanner in group "
+                                                         : " is not an option of group ";
+    return UsageError("option " + Quoted(o.args[1]) + what + Quoted(groupLabel) +
+                      CloseMatchText(optionLookup.suggestions));
+  }
+  std::optional<bool> wanted;
+  if (o.args.size() > 2) {
+    const std::string state = Folded(o.args[2]);
+    if (state != "on" && state != "off") return UsageError("the state must be on or off, not " + Quoted(o.args[2]));
+    wanted = state == "on";
+  }
+
+  const std::vector<EffectiveOption> shown = ShownOptions(group, model);
+  const auto at = std::find_if(shown.begin(), shown.end(),
+                               [&](const EffectiveOption& e) { return e.index == optionLookup.option->index; });
+  if (at == shown.end()) return UsageError("option " + Quoted(o.args[1]) + " is not shown for this scanner");
+  const size_t row = size_t(at - shown.begin());
+  const std::string optionLabel = Trimmed(at->english);
+  const std::vector<bool> ticks = TicksInForce(group, shown, s.info.paramBlock);
+  const bool onOff = KindOfOption(group, at->index) == OptionKind::OnOff;
+  const std::string name = groupLabel + ": " + optionLabel;
+
+  PortResult r;
+  if (onOff) {
+    const bool target = wanted.value_or(!ticks[row]);
+    if (ticks[row] == target) {
+      r.message = name + " is already " + (target ? "on" : "off") + "; nothing sent";
+      return r;
+    }
+  } else {
+    if (wanted == false)
+      return UsageError(Quoted(optionLabel) + " is one choice of " + Quoted(groupLabel) +
+                        "; it is switched off by choosing another option");
+    if (!DecideClick(group, shown, ticks, row).send) {
+      r.message = name + " is already in force; nothing sent";
+      return r;
+    }
+  }
+
+  const ApplyResult applied = ApplyOption(s.link, s.info, group, shown, ticks, row, false);
+  if (!applied.acked) {
+    r.ok = false;
+    r.message = MessageText(MessageId::SetFailed);
+    return r;
+  }
+  s.changed = true;
+  r.message = std::string(MessageText(MessageId::SetSuccessfully)) + ": " + name +
+              (onOff ? (applied.ticks[row] ? " on" : " off") : "");
+  if (applied.reopenFailed) {
+    // The scanner runs at the new rate, but the port could not follow it.
+    r.ok = false;
+    r.message += "\n" + std::string(MessageText(MessageId::OpenComFailed)) + "\n" + OpenFailureDetail(s.link);
+  } else if (applied.reopened) {
+    r.message += "\nlink now at " + std::to_string(s.link.baud) + " bit/s";
+  }
+  if (applied.rebootNotice) r.message += "\n" + std::string(MessageText(MessageId::RebootNotice));
+  return r;
+}
+
+const bool registered = [] {
+  Commands()["get"] = CommandSpec{"get [GROUP]                each shown group with the options in force", true, 0, 1,
+                                  Get, nullptr};
+  Commands()["set"] = CommandSpec{"set GROUP OPTION [on|off]  what one click on that option row does", true, 2, 3,
+                                  Set, nullptr};
+  return true;
+}();
+
+}  // namespace
+
+std::vector<CategoryState> SettingsCategories(const ParamBlock& pb, const ScannerModel& model) {
+  std::vector<CategoryState> categories;
+  for (int c = 0; c < kCategoryCount; ++c) {
+    CategoryState cat{varnet::Category(c)->name, {}};
+    for (const EffectiveGroup& g : ShownGroups(c, model)) {
+      GroupState group{std::string(g.Title()), g.english, {}};
+      const std::vector<EffectiveOption> shown = ShownOptions(g, model);
+      const std::vector<bool> ticks = TicksInForce(g, shown, pb);
+      for (size_t i = 0; i < shown.size(); ++i) group.options.push_back({shown[i].english, ticks[i]});
+      cat.groups.push_back(std::move(group));
+    }
+    categories.push_back(std::move(cat));
+  }
+  return categories;
+}
+
+void AddCategoryHook(int order, CategoryHook hook) { Hooks().emplace(order, std::move(hook)); }
+
+std::vector<CategoryState> AllCategories(const DeviceInfo& info, const ScannerModel& model) {
+  std::vector<CategoryState> categories = SettingsCategories(info.paramBlock, model);
+  for (const auto& [order, hook] : Hooks()) {
+    std::vector<CategoryState> more = hook(info, model);
+    categories.insert(categories.end(), more.begin(), more.end());
+  }
+  return categories;
+}
+
+nlohmann::json CategoriesJson(const std::vector<CategoryState>& categories) {
+  nlohmann::json out = nlohmann::json::array();
+  for (const CategoryState& c : categories) {
+    nlohmann::json groups = nlohmann::json::array();
+    for (const GroupState& g : c.groups) {
+      nlohmann::json options = nlohmann::json::array();
+      for (const OptionState& o : g.options) options.push_back({{"label", o.label}, {"in_force", o.inForce}});
+      groups.push_back({{"title", g.title}, {"label", g.label}, {"options", options}});
+    }
+    out.push_back({{"name", c.name}, {"groups", groups}});
+  }
+  return out;
+}
+
+std::string CategoriesText(const std::vector<CategoryState>& categories) {
+  size_t width = 0;
+  for (const CategoryState& c : categories)
+    for (const GroupState& g : c.groups) width = std::max(width, Trimmed(g.label).size());
+  std::ostringstream t;
+  for (const CategoryState& c : categories) {
+    t << c.name << "\n";
+    for (const GroupState& g : c.groups) {
+      const std::string label = Trimmed(g.label);
+      t << "  " << label << std::string(width - label.size() + 2, ' ');
+      std::string inForce;
+      for (const OptionState& o : g.options)
+        if (o.inForce) inForce += (inForce.empty() ? "" : ", ") + Trimmed(o.label);
+      t << (inForce.empty() ? "(none)" : inForce) << "\n";
+    }
+  }
+  return t.str();
+}
+
+}  // namespace varnet::cli

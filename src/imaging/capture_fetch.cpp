@@ -1,0 +1,118 @@
+#include "imaging/capture_fetch.h"
+
+#include <algorithm>
+#include <new>
+
+#include "app/app_state.h"
+#include "imaging/capture_files.h"
+#include "link/protocol.h"
+#include "link/serial_link.h"
+#include "link/ticks.h"
+
+namespace varnet {
+
+size_t ReadImageData(ScannerLink& link, uint32_t size, std::vector<uint8_t>& image) {
+  image.clear();
+  if (size == 0 || size >= kImageSizeLimit) return 0;
+  try {
+    image.resize(size);
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+  size_t received = 0;
+  uint32_t last = TickCount();
+  while (received < size) {
+    size_t ask = std::min<size_t>(size - received, kImageChunk);
+    size_t got = PollRead(link, image.data() + received, ask);
+    if (got > 0) {
+      received += got;
+      last = TickCount();
+      continue;
+    }
+    uint32_t gap = TicksSince(last);
+    if (gap >= kCaptureGapMs || !link.IsOpen()) break;
+    WaitReadable(link, kCaptureGapMs - gap);
+  }
+  image.resize(received);
+  return received;
+}
+
+bool CompleteCapture(ImagingState& imaging, uint8_t rowLimit, CaptureSink& sink, const ImageHeader& header,
+                     const std::string& decodedData, const std::vector<uint8_t>& image, BarcodeCorners& corners) {
+  if (!EnsureCaptureDir(imaging)) return false;
+  CaptureNumber next = NextCaptureNumber(imaging.CaptureCounter, rowLimit);
+  std::string path = CapturePath(imaging.captureDir, next.number);
+  // The file first: a capture that cannot be stored must not take a number,
+  // empty the lists or add a row.
+  if (!WriteFileWhole(path, image.data(), image.size())) return false;
+
+  if (next.wrapped) sink.ClearCaptureLists();
+  imaging.CaptureCounter = next.number;
+  imaging.newestCapturePath = path;
+
+  CaptureResult result;
+  result.number = next.number;
+  result.path = path;
+  result.decodeTime = header.DecodeTime();
+  result.exposure = header.Exposure();
+  result.gain = header.Gain();
+  result.decodedData = decodedData;
+  if (result.decodeTime != 0) result.corners = header.Corners();
+
+  sink.AddThumbnail(result.number, path, image);
+  sink.AddResultRow(result);
+  corners = result.corners;
+  sink.ShowCaptureExposureGain(result.exposure, result.gain);
+  return true;
+}
+
+bool FetchCapture(ScannerLink& link, ImagingState& imaging, uint8_t rowLimit, CaptureSink& sink,
+                  BarcodeCorners& corners) {
+  SendShortCommand(link, 0x0E, 0x0D, 0x07);
+  uint32_t start = TickCount();
+  CaptureHeaderReader reader;
+  uint8_t buf[kImageChunk];
+
+  for (;;) {
+    switch (reader.state()) {
+      case CaptureHeaderReader::State::Header: {
+        size_t got = PollRead(link, buf, reader.Want());
+        if (got > 0) {
+          reader.Feed(buf, got);
+          break;
+        }
+        // The time limit runs from the request, not from the last byte.
+        uint32_t elapsed = TicksSince(start);
+        if (elapsed >= kCaptureReplyMs || !link.IsOpen()) return false;
+        WaitReadable(link, kCaptureReplyMs - elapsed);
+        break;
+      }
+      case CaptureHeaderReader::State::DecodeData:
+      case CaptureHeaderReader::State::SkipData: {
+        size_t want = std::min(reader.Want(), sizeof buf);
+        size_t got = ReadExact(link, buf, want, kCaptureGapMs);
+        reader.Feed(buf, got);
+        if (got < want) reader.DataGap();
+        break;
+      }
+      case CaptureHeaderReader::State::Refused:
+      case CaptureHeaderReader::State::Corrupt: return false;
+      case CaptureHeaderReader::State::ImageReady: {
+        // A decode block after the image is left for the next request's
+        // input drain.
+        const ImageHeader& header = reader.imageHeader();
+        uint32_t size = header.ImageSize();
+        if (size >= kImageSizeLimit) return false;
+        std::vector<uint8_t> image;
+        if (ReadImageData(link, size, image) < size) return false;
+        return CompleteCapture(imaging, rowLimit, sink, header, reader.decodedData(), image, corners);
+      }
+    }
+  }
+}
+
+bool FetchCapture(AppState& app, CaptureSink& sink, BarcodeCorners& corners) {
+  return FetchCapture(app.link, app.imaging, app.metrics.RowLimit, sink, corners);
+}
+
+}  // namespace varnet

@@ -1,0 +1,52 @@
+#include "imaging/scan_monitor.h"
+
+#include "link/protocol.h"
+#include "link/serial_link.h"
+
+namespace varnet {
+
+namespace {
+
+constexpr const char* kControlNames[32] = {
+    "NUL", "SOH", "STX", "ETX", "EOT", "ENQ", "ACK", "BEL", "BS",  "TAB", "LF",  "VT",  "FF",  "CR",  "SO",  "SI",
+    "DLE", "DC1", "DC2", "DC3", "DC4", "NAK", "SYN", "ETB", "CAN", "EM",  "SUB", "ESC", "FS",  "GS",  "RS",  "US",
+};
+
+}  // namespace
+
+std::string ConvertScanData(const uint8_t* bytes, size_t n) {
+  std::string text;
+  for (size_t i = 0; i < n; ++i) {
+    uint8_t b = bytes[i];
+    if (b < 0x20) {
+      std::string item = std::string("[") + kControlNames[b] + "]";
+      if (text.size() + item.size() > kScanTextMax) break;
+      text += item;
+      // A lone CR ends the reading; what follows is not part of it.
+      if (b == 0x0D && i + 1 < n && bytes[i + 1] != 0x0A) break;
+    } else if (b <= 0x7D) {
+      if (text.size() + 1 > kScanTextMax) break;
+      text.push_back(char(b));
+    }
+  }
+  return text;
+}
+
+bool ReadScanData(ScannerLink& link, std::string& text) {
+  text.clear();
+  if (!link.IsOpen()) return false;
+  uint8_t buf[kScanBurstMax];
+  CollectResult r = CollectUntilIdle(link, buf, sizeof buf, 20, 10, true);
+  if (r.end != CollectEnd::Idle) return false;
+  // A late answer to a command is not a reading.
+  if (StartsWithAck(buf, r.count) || StartsWithNak(buf, r.count)) return false;
+  text = ConvertScanData(buf, r.count);
+  return !text.empty();
+}
+
+ScanRowPlacement PlaceScanRow(size_t rowsNow, uint8_t rowLimit) {
+  if (rowsNow >= rowLimit) return {true, 1};
+  return {false, int(rowsNow) + 1};
+}
+
+}  // namespace varnet

@@ -1,0 +1,106 @@
+// Image Mode end to end against the simulated scanner: fetch, capture file,
+// one decode, preview with outline, thumbnail; and its scanned data.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <chrono>
+#include <thread>
+
+#include "app/app_state.h"
+#include "imaging/capture_fetch.h"
+#include "imaging/capture_files.h"
+#include "imaging/preview.h"
+#include "imaging/scan_monitor.h"
+#include "link/protocol.h"
+#include "sim/sim_scanner.h"
+#include "support/imaging_sink_recorder.h"
+
+namespace varnet {
+namespace {
+
+class ImagingSimTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(sim.Start());
+    ASSERT_TRUE(OpenLink(app.link, sim.SlavePath(), 115200));
+    app.imaging.captureDir = MakeCaptureDir(::testing::TempDir()).value();
+    SendShortCommand(app.link, 0xA0, 0x02, 0x05);
+    WaitAck(app.link, 350);
+    SendShortCommand(app.link, 0xA0, 0x02, 0x02);
+  }
+  void TearDown() override { CloseLink(app.link), RemoveCaptureDir(app.imaging); }
+  BarcodeCorners SimCorners() {
+    auto info = sim.LastCapture().value();
+    BarcodeCorners c;
+    for (int i = 0; i < 4; ++i) c[i] = {info.corners[2 * i], info.corners[2 * i + 1]};
+    return c;
+  }
+  // The preview as the window composes it from the newest capture.
+  CaptureImages Compose() {
+    const auto& bytes = sink.images.back();
+    return ComposeCaptureImages(DecodeCapture(bytes.data(), bytes.size()), corners, 0, 360);
+  }
+  struct Sink : test::SinkRecorder {
+    void AddThumbnail(uint8_t n, const std::string& p, const std::vector<uint8_t>& image) override {
+      SinkRecorder::AddThumbnail(n, p, image), images.push_back(image);
+    }
+    std::vector<std::vector<uint8_t>> images;
+  };
+  sim::SimScanner sim;
+  AppState app;
+  Sink sink;
+  BarcodeCorners corners{};
+};
+
+TEST_F(ImagingSimTest, CapturesShowTheSymbolWithItsOutline) {
+  for (int i = 1; i <= 3; ++i) {
+    ASSERT_TRUE(FetchCapture(app, sink, corners)) << i;
+    EXPECT_EQ(sink.rows.back().number, i);
+    EXPECT_EQ(sink.rows.back().decodedData, sim.LastCapture()->text);
+    EXPECT_EQ(corners, SimCorners());
+  }
+  CaptureImages images = Compose();
+  ASSERT_EQ(images.preview.size(), QSize(640, 360));
+  EXPECT_EQ(images.thumbnail.size(), QSize(30, 28));
+  for (const auto& c : corners) EXPECT_EQ(images.preview.pixel(c.x / 2, c.y / 2) & 0xFFFFFF, 0x00FF00u);
+
+  sim.faults().narrowWidth = 320, sim.faults().narrowHeight = 240;  // the centre window of the frame
+  ASSERT_TRUE(FetchCapture(app, sink, corners));
+  images = Compose();
+  ASSERT_EQ(images.preview.size(), QSize(320, 240));
+  for (const auto& c : corners) EXPECT_EQ(images.preview.pixel(c.x - 480, c.y - 240) & 0xFFFFFF, 0x00FF00u);
+}
+
+TEST_F(ImagingSimTest, StreamFaults) {
+  sim.faults().garbageBetweenBlocks = 10;  // skipped five bytes at a time
+  ASSERT_TRUE(FetchCapture(app, sink, corners));
+  EXPECT_EQ(sink.rows.back().decodedData, sim.LastCapture()->text);
+  sim.faults().garbageBetweenBlocks = 0;
+  sim.faults().imageFirst = true;  // the decode block comes too late for its capture
+  ASSERT_TRUE(FetchCapture(app, sink, corners));
+  EXPECT_EQ(sink.rows.back().decodedData, "");
+  sim.faults().imageFirst = false;
+  ASSERT_TRUE(FetchCapture(app, sink, corners));  // its leftovers were drained
+  EXPECT_EQ(sink.rows.back().decodedData, sim.LastCapture()->text);
+
+  sim.faults().shortImageBy = 100;
+  EXPECT_FALSE(FetchCapture(app, sink, corners));
+  sim.faults().shortImageBy = 0;
+  sim.faults().captureNak = true;
+  EXPECT_FALSE(FetchCapture(app, sink, corners));
+  EXPECT_EQ(sink.rows.size(), 3u);
+  EXPECT_EQ(app.imaging.CaptureCounter, 3);
+}
+
+TEST_F(ImagingSimTest, ScannedDataInSettingMode) {
+  SendShortCommand(app.link, 0xA0, 0x02, 0x00);
+  WaitAck(app.link, 1000);
+  sim.SendRaw({'9', '7', '8', 0x1D, '1', 0x0D, 0x0A});
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  std::string text;
+  ASSERT_TRUE(ReadScanData(app.link, text));
+  EXPECT_EQ(text, "978[GS]1[CR][LF]");
+}
+
+}  // namespace
+}  // namespace varnet

@@ -1,5 +1,5 @@
 // The import's checks on arbitrary configuration files. The first input
-// byte is the connected scanner's model code.
+// byte is the connected scanner's model code (seeds in corpus/import_plan).
 #include <cstddef>
 #include <cstdint>
 #include <cstring>

@@ -1,4 +1,5 @@
-// The export's receive state machine on arbitrary scanner output.
+// The export's receive state machine on arbitrary scanner output (seeds in
+// corpus/export_receiver).
 // Input: one byte of sink answers, then operations: 0xFF is a silence,
 // any other byte n feeds the next n bytes.
 #include <cstddef>

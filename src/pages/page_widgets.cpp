@@ -42,9 +42,12 @@ void MakeWhitePage(QWidget* page) {
   page->setAutoFillBackground(true);
   QPalette pal = page->palette();
   pal.setColor(QPalette::Window, Qt::white);
-  pal.setColor(QPalette::WindowText, Qt::black);
   pal.setColor(QPalette::Base, Qt::white);
-  pal.setColor(QPalette::Text, Qt::black);
+  // Black text only where a control is enabled, so disabled ones still look it.
+  for (auto group : {QPalette::Active, QPalette::Inactive}) {
+    pal.setColor(group, QPalette::WindowText, Qt::black);
+    pal.setColor(group, QPalette::Text, Qt::black);
+  }
   page->setPalette(pal);
 }
 

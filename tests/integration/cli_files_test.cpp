@@ -1,0 +1,130 @@
+// show and diff on configuration files and simulated scanners.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "sim/sim_scanner.h"
+#include "support/cli_runner.h"
+#include "support/temp_dir.h"
+
+using namespace varnet;
+using namespace varnet::test;
+using Bytes = std::vector<uint8_t>;
+
+namespace {
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// A factory scanner's file and variants of it, each one change apart.
+class CliFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(scanner.Start());
+    ASSERT_EQ(RunCli({"--port", scanner.SlavePath(), "export", golden}).status, 0);
+    bytes = ReadWholeFile(golden);
+    ASSERT_EQ(bytes.size(), 56u + 192 + 640);
+  }
+  std::string Variant(const std::string& name, size_t offset, uint8_t value) {
+    Bytes b = bytes;
+    b.at(offset) = value;
+    WriteWholeFile(dir.File(name), b);
+    return dir.File(name);
+  }
+  static constexpr size_t kParam = 28, kFormat = 28 + 192 + 28;
+  TempDir dir;
+  sim::SimScanner scanner;
+  std::string golden = dir.File("golden.vt");
+  Bytes bytes;
+};
+
+}  // namespace
+
+TEST_F(CliFiles, ShowListsEverySettingWithTheFilesModelRules) {
+  auto r = RunCli({"--json", "show", golden});
+  ASSERT_EQ(r.status, 0) << r.err;
+  auto j = nlohmann::json::parse(r.out);
+  EXPECT_EQ(j["file"], golden);
+  EXPECT_EQ(j["model_name"], "HS-2D");
+  EXPECT_EQ(j["model_code"], 1);
+  std::vector<std::string> names;
+  for (auto& c : j["categories"]) names.push_back(c["name"]);
+  EXPECT_EQ(names, (std::vector<std::string>{"Scan Settings", "Decode Settings", "Symbologies", "Interface",
+                                             "Output Settings", "Trigger Settings"}));
+  // What the scanner shows is what the file shows.
+  auto got = RunCli({"--port", scanner.SlavePath(), "--json", "get"});
+  EXPECT_EQ(nlohmann::json::parse(got.out)["categories"], j["categories"]);
+
+  r = RunCli({"show", golden});
+  ASSERT_EQ(r.status, 0);
+  EXPECT_TRUE(Has(r.out, "model: HS-2D, model code 1\nScan Settings\n"));
+  EXPECT_TRUE(Has(r.out, "Trigger Settings\n"));
+
+  // A block cut short, a parameter block below 192 bytes, no file at all.
+  Bytes cut(bytes.begin(), bytes.end() - 1);
+  WriteWholeFile(dir.File("cut.vt"), cut);
+  r = RunCli({"show", dir.File("cut.vt")});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(Has(r.err, "Incorrect Configuration File !"));
+  r = RunCli({"--json", "show", Variant("short.vt", 8, 191)});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(nlohmann::json::parse(r.out)["ok"], false);
+  r = RunCli({"show", dir.File("none.vt")});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(Has(r.err, "Open File Failed!"));
+}
+
+TEST_F(CliFiles, DiffReportsExactlyTheGroupsThatDiffer) {
+  const std::string sense = Variant("sense.vt", kParam + 55, 2);
+  const std::string prefix = Variant("prefix.vt", kFormat + 27 * 8 + 1, 'X');  // QR prefix "QX:"
+
+  auto r = RunCli({"--json", "diff", golden, Variant("same.vt", 0, bytes[0])});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(nlohmann::json::parse(r.out)["differences"], nlohmann::json::array());
+
+  r = RunCli({"--json", "diff", golden, sense});
+  EXPECT_EQ(r.status, 1) << r.err;
+  auto j = nlohmann::json::parse(r.out);
+  EXPECT_EQ(j["a"], golden);
+  EXPECT_EQ(j["b"], sense);
+  EXPECT_EQ(j["differences"], nlohmann::json::parse(R"([{"category": "Scan Settings", "group": "Scan Mode",
+                                                       "a": ["Level Trigger"], "b": ["Sense Mode"]}])"));
+
+  r = RunCli({"--json", "diff", golden, prefix});
+  EXPECT_EQ(r.status, 1) << r.err;
+  j = nlohmann::json::parse(r.out)["differences"];
+  ASSERT_EQ(j.size(), 1u) << j;
+  EXPECT_EQ(j[0]["category"], "Output Settings");
+  EXPECT_EQ(j[0]["a"], nlohmann::json::array({"QR:"}));
+  EXPECT_EQ(j[0]["b"], nlohmann::json::array({"QX:"}));
+
+  r = RunCli({"diff", sense, prefix});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(Has(r.out, "Scan Settings / Scan Mode\n  a: Sense Mode\n  b: Level Trigger\n"));
+  EXPECT_TRUE(Has(r.out, "2 group(s) differ\n"));
+
+  // Another model code is said, and each side keeps its own rules.
+  r = RunCli({"diff", golden, Variant("code2.vt", kParam + 16, 2)});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(Has(r.out, "different model codes"));
+
+  EXPECT_EQ(RunCli({"--port", scanner.SlavePath(), "diff", golden, sense}).status, 2);
+  EXPECT_EQ(RunCli({"diff", golden, dir.File("cut.vt")}).status, 1);
+}
+
+TEST_F(CliFiles, DiffBetweenAPortAndAFile) {
+  const std::string port = "port:" + scanner.SlavePath();
+  auto r = RunCli({"diff", port, golden});
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_TRUE(Has(r.out, "no differences"));
+
+  // The file against every --port target.
+  const std::string sense = Variant("sense.vt", kParam + 55, 2);
+  r = RunCli({"--port", scanner.SlavePath(), "--json", "diff", sense});
+  EXPECT_EQ(r.status, 1);
+  auto j = nlohmann::json::parse(r.out);
+  EXPECT_EQ(j["a"], sense);
+  EXPECT_EQ(j["b"], port);
+  EXPECT_EQ(j["differences"].size(), 1u);
+
+  EXPECT_EQ(RunCli({"diff", "port:", golden}).status, 1);
+}

@@ -103,7 +103,7 @@ TEST_F(CliFiles, DiffReportsExactlyTheGroupsThatDiffer) {
   EXPECT_TRUE(Has(r.out, "2 group(s) differ\n"));
 
   // Another model code is said, and each side keeps its own rules.
-  r = RunCli({"diff", golden, Variant("code2.vt", kParam + 16, 2)});
+  r = RunCli({"diff", golden, Variant("code5.vt", kParam + 16, 5)});
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(Has(r.out, "different model codes"));
 

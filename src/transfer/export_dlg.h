@@ -1,18 +1,46 @@
 #pragma once
+#include <QImage>
 #include <QWidget>
 
 #include "app/app_state.h"
 
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+
 namespace varnet {
 
-// The "Export / Import Settings" page.
+// The page's 168 x 185 picture: a scanner reading a settings barcode.
+QImage ExportIllustration();
+
+// The "Export / Import Settings" page. The export, the import and the
+// restore run on the interface thread and hold it for their transfers; the
+// page stays disabled meanwhile so none of them can start twice.
 class ExportDlg : public QWidget {
   Q_OBJECT
  public:
   ExportDlg(AppState& app, QWidget* parent);
 
+  QRadioButton* QrRadio() const { return qrRadio_; }
+  QRadioButton* FileRadio() const { return fileRadio_; }
+  QPushButton* ExportButton() const { return exportButton_; }
+  QPushButton* ImportButton() const { return importButton_; }
+  QPushButton* RestoreButton() const { return restoreButton_; }
+
  private:
+  void OnExport();
+  void OnImport();
+  void OnRestore();
+
   AppState& app_;
+  QLabel* picture_ = nullptr;
+  QGroupBox* frame_ = nullptr;
+  QRadioButton* qrRadio_ = nullptr;
+  QRadioButton* fileRadio_ = nullptr;
+  QPushButton* exportButton_ = nullptr;
+  QPushButton* importButton_ = nullptr;
+  QPushButton* restoreButton_ = nullptr;
 };
 
 }  // namespace varnet

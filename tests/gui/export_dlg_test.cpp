@@ -1,0 +1,166 @@
+// The export page against the simulated scanner: the controls it offers,
+// what its buttons send, write and show, and that it is disabled while a
+// transfer holds the interface thread.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+#include <filesystem>
+
+#include "link/device_info.h"
+#include "sim/sim_scanner.h"
+#include "support/recording_prompts.h"
+#include "support/temp_dir.h"
+#include "transfer/export_dlg.h"
+
+using namespace varnet;
+using namespace varnet::test;
+using Bytes = std::vector<uint8_t>;
+using Filters = std::vector<std::pair<std::string, std::string>>;
+
+namespace {
+
+// Also notes whether the page was enabled whenever it asked or told something.
+class PagePrompts : public RecordingPrompts {
+ public:
+  void Show(const Message& m) override {
+    Note();
+    RecordingPrompts::Show(m);
+  }
+  std::optional<std::string> ChooseSaveFile(const FileRequest& r) override {
+    Note();
+    return RecordingPrompts::ChooseSaveFile(r);
+  }
+  void Note() {
+    if (page) enabled.push_back(page->isEnabled());
+  }
+  QWidget* page = nullptr;
+  std::vector<bool> enabled;
+};
+
+class ExportDlgTest : public ::testing::Test {
+ protected:
+  void Connect(const char* profile) {
+    sim_ = std::make_unique<sim::SimScanner>(sim::ProfileNamed(profile));
+    ASSERT_TRUE(sim_->Start());
+    app.prompts = &prompts;
+    ASSERT_TRUE(OpenLink(app.link, sim_->SlavePath(), 921600));
+    ASSERT_TRUE(ReadDeviceInformation(app.link, app.device, prompts));
+    page = std::make_unique<ExportDlg>(app, nullptr);
+    prompts.page = page.get();
+    page->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(page.get()));
+  }
+  // Presses a button with these file answers; returns the one message shown.
+  std::optional<Message> Press(QAbstractButton* button, std::deque<std::optional<std::string>> files = {}) {
+    prompts.shown.clear();
+    prompts.fileRequests.clear();
+    prompts.enabled.clear();
+    prompts.files = std::move(files);
+    QTest::mouseClick(button, Qt::LeftButton);
+    // Disabled while it asked and told, enabled again afterwards.
+    for (bool e : prompts.enabled) EXPECT_FALSE(e);
+    EXPECT_TRUE(page->isEnabled());
+    EXPECT_LE(prompts.shown.size(), 1u);
+    if (prompts.shown.empty()) return std::nullopt;
+    EXPECT_EQ(prompts.shown[0].caption, Caption::None);
+    return prompts.shown[0];
+  }
+  bool IsBitmap(const std::string& name) {
+    Bytes b = std::filesystem::exists(dir.File(name)) ? ReadWholeFile(dir.File(name)) : Bytes{};
+    return b.size() > 54 && b[0] == 'B' && b[1] == 'M';
+  }
+
+  TempDir dir;
+  AppState app;
+  PagePrompts prompts;
+  std::unique_ptr<sim::SimScanner> sim_;
+  std::unique_ptr<ExportDlg> page;
+};
+
+MATCHER_P2(Is, id, icon, "") { return arg && arg->id == id && arg->icon == icon; }
+
+}  // namespace
+
+TEST_F(ExportDlgTest, FileExportThenImportPutsTheSettingsBack) {
+  ASSERT_NO_FATAL_FAILURE(Connect("usb"));
+  EXPECT_TRUE(page->QrRadio()->isChecked());
+  EXPECT_TRUE(page->FileRadio()->isEnabled() && page->ImportButton()->isEnabled());
+  // Whatever the font, the radio texts end before the export button.
+  for (QRadioButton* radio : {page->QrRadio(), page->FileRadio()})
+    EXPECT_LE(radio->x() + radio->sizeHint().width(), page->ExportButton()->x());
+
+  QTest::mouseClick(page->FileRadio(), Qt::LeftButton);
+  const std::string vt = dir.File("unit.vt");
+  EXPECT_THAT(Press(page->ExportButton(), {vt}), Is(MessageId::ExportedSuccessfully, Icon::Information));
+  ASSERT_EQ(prompts.fileRequests.size(), 1u);
+  EXPECT_EQ(prompts.fileRequests[0].defaultName, "SetScanner.vt");
+  EXPECT_EQ(prompts.fileRequests[0].filters, (Filters{{"Setting barcode (*.vt)", "*.vt"}, {"All Files (*.*)", "*.*"}}));
+
+  const Bytes param = sim_->ParamBlock();
+  Bytes changed = param;
+  changed[pb::ScanMode] ^= 0x03;
+  sim_->SetParamBlock(changed);
+  EXPECT_THAT(Press(page->ImportButton(), {vt}), Is(MessageId::ImportedSuccessfully, Icon::Information));
+  EXPECT_EQ(sim_->ParamBlock(), param);
+}
+
+TEST_F(ExportDlgTest, QrExportWritesBothBitmapsFailureAndCancelLeaveThePageUsable) {
+  ASSERT_NO_FATAL_FAILURE(Connect("usb"));
+  EXPECT_THAT(Press(page->ExportButton(), {dir.File("codes.bmp")}),
+              Is(MessageId::ExportedSuccessfully, Icon::Information));
+  ASSERT_EQ(prompts.fileRequests.size(), 1u);
+  EXPECT_EQ(prompts.fileRequests[0].defaultName, "SetScanner.bmp");
+  EXPECT_EQ(prompts.fileRequests[0].filters, (Filters{{"Setting barcode (*.bmp)", "*.bmp"}, {"All Files (*.*)", "*.*"}}));
+  EXPECT_TRUE(IsBitmap("codes_S1.bmp") && IsBitmap("codes_S2.bmp"));
+
+  EXPECT_THAT(Press(page->ExportButton(), {dir.File("missing/codes.bmp")}), Is(MessageId::ExportFailed, Icon::Error));
+  sim_->ClearReceived();
+  EXPECT_EQ(Press(page->ExportButton()), std::nullopt);  // cancelled: nothing sent either
+  EXPECT_TRUE(sim_->Received().empty());
+  EXPECT_THAT(Press(page->ExportButton(), {dir.File("again.bmp")}),
+              Is(MessageId::ExportedSuccessfully, Icon::Information));
+}
+
+TEST_F(ExportDlgTest, WithoutFormatBlockOnlyQrExportAndRestoreAreOffered) {
+  ASSERT_NO_FATAL_FAILURE(Connect("legacy"));
+  ASSERT_FALSE(app.device.HasFormatBlock());
+  EXPECT_TRUE(page->QrRadio()->isChecked());
+  EXPECT_FALSE(page->FileRadio()->isEnabled() || page->ImportButton()->isEnabled());
+  EXPECT_TRUE(page->ExportButton()->isEnabled() && page->RestoreButton()->isEnabled());
+
+  // The first symbol is written, then the missing format block fails it.
+  EXPECT_THAT(Press(page->ExportButton(), {dir.File("old.bmp")}), Is(MessageId::ExportFailed, Icon::Error));
+  EXPECT_TRUE(IsBitmap("old_S1.bmp"));
+  EXPECT_FALSE(std::filesystem::exists(dir.File("old_S2.bmp")));
+}
+
+TEST_F(ExportDlgTest, RestoreSendsTheCommandReReadsBothBlocksAndMarksTheSettingsChanged) {
+  ASSERT_NO_FATAL_FAILURE(Connect("usb"));
+  const Bytes defaults = sim_->DefaultParam();
+  Bytes param = defaults;
+  param[pb::ScanMode] ^= 0x03;
+  const std::vector<Bytes> frames = {{0x0A, 0x58, 0xA0, 0x02, 0x09, 0xFF, 0xA1, 0x01, 0x0F, 0xFF, 0xFC, 0x44},
+                                     {0x05, 0x57, 0x0E, 0x0D, 0x08, 0xFF, 0x81},
+                                     {0x05, 0x57, 0x0E, 0x0D, 0x0A, 0xFF, 0x7F}};
+  // Acknowledged, then not: the message only for the first, the blocks read back both times.
+  for (bool acked : {true, false}) {
+    SCOPED_TRACE(acked ? "acknowledged" : "unacknowledged");
+    sim_->faults().leaveUnacked = !acked;
+    sim_->SetParamBlock(param);
+    ASSERT_TRUE(RefreshBlocks(app.link, app.device));
+    sim_->ClearReceived();
+    app.device.settingsDirty = 0;
+    const auto shown = Press(page->RestoreButton());
+    if (acked) EXPECT_THAT(shown, Is(MessageId::RestoreSuccessfully, Icon::Information));
+    else EXPECT_EQ(shown, std::nullopt);
+    EXPECT_EQ(sim_->Received(), frames);
+    EXPECT_EQ(Bytes(app.device.paramBlock.bytes.begin(), app.device.paramBlock.bytes.end()),
+              Bytes(defaults.begin(), defaults.begin() + ParamBlock::kSize));
+    EXPECT_EQ(app.device.settingsDirty, 1);
+    EXPECT_EQ(app.link.LinkBusy, 0);
+  }
+}

@@ -12,7 +12,8 @@ namespace {
 const uint32_t kProbeRates[] = {9600, 115200, 57600, 38400, 19200, 230400};
 
 void Usage(std::ostream& err) {
-  err << "usage: varnet-cli [--port PORT]... [--all] [--baud N] [--save] [--json] COMMAND [ARGS]\n\ncommands:\n";
+  err << "usage: varnet-cli [--port PORT]... [--all] [--baud N] [--save] [--dry-run] [--no-verify] [--json]\n"
+         "                  COMMAND [ARGS]\n\ncommands:\n";
   for (auto& [name, spec] : Commands()) err << "  " << spec.usage << "\n";
 }
 
@@ -20,6 +21,22 @@ bool ParseBaud(const std::string& s, uint32_t& out) {
   if (s.empty() || s.size() > 9 || s.find_first_not_of("0123456789") != std::string::npos) return false;
   out = uint32_t(std::stoul(s));
   return out > 0;
+}
+
+// A dry run's frames: short ones on their line, blocks wrapped.
+std::string FramesText(const std::vector<PlannedFrame>& frames) {
+  std::string t = frames.empty() ? "dry run: nothing would be sent\n" : "dry run, nothing sent; would send:\n";
+  for (const PlannedFrame& f : frames) {
+    t += "  " + f.what + " (" + std::to_string(f.bytes.size()) + " bytes):";
+    if (f.bytes.size() <= 16) {
+      t += " " + Hex(f.bytes) + "\n";
+      continue;
+    }
+    t += "\n";
+    for (size_t at = 0; at < f.bytes.size(); at += 32)
+      t += "    " + Hex(f.bytes.data() + at, std::min<size_t>(32, f.bytes.size() - at)) + "\n";
+  }
+  return t;
 }
 
 DeviceRegistry* g_registry = nullptr;
@@ -43,11 +60,33 @@ std::map<std::string, CommandSpec>& Commands() {
   return commands;
 }
 
+std::string MessageLine(const Message& m) {
+  const char* caption = CaptionText(m.caption);
+  std::string line = (*caption ? std::string(caption) + ": " : std::string()) + MessageText(m.id);
+  if (!m.detail.empty()) line += "\n" + m.detail;
+  return line;
+}
+
+std::string Hex(const uint8_t* bytes, size_t n) {
+  static const char digits[] = "0123456789ABCDEF";
+  std::string s;
+  s.reserve(n * 3);
+  for (size_t i = 0; i < n; ++i) {
+    if (i) s += ' ';
+    s += digits[bytes[i] >> 4];
+    s += digits[bytes[i] & 15];
+  }
+  return s;
+}
+
+PlannedFrame PlannedShortCommand(std::string what, uint8_t p1, uint8_t p2, uint8_t p3) {
+  const auto f = ShortCommandFrame(p1, p2, p3);
+  return {std::move(what), std::vector<uint8_t>(f.begin(), f.end())};
+}
+
 void CliPrompts::Show(const Message& m) {
   shown.push_back(m);
-  const char* caption = CaptionText(m.caption);
-  err_ << (*caption ? std::string(caption) + ": " : std::string()) << MessageText(m.id) << "\n";
-  if (!m.detail.empty()) err_ << m.detail << "\n";
+  if (echo) err_ << (prefix.empty() ? "" : "varnet-cli: " + prefix + ": ") << MessageLine(m) << "\n";
 }
 
 bool CliPrompts::AskYesNo(MessageId) { return false; }
@@ -132,7 +171,16 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
     err << "usage: varnet-cli " << spec.usage << "\n";
     return kUsage;
   }
-  if (!spec.needsScanner) return spec.runAlone(o, out, err);
+  if (o.dryRun && !spec.dryRun) {
+    err << "varnet-cli: --dry-run applies to set, import and restore-defaults only\n";
+    return kUsage;
+  }
+  const bool alone = !spec.needsScanner || (spec.aloneFromArgs && o.args.size() >= spec.aloneFromArgs);
+  if (alone && spec.needsScanner && (o.all || !o.ports.empty())) {
+    err << "usage: varnet-cli " << spec.usage << "\n(this form names its ports itself, as port:NAME)\n";
+    return kUsage;
+  }
+  if (alone) return spec.runAlone(o, out, err);
 
   std::vector<Target> targets;
   for (const auto& p : o.ports) targets.push_back({p, 0});
@@ -168,6 +216,8 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
     const std::string& port = target.port;
     Session s(err);
     s.port = port;
+    s.severalTargets = targets.size() > 1;
+    if (s.severalTargets) s.prompts.prefix = port;
     PortResult r;
     std::string why;
     if (!Connect(s, o.baud ? o.baud : target.baud, why)) {
@@ -175,24 +225,38 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
       r.message = why;
     } else {
       r = spec.run(s, o);
+      if (r.dryRun && r.ok && o.save && !r.frames.empty())
+        r.frames.push_back(PlannedShortCommand("save the settings", 0xA0, 0x08, 0x01));
       if (r.ok && o.save && s.changed) {
         SendShortCommand(s.link, 0xA0, 0x08, 0x01);
         bool saved = WaitAck(s.link, 2000);
         if (!saved) r.ok = false;
-        r.message += (r.message.empty() ? "" : "\n") + std::string(MessageText(saved ? MessageId::SettingsSaved : MessageId::SaveFailed));
+        const char* text = MessageText(saved ? MessageId::SettingsSaved : MessageId::SaveFailed);
+        r.message += (r.message.empty() ? "" : "\n") + std::string(text);
+        if (r.json.is_object()) {
+          r.json["ok"] = r.ok;
+          r.json["message"] = r.message;
+        }
       }
       CloseLink(s.link);
     }
-    if (!r.ok) status = std::max(status, int(r.usageError ? kUsage : kFailed));
+    const int portStatus = r.status >= 0 ? r.status : !r.ok ? int(r.usageError ? kUsage : kFailed) : int(kOk);
+    status = std::max(status, portStatus);
     if (o.json) {
       nlohmann::json j = r.json.is_null() ? nlohmann::json{{"port", port}, {"ok", r.ok}, {"message", r.message}} : r.json;
-      if (!r.json.is_null() && !r.ok) j = {{"port", port}, {"ok", false}, {"message", r.message}};
+      if (r.dryRun) {
+        j["dry_run"] = true;
+        nlohmann::json frames = nlohmann::json::array();
+        for (const PlannedFrame& f : r.frames) frames.push_back({{"what", f.what}, {"hex", Hex(f.bytes)}});
+        j["frames"] = frames;
+      }
       out << j.dump() << "\n";
       // Close matches are for the person typing: always on standard error.
       if (r.usageError) err << "varnet-cli: " << r.message << "\n";
     } else {
       if (targets.size() > 1) out << "== " << port << "\n";
       if (!r.text.empty()) out << r.text;
+      if (r.dryRun) out << FramesText(r.frames);
       if (!r.ok) err << "varnet-cli: " << port << ": " << r.message << "\n";
       else if (!r.message.empty()) out << r.message << "\n";
     }

@@ -3,6 +3,7 @@
 #include <functional>
 #include <iosfwd>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,8 @@ class CliPrompts : public Prompts {
   std::optional<std::string> ChooseOpenFile(const FileRequest&) override { return file; }
   std::vector<Message> shown;
   std::optional<std::string> file;  // the path given on the command line
+  std::string prefix;  // the port, when a command runs on several
+  bool echo = true;    // false: only recorded, the command reports the texts itself
 
  private:
   std::ostream& err_;
@@ -53,7 +56,14 @@ struct Session {
   DeviceInfo info;
   ScannerTexts texts;
   CliPrompts prompts;
-  bool changed = false;  // a command changed settings (for --save)
+  bool changed = false;         // a command changed settings (for --save)
+  bool severalTargets = false;  // the command runs on more than one port
+};
+
+// A frame a dry run would have sent.
+struct PlannedFrame {
+  std::string what;
+  std::vector<uint8_t> bytes;
 };
 
 // What a command reports for one port.
@@ -63,6 +73,9 @@ struct PortResult {
   nlohmann::json json;   // the full JSON object when the command has its own shape
   std::string text;      // the text-mode block, when the command has its own
   bool usageError = false;  // wrong arguments found only once connected (unknown group): exit 2
+  int status = -1;          // this port's exit status when the command decides it (diff: 1 when different)
+  bool dryRun = false;      // nothing was sent; `frames` is what would have been
+  std::vector<PlannedFrame> frames;
 };
 
 using PortCommand = std::function<PortResult(Session&, const Options&)>;
@@ -75,6 +88,8 @@ struct CommandSpec {
   size_t maxArgs = 0;
   PortCommand run;                                             // per port
   std::function<int(const Options&, std::ostream&, std::ostream&)> runAlone;  // commands without a port
+  bool dryRun = false;        // takes --dry-run
+  size_t aloneFromArgs = 0;   // with this many arguments or more, runAlone instead of the targets
 };
 std::map<std::string, CommandSpec>& Commands();
 
@@ -84,6 +99,13 @@ void SetRegistry(DeviceRegistry* registry);
 
 // Connects as the desktop program does. False with the reason on failure.
 bool Connect(Session& s, uint32_t baud, std::string& why);
+
+// "Caption: text" of a message, as the command line prints it.
+std::string MessageLine(const Message& m);
+// Bytes as "05 57 0E ...".
+std::string Hex(const uint8_t* bytes, size_t n);
+inline std::string Hex(const std::vector<uint8_t>& bytes) { return Hex(bytes.data(), bytes.size()); }
+PlannedFrame PlannedShortCommand(std::string what, uint8_t p1, uint8_t p2, uint8_t p3);
 
 int Run(int argc, char** argv, std::ostream& out, std::ostream& err);
 

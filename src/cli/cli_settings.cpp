@@ -6,6 +6,7 @@
 #include <map>
 #include <optional>
 #include <sstream>
+#include <variant>
 
 #include "cli/cli.h"
 #include "settings/apply_option.h"
@@ -92,80 +93,120 @@ PortResult Get(Session& s, const Options& o) {
   return r;
 }
 
-// set GROUP OPTION [on|off]: what one click on that row of the page does.
+// One GROUP OPTION [on|off] of "set", found among what this scanner shows.
+struct SetStep {
+  EffectiveGroup group;
+  int index = 0;  // the option's index in its group
+  std::optional<bool> wanted;
+  std::string name;  // "Group: Option"
+  bool onOff = false;
+};
+
+// Splits the arguments into steps: an "on" or "off" after an option belongs
+// to it. Every step is checked before anything is sent, so a typo in the
+// last pair leaves the scanner untouched.
+std::variant<std::vector<SetStep>, PortResult> SetSteps(const ScannerModel& model, const std::vector<std::string>& args) {
+  std::vector<SetStep> steps;
+  for (size_t i = 0; i < args.size();) {
+    if (i + 1 >= args.size())
+      return UsageError("\"" + args[i] + "\" has no OPTION after it (and is not on or off)");
+    const std::string& groupName = args[i];
+    const std::string& optionName = args[i + 1];
+    i += 2;
+    std::optional<bool> wanted;
+    if (i < args.size() && (Folded(args[i]) == "on" || Folded(args[i]) == "off")) wanted = Folded(args[i++]) == "on";
+
+    const GroupLookup groupLookup = FindShownGroup(model, groupName);
+    if (!groupLookup.group) return UnknownGroup(groupName, groupLookup.hiddenForModel, groupLookup.suggestions);
+    const EffectiveGroup group = *groupLookup.group;
+    const std::string groupLabel = Trimmed(group.english);
+    const OptionLookup optionLookup = FindShownOption(group, model, optionName);
+    if (!optionLookup.option) {
+      const std::string what = optionLookup.hiddenForModel ? " is not shown for this scanner in group "
+                                                           : " is not an option of group ";
+      return UsageError("option " + Quoted(optionName) + what + Quoted(groupLabel) +
+                        CloseMatchText(optionLookup.suggestions));
+    }
+    SetStep step{group, optionLookup.option->index, wanted,
+                 groupLabel + ": " + Trimmed(optionLookup.option->english),
+                 KindOfOption(group, optionLookup.option->index) == OptionKind::OnOff};
+    if (!step.onOff && wanted == false)
+      return UsageError(Quoted(Trimmed(optionLookup.option->english)) + " is one choice of " + Quoted(groupLabel) +
+                        "; it is switched off by choosing another option");
+    steps.push_back(std::move(step));
+  }
+  return steps;
+}
+
+// set GROUP OPTION [on|off]...: what one click on each of those rows of the
+// page does, in order, on one connection.
 PortResult Set(Session& s, const Options& o) {
   const ScannerModel model = ModelOf(s);
-  const GroupLookup groupLookup = FindShownGroup(model, o.args[0]);
-  if (!groupLookup.group) return UnknownGroup(o.args[0], groupLookup.hiddenForModel, groupLookup.suggestions);
-  const EffectiveGroup group = *groupLookup.group;
-  const std::string groupLabel = Trimmed(group.english);
-
-  const OptionLookup optionLookup = FindShownOption(group, model, o.args[1]);
-  if (!optionLookup.option) {
-    const std::string what = optionLookup.hiddenForModel ? " is not shown for this scanner in group "
-                                                         : " is not an option of group ";
-    return UsageError("option " + Quoted(o.args[1]) + what + Quoted(groupLabel) +
-                      CloseMatchText(optionLookup.suggestions));
-  }
-  std::optional<bool> wanted;
-  if (o.args.size() > 2) {
-    const std::string state = Folded(o.args[2]);
-    if (state != "on" && state != "off") return UsageError("the state must be on or off, not " + Quoted(o.args[2]));
-    wanted = state == "on";
-  }
-
-  const std::vector<EffectiveOption> shown = ShownOptions(group, model);
-  const auto at = std::find_if(shown.begin(), shown.end(),
-                               [&](const EffectiveOption& e) { return e.index == optionLookup.option->index; });
-  if (at == shown.end()) return UsageError("option " + Quoted(o.args[1]) + " is not shown for this scanner");
-  const size_t row = size_t(at - shown.begin());
-  const std::string optionLabel = Trimmed(at->english);
-  const std::vector<bool> ticks = TicksInForce(group, shown, s.info.paramBlock);
-  const bool onOff = KindOfOption(group, at->index) == OptionKind::OnOff;
-  const std::string name = groupLabel + ": " + optionLabel;
+  auto parsed = SetSteps(model, o.args);
+  if (auto* error = std::get_if<PortResult>(&parsed)) return *error;
+  const std::vector<SetStep>& steps = std::get<std::vector<SetStep>>(parsed);
 
   PortResult r;
-  if (onOff) {
-    const bool target = wanted.value_or(!ticks[row]);
-    if (ticks[row] == target) {
-      r.message = name + " is already " + (target ? "on" : "off") + "; nothing sent";
-      return r;
+  r.dryRun = o.dryRun;
+  // A dry run works on a copy, so that later pairs see the earlier ones.
+  DeviceInfo scratch = s.info;
+  DeviceInfo& info = o.dryRun ? scratch : s.info;
+  std::vector<std::string> lines;
+  for (size_t n = 0; n < steps.size(); ++n) {
+    const SetStep& step = steps[n];
+    const std::vector<EffectiveOption> shown = ShownOptions(step.group, model);
+    const auto at = std::find_if(shown.begin(), shown.end(),
+                                 [&](const EffectiveOption& e) { return e.index == step.index; });
+    const size_t row = size_t(at - shown.begin());
+    const std::vector<bool> ticks = TicksInForce(step.group, shown, info.paramBlock);
+    if (step.onOff) {
+      const bool target = step.wanted.value_or(!ticks[row]);
+      if (ticks[row] == target) {
+        lines.push_back(step.name + " is already " + (target ? "on" : "off") + "; nothing sent");
+        continue;
+      }
+    } else if (!DecideClick(step.group, shown, ticks, row).send) {
+      lines.push_back(step.name + " is already in force; nothing sent");
+      continue;
     }
-  } else {
-    if (wanted == false)
-      return UsageError(Quoted(optionLabel) + " is one choice of " + Quoted(groupLabel) +
-                        "; it is switched off by choosing another option");
-    if (!DecideClick(group, shown, ticks, row).send) {
-      r.message = name + " is already in force; nothing sent";
-      return r;
-    }
-  }
 
-  const ApplyResult applied = ApplyOption(s.link, s.info, group, shown, ticks, row, false);
-  if (!applied.acked) {
-    r.ok = false;
-    r.message = MessageText(MessageId::SetFailed);
-    return r;
+    if (o.dryRun) {
+      const ClickDecision d = DecideClick(step.group, shown, ticks, row);
+      RecordChoice(step.group, shown[row], d.newState, info.paramBlock);
+      const auto cmd = OptionCommand(step.group, shown[row], d.newState);
+      r.frames.push_back(PlannedShortCommand(step.name + (step.onOff ? (d.newState ? " on" : " off") : ""), cmd[0],
+                                             cmd[1], cmd[2]));
+      continue;
+    }
+    const ApplyResult applied = ApplyOption(s.link, info, step.group, shown, ticks, row, false);
+    if (!applied.acked) {
+      r.ok = false;
+      lines.push_back(std::string(MessageText(MessageId::SetFailed)) + (steps.size() > 1 ? ": " + step.name : ""));
+      if (n + 1 < steps.size()) lines.push_back("the rest was not sent");
+      break;
+    }
+    s.changed = true;
+    lines.push_back(std::string(MessageText(MessageId::SetSuccessfully)) + ": " + step.name +
+                    (step.onOff ? (applied.ticks[row] ? " on" : " off") : ""));
+    if (applied.reopenFailed) {
+      // The scanner runs at the new rate, but the port could not follow it.
+      r.ok = false;
+      lines.push_back(std::string(MessageText(MessageId::OpenComFailed)) + "\n" + OpenFailureDetail(s.link));
+      break;
+    }
+    if (applied.reopened) lines.push_back("link now at " + std::to_string(s.link.baud) + " bit/s");
+    if (applied.rebootNotice) lines.push_back(MessageText(MessageId::RebootNotice));
   }
-  s.changed = true;
-  r.message = std::string(MessageText(MessageId::SetSuccessfully)) + ": " + name +
-              (onOff ? (applied.ticks[row] ? " on" : " off") : "");
-  if (applied.reopenFailed) {
-    // The scanner runs at the new rate, but the port could not follow it.
-    r.ok = false;
-    r.message += "\n" + std::string(MessageText(MessageId::OpenComFailed)) + "\n" + OpenFailureDetail(s.link);
-  } else if (applied.reopened) {
-    r.message += "\nlink now at " + std::to_string(s.link.baud) + " bit/s";
-  }
-  if (applied.rebootNotice) r.message += "\n" + std::string(MessageText(MessageId::RebootNotice));
+  for (const std::string& line : lines) r.message += (r.message.empty() ? "" : "\n") + line;
   return r;
 }
 
 const bool registered = [] {
   Commands()["get"] = CommandSpec{"get [GROUP]                each shown group with the options in force", true, 0, 1,
                                   Get, nullptr};
-  Commands()["set"] = CommandSpec{"set GROUP OPTION [on|off]  what one click on that option row does", true, 2, 3,
-                                  Set, nullptr};
+  CommandSpec set{"set GROUP OPTION [on|off]... what one click on each option row does", true, 2, SIZE_MAX, Set};
+  set.dryRun = true;
+  Commands()["set"] = set;
   return true;
 }();
 

@@ -1,0 +1,240 @@
+// export, export-qr, import and restore-defaults: the export page's buttons
+// from the command line, for one scanner or a fleet.
+#include <algorithm>
+
+#include "cli/cli.h"
+#include "link/protocol.h"
+#include "transfer/export_settings.h"
+#include "transfer/import_settings.h"
+#include "transfer/qr_bitmap.h"
+#include "transfer/restore_defaults.h"
+
+namespace varnet::cli {
+
+namespace {
+
+// Verification lists this many differing bytes in text; JSON has them all.
+constexpr size_t kMismatchLines = 16;
+
+std::string Joined(const std::vector<std::string>& lines) {
+  std::string s;
+  for (const std::string& l : lines) s += (s.empty() ? "" : "\n") + l;
+  return s;
+}
+
+PortResult Failed(std::string message) {
+  PortResult r;
+  r.ok = false;
+  r.message = std::move(message);
+  return r;
+}
+
+// With several targets each scanner needs a file of its own: the port's name
+// goes in front of the extension of the file-name part (golden.vt ->
+// golden_ttyACM0.vt, /dev/pts/3 -> golden_pts-3.vt).
+std::string PathForPort(const std::string& path, const std::string& port) {
+  std::string tag = port.rfind("/dev/", 0) == 0 ? port.substr(5) : port;
+  std::replace(tag.begin(), tag.end(), '/', '-');
+  const size_t slash = path.find_last_of('/');
+  const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+  size_t dot = path.find_last_of('.');
+  if (dot == std::string::npos || dot <= nameStart) dot = path.size();
+  return path.substr(0, dot) + "_" + tag + path.substr(dot);
+}
+
+PortResult Export(Session& s, const Options& o, ExportMode mode) {
+  const std::string path = s.severalTargets ? PathForPort(o.args[0], s.port) : o.args[0];
+  std::vector<std::string> files{path};
+  if (mode == ExportMode::Qr) files = {SettingsBitmapName(path, 1), SettingsBitmapName(path, 2)};
+  // The desktop page offers no configuration file without a format block:
+  // the file needs both blocks, and asking would only end in silence.
+  if (mode == ExportMode::File && !s.info.HasFormatBlock())
+    return Failed(std::string(MessageText(MessageId::ExportFailed)) +
+                  "\nthe scanner has no format block, so its settings cannot go into a configuration file");
+  const bool ok = ExportSettings(s.link, path, mode);
+  PortResult r;
+  r.ok = ok;
+  r.message = MessageText(ok ? MessageId::ExportedSuccessfully : MessageId::ExportFailed);
+  if (ok) {
+    for (const std::string& f : files) r.text += "wrote " + f + "\n";
+    r.json = {{"port", s.port}, {"ok", true}, {"message", r.message}, {"files", files}};
+  }
+  return r;
+}
+
+struct Mismatch {
+  const char* block;
+  size_t offset;
+  int sent, read;  // -1: the block ends before this offset
+};
+
+void CompareBlocks(const char* block, const uint8_t* sent, size_t sentSize, const uint8_t* read, size_t readSize,
+                   std::vector<Mismatch>& out) {
+  for (size_t i = 0; i < std::max(sentSize, readSize); ++i) {
+    const int a = i < sentSize ? sent[i] : -1;
+    const int b = i < readSize ? read[i] : -1;
+    if (a != b) out.push_back({block, i, a, b});
+  }
+}
+
+std::string ByteText(int v) { return v < 0 ? std::string("nothing") : Hex(std::vector<uint8_t>{uint8_t(v)}); }
+
+// Reads both blocks back and compares them with what the import sent: the
+// scanner's acknowledgement says a block arrived, not that it was stored.
+void Verify(Session& s, const ImportResult& imported, PortResult& r, std::vector<std::string>& lines) {
+  DeviceInfo readBack = s.info;
+  // An empty block stands for "not read": ReadBlock leaves it as it is on failure.
+  if (readBack.formatBlock) readBack.formatBlock = FormatBlock{};
+  std::vector<Mismatch> mismatches;
+  bool readable = RefreshBlocks(s.link, readBack);
+  if (readable && imported.parameterBlockTaken)
+    CompareBlocks("parameter", s.info.paramBlock.bytes.data(), ParamBlock::kSize, readBack.paramBlock.bytes.data(),
+                  ParamBlock::kSize, mismatches);
+  if (readable && imported.formatBlockTaken) {
+    readable = !readBack.formatBlock->empty();
+    if (readable)
+      CompareBlocks("format", s.info.formatBlock->data(), s.info.formatBlock->size(), readBack.formatBlock->data(),
+                    readBack.formatBlock->size(), mismatches);
+  }
+  if (!readable) {
+    r.ok = false;
+    lines.push_back("verification failed: the scanner's settings could not be read back");
+  } else if (!mismatches.empty()) {
+    r.ok = false;
+    lines.push_back("verification failed: the scanner holds " + std::to_string(mismatches.size()) +
+                    " byte(s) other than those sent");
+    for (size_t i = 0; i < mismatches.size() && i < kMismatchLines; ++i) {
+      const Mismatch& m = mismatches[i];
+      lines.push_back("  " + std::string(m.block) + " block byte " + std::to_string(m.offset) + ": sent " +
+                      ByteText(m.sent) + ", read back " + ByteText(m.read));
+    }
+    if (mismatches.size() > kMismatchLines)
+      lines.push_back("  ... and " + std::to_string(mismatches.size() - kMismatchLines) + " more");
+  } else {
+    std::string what = imported.parameterBlockTaken ? "the parameter block" : "";
+    if (imported.formatBlockTaken) what += std::string(what.empty() ? "" : " and ") + "the format block";
+    lines.push_back("verified: the scanner holds " + what + " as sent");
+  }
+  nlohmann::json list = nlohmann::json::array();
+  for (const Mismatch& m : mismatches)
+    list.push_back({{"block", m.block}, {"offset", m.offset}, {"sent", m.sent}, {"read", m.read}});
+  r.json["verified"] = readable && mismatches.empty();
+  r.json["mismatches"] = list;
+  // What the scanner holds now is what this session knows of it.
+  s.info = readBack;
+}
+
+void PlanBlockWrite(std::vector<PlannedFrame>& frames, const char* block, uint8_t p3, const SettingsBlock& b) {
+  frames.push_back(PlannedShortCommand(std::string("announce the ") + block + " block", 0x0E, 0x0C, p3));
+  frames.push_back({std::string(block) + " block header",
+                    std::vector<uint8_t>(b.header.bytes.begin(), b.header.bytes.end())});
+  frames.push_back({std::string(block) + " block payload", b.payload});
+}
+
+void PlanReadBack(std::vector<PlannedFrame>& frames, const DeviceInfo& info) {
+  frames.push_back(PlannedShortCommand("read back the parameter block", 0x0E, 0x0D, 0x08));
+  if (info.HasFormatBlock()) frames.push_back(PlannedShortCommand("read back the format block", 0x0E, 0x0D, 0x0A));
+}
+
+// What the import would send to a scanner that takes every block, and the
+// messages it would show on the way.
+PortResult ImportDryRun(Session& s, const Options& o) {
+  PortResult r;
+  r.dryRun = true;
+  const std::optional<std::vector<uint8_t>> file = ReadConfigFile(o.args[0]);
+  if (!file) return Failed(MessageText(MessageId::OpenFileFailed));
+  const ImportPlan plan = PlanImport(file->data(), file->size(), s.info.paramBlock.ModelCode());
+  if (plan.tooShort) return Failed(MessageText(MessageId::IncorrectConfigFile));
+  std::vector<std::string> lines;
+  bool parameterSent = false, formatSent = false;
+  if (plan.parameter.refusal) {
+    lines.push_back(MessageLine(*plan.parameter.refusal));
+    if (plan.parameter.endsImport) {
+      r.ok = false;
+      r.message = Joined(lines);
+      return r;
+    }
+  } else {
+    PlanBlockWrite(r.frames, "parameter", 0x08, *plan.parameter.block);
+    parameterSent = true;
+  }
+  if (s.info.HasFormatBlock()) {
+    const FormatStepPlan& format = parameterSent ? plan.formatAfterParameter : plan.formatOtherwise;
+    if (format.refusal) {
+      lines.push_back(MessageLine(*format.refusal));
+    } else {
+      PlanBlockWrite(r.frames, "format", 0x0A, *format.block);
+      formatSent = true;
+    }
+  }
+  r.ok = s.info.HasFormatBlock() ? formatSent : parameterSent;
+  if (r.ok && !o.noVerify) PlanReadBack(r.frames, s.info);
+  if (r.ok) lines.push_back(MessageText(MessageId::ImportedSuccessfully) + std::string(" (if the scanner takes it)"));
+  r.message = Joined(lines);
+  return r;
+}
+
+PortResult Import(Session& s, const Options& o) {
+  if (o.dryRun) return ImportDryRun(s, o);
+  s.prompts.echo = false;
+  const ImportResult imported = ImportSettingsFromFile(s.link, s.info, s.prompts, o.args[0]);
+  s.prompts.echo = true;
+  s.changed = imported.parameterBlockTaken || imported.formatBlockTaken;
+
+  PortResult r;
+  std::vector<std::string> lines;
+  for (const Message& m : imported.messages) lines.push_back(MessageLine(m));
+  // A file too short to hold a header ends the desktop import without a
+  // word; here that would read as success.
+  if (imported.messages.empty() && !imported.succeeded) lines.push_back(MessageText(MessageId::IncorrectConfigFile));
+  r.ok = imported.succeeded;
+  if (r.ok && !s.info.HasFormatBlock()) lines.push_back("the scanner has no format block: only the parameter block was written");
+  r.json = nlohmann::json{{"port", s.port}};
+  if (r.ok && !o.noVerify) Verify(s, imported, r, lines);
+  r.message = Joined(lines);
+  r.json["ok"] = r.ok;
+  r.json["message"] = r.message;
+  return r;
+}
+
+// The restore command, as the export page sends it.
+const std::vector<Record> kRestoreRecords{Record{0xA0, 0x02, {0x09}}, Record{0xA1, 0x01, {0x0F}}};
+
+PortResult Restore(Session& s, const Options& o) {
+  PortResult r;
+  if (o.dryRun) {
+    r.dryRun = true;
+    r.frames.push_back({"restore the default settings", *RecordCommandFrame(kRestoreRecords)});
+    PlanReadBack(r.frames, s.info);
+    return r;
+  }
+  s.prompts.echo = false;
+  const RestoreResult restored = RestoreDefaults(s.link, s.info, s.prompts);
+  s.prompts.echo = true;
+  // The desktop page says nothing when the scanner stays silent; a script
+  // must not take that for success.
+  s.changed = restored.acknowledged;
+  r.ok = restored.acknowledged;
+  r.message = restored.acknowledged ? MessageText(MessageId::RestoreSuccessfully)
+                                    : "the scanner did not acknowledge the restore command";
+  if (!restored.refreshed) r.message += "\nthe settings could not be read back afterwards";
+  return r;
+}
+
+const bool registered = [] {
+  auto& c = Commands();
+  c["export"] = CommandSpec{"export FILE.vt             configuration file (with several ports: FILE_PORT.vt)", true,
+                            1, 1, [](Session& s, const Options& o) { return Export(s, o, ExportMode::File); }};
+  c["export-qr"] = CommandSpec{"export-qr FILE.bmp         settings barcodes FILE_S1.bmp and FILE_S2.bmp", true, 1, 1,
+                               [](Session& s, const Options& o) { return Export(s, o, ExportMode::Qr); }};
+  CommandSpec import{"import FILE.vt             then reads both blocks back and compares them", true, 1, 1, Import};
+  import.dryRun = true;
+  c["import"] = import;
+  CommandSpec restore{"restore-defaults           the scanner's factory settings", true, 0, 0, Restore};
+  restore.dryRun = true;
+  c["restore-defaults"] = restore;
+  return true;
+}();
+
+}  // namespace
+}  // namespace varnet::cli

@@ -1,0 +1,202 @@
+// export, import and restore-defaults from the command line, on one
+// simulated scanner and on several at once.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "sim/sim_scanner.h"
+#include "support/cli_runner.h"
+#include "support/temp_dir.h"
+
+using namespace varnet;
+using namespace varnet::test;
+using Bytes = std::vector<uint8_t>;
+
+namespace {
+
+std::vector<nlohmann::json> JsonLines(const std::string& out) {
+  std::vector<nlohmann::json> lines;
+  std::istringstream in(out);
+  for (std::string line; std::getline(in, line);) lines.push_back(nlohmann::json::parse(line));
+  return lines;
+}
+
+std::vector<bool> Oks(const std::vector<nlohmann::json>& lines) {
+  std::vector<bool> oks;
+  for (auto& l : lines) oks.push_back(l["ok"]);
+  return oks;
+}
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+Bytes FromHex(const std::string& hex) {
+  Bytes b;
+  std::istringstream in(hex);
+  for (std::string byte; in >> byte;) b.push_back(uint8_t(std::stoul(byte, nullptr, 16)));
+  return b;
+}
+
+// A scanner whose blocks differ from the factory ones in places both
+// categories of settings show.
+sim::Profile Tuned() {
+  sim::Profile p;
+  p.paramBlock[55] = 2;       // Sense Mode
+  p.formatBlock[27 * 8] = 'X';  // QR prefix "XR:"
+  return p;
+}
+
+struct Sims {
+  std::vector<std::unique_ptr<sim::SimScanner>> all;
+  sim::SimScanner& Add(sim::Profile p = {}) {
+    all.push_back(std::make_unique<sim::SimScanner>(std::move(p)));
+    EXPECT_TRUE(all.back()->Start());
+    return *all.back();
+  }
+  std::vector<std::string> PortArgs() const {
+    std::vector<std::string> a;
+    for (auto& s : all) a.insert(a.end(), {"--port", s->SlavePath()});
+    return a;
+  }
+};
+
+std::vector<std::string> Args(std::vector<std::string> a, const std::vector<std::string>& more) {
+  a.insert(a.end(), more.begin(), more.end());
+  return a;
+}
+
+}  // namespace
+
+TEST(CliFleet, EveryPortIsAttemptedAndReportedOnItsOwn) {
+  TempDir dir;
+  Sims sims;
+  sim::SimScanner& refusing = sims.Add();
+  sim::SimScanner& legacy = sims.Add(sim::ProfileNamed("legacy"));
+  sim::SimScanner& normal = sims.Add(Tuned());
+  refusing.faults().refuseAll = true;
+
+  // Each port exports into its own file; the one without a format block cannot.
+  auto r = RunCli(Args(sims.PortArgs(), {"--json", "export", dir.File("unit.vt")}));
+  EXPECT_EQ(r.status, 1);
+  auto lines = JsonLines(r.out);
+  ASSERT_EQ(Oks(lines), (std::vector<bool>{false, false, true})) << r.out;
+  EXPECT_EQ(lines[0]["port"], refusing.SlavePath());
+  EXPECT_TRUE(Has(lines[0]["message"], "Connect Failed"));
+  EXPECT_TRUE(Has(lines[1]["message"], "Export Failed"));
+  const std::string pts = normal.SlavePath().substr(5);  // "pts/N"
+  const std::string golden = dir.File("unit_pts-" + pts.substr(4) + ".vt");
+  EXPECT_EQ(lines[2]["files"], nlohmann::json::array({golden}));
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"unit_pts-" + pts.substr(4) + ".vt"});
+
+  // The same file into all three, made permanent where it was taken.
+  r = RunCli(Args(sims.PortArgs(), {"--save", "--json", "import", golden}));
+  EXPECT_EQ(r.status, 1);
+  lines = JsonLines(r.out);
+  ASSERT_EQ(Oks(lines), (std::vector<bool>{false, true, true})) << r.out;
+  EXPECT_TRUE(Has(lines[1]["message"], "only the parameter block"));
+  EXPECT_EQ(lines[1]["verified"], true);
+  EXPECT_TRUE(Has(lines[2]["message"], "Settings Imported Successfully\nverified"));
+  EXPECT_TRUE(Has(lines[2]["message"], "Settings Saved Successfully"));
+  EXPECT_EQ(legacy.ParamBlock(), normal.ParamBlock());
+  EXPECT_EQ(legacy.SaveCount(), 1);
+  EXPECT_EQ(normal.SaveCount(), 1);
+  EXPECT_EQ(refusing.SaveCount(), 0);
+
+  // In text mode each port has its heading, and the core's messages name their port.
+  r = RunCli(Args(sims.PortArgs(), {"import", dir.File("missing.vt")}));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(Has(r.out, "== " + legacy.SlavePath() + "\n"));
+  EXPECT_TRUE(Has(r.err, "varnet-cli: " + normal.SlavePath() + ": Open File Failed!"));
+}
+
+TEST(CliTransfer, RoundTripVerificationAndRestore) {
+  TempDir dir;
+  Sims sims;
+  sim::SimScanner& source = sims.Add(Tuned());
+  sim::SimScanner& target = sims.Add();
+  const std::string golden = dir.File("golden.vt");
+  ASSERT_EQ(RunCli({"--port", source.SlavePath(), "export", golden}).status, 0);
+
+  auto r = RunCli({"--port", target.SlavePath(), "--save", "import", golden});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(Has(r.out, "verified: the scanner holds the parameter block and the format block as sent"));
+  EXPECT_EQ(target.ParamBlock(), source.ParamBlock());
+  EXPECT_EQ(target.FormatBlock(), source.FormatBlock());
+  EXPECT_EQ(target.SaveCount(), 1);
+
+  // Acknowledged, but stored otherwise: both blocks' byte 57 is caught, nothing is saved.
+  target.faults().storeDifferentByteAt = 57;
+  r = RunCli({"--port", target.SlavePath(), "--save", "--json", "import", golden});
+  EXPECT_EQ(r.status, 1);
+  auto j = nlohmann::json::parse(r.out);
+  EXPECT_EQ(j["verified"], false);
+  ASSERT_EQ(j["mismatches"].size(), 2u) << j;
+  const int sent[] = {source.ParamBlock()[57], (*source.FormatBlock())[57]};
+  for (int b = 0; b < 2; ++b) {
+    EXPECT_EQ(j["mismatches"][b]["block"], b ? "format" : "parameter");
+    EXPECT_EQ(j["mismatches"][b]["offset"], 57);
+    EXPECT_EQ(j["mismatches"][b]["sent"], sent[b]);
+    EXPECT_EQ(j["mismatches"][b]["read"], sent[b] ^ 0x5A);
+  }
+  EXPECT_EQ(target.SaveCount(), 1);
+  EXPECT_EQ(RunCli({"--port", target.SlavePath(), "--no-verify", "import", golden}).status, 0);
+
+  // A restore the scanner does not acknowledge is a failure, and is not saved.
+  ASSERT_EQ(RunCli({"--port", target.SlavePath(), "restore-defaults"}).status, 0);
+  EXPECT_EQ(target.ParamBlock(), target.DefaultParam());
+  target.faults().leaveUnacked = true;
+  EXPECT_EQ(RunCli({"--port", target.SlavePath(), "--save", "restore-defaults"}).status, 1);
+  EXPECT_EQ(target.SaveCount(), 1);
+}
+
+TEST(CliDryRun, SendsNothingButTheConnectionAndListsWhatARealRunSends) {
+  TempDir dir;
+  Sims sims;
+  sim::SimScanner& s = sims.Add(Tuned());
+  const std::string golden = dir.File("golden.vt");
+  ASSERT_EQ(RunCli({"--port", s.SlavePath(), "export", golden}).status, 0);
+  s.ClearReceived();
+  ASSERT_EQ(RunCli({"--port", s.SlavePath(), "info"}).status, 0);
+  const std::vector<Bytes> connect = s.Received();
+
+  const std::vector<std::vector<std::string>> commands{
+      {"import", golden},
+      {"set", "Scan Mode", "Level Trigger", "Readable Symbologies", "QR", "off", "Readable Symbologies", "EAN-8"},
+      {"restore-defaults"}};
+  const size_t expectedFrames[] = {8 + 1, 3 + 1, 3 + 1};  // the save frame included
+  for (size_t c = 0; c < commands.size(); ++c) {
+    SCOPED_TRACE(commands[c][0]);
+    s.ClearReceived();
+    auto dry = RunCli(Args({"--port", s.SlavePath(), "--save", "--json", "--dry-run"}, commands[c]));
+    ASSERT_EQ(dry.status, 0) << dry.err;
+    EXPECT_EQ(s.Received(), connect);
+    std::vector<Bytes> planned = connect;
+    const auto frames = nlohmann::json::parse(dry.out)["frames"];
+    for (auto& f : frames) planned.push_back(FromHex(f["hex"]));
+    EXPECT_EQ(planned.size() - connect.size(), expectedFrames[c]);
+
+    s.ClearReceived();
+    auto real = RunCli(Args({"--port", s.SlavePath(), "--save"}, commands[c]));
+    ASSERT_EQ(real.status, 0) << real.err;
+    EXPECT_EQ(s.Received(), planned);
+  }
+  EXPECT_EQ(RunCli({"--port", s.SlavePath(), "--dry-run", "save"}).status, 2);
+}
+
+TEST(CliSet, SeveralPairsAreCheckedBeforeAnythingIsSent) {
+  Sims sims;
+  sim::SimScanner& s = sims.Add();
+  // A wrong last pair, a choice switched off, a group without option: nothing is sent.
+  for (auto tail : {std::vector<std::string>{"Readable Symbologies", "QRR"}, {"off"}, {"Readable Symbologies"}})
+    EXPECT_EQ(RunCli(Args({"--port", s.SlavePath(), "set", "Scan Mode", "Sense Mode"}, tail)).status, 2);
+  EXPECT_EQ(s.ParamBlock()[55], 1);
+
+  // A refused pair stops the rest, and nothing is saved.
+  s.faults().RefuseCommand(0xDB, 0x01, 0x0D);  // QR off
+  auto r = RunCli({"--port", s.SlavePath(), "--save", "set", "Scan Mode", "Sense Mode", "Readable Symbologies", "qr",
+                   "OFF", "Readable Symbologies", "EAN-8", "off"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(Has(r.err, "Set Failed: Readable Symbologies: QR\nthe rest was not sent"));
+  EXPECT_EQ(s.ParamBlock()[55], 2);
+  EXPECT_EQ(s.SaveCount(), 0);
+}

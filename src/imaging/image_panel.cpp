@@ -136,6 +136,10 @@ void SetupList(QTreeWidget* list, const int* widths, int count, const QStringLis
   list->setAllColumnsShowFocus(true);
   list->header()->setStretchLastSection(false);
   list->header()->setSectionsMovable(false);
+  // The five capture columns are a few pixels wider than the room beside the
+  // settings side; the data column's last pixels rather than a scroll bar
+  // for them (the row's tooltip carries the whole data).
+  list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   for (int c = 0; c < count; ++c) {
     list->setColumnWidth(c, widths[c]);
     // Numbers centred, the data left.
@@ -222,8 +226,11 @@ ImagePanel::ImagePanel(AppState& app, QWidget* parent)
                QStringLiteral("Gain"), QStringLiteral("Data")});
   } else {
     SetupList(results_, kScanColumnWidths, 2, {QStringLiteral("No."), QStringLiteral("Data")});
-    // Written by the monitor only.
+    // Written by the monitor only, but read by the user: greyed, not faded.
     results_->setEnabled(false);
+    QPalette readable = results_->palette();
+    readable.setColor(QPalette::Disabled, QPalette::Text, readable.color(QPalette::Active, QPalette::Text));
+    results_->setPalette(readable);
     strip_->setEnabled(false);
     pause_->setEnabled(false);
   }
@@ -333,6 +340,7 @@ void ImagePanel::AddResultRow(const CaptureResult& result) {
   for (const std::string& cell : cells) texts << QString::fromLatin1(cell.data(), qsizetype(cell.size()));
   auto* item = new QTreeWidgetItem(texts);
   for (int c = 0; c < 4; ++c) item->setTextAlignment(c, Qt::AlignCenter);
+  item->setToolTip(4, texts[4]);
   const int at = std::clamp(int(result.number) - 1, 0, results_->topLevelItemCount());
   results_->insertTopLevelItem(at, item);
   results_->scrollToItem(item);

@@ -5,7 +5,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build test test-asan demo bench package clean
+.PHONY: all deps build test test-asan demo bench package fuzz clean
 
 all: build
 
@@ -27,6 +27,13 @@ test-asan: deps
 	cmake --build $(BUILD)-asan -j$(JOBS)
 	cd $(BUILD)-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest -j$(JOBS) --output-on-failure --timeout 300
+
+# libFuzzer targets (clang), in their own build directory. Run one with
+#   build-fuzz/fuzz/fuzz_readers fuzz/corpus/readers -max_total_time=600
+fuzz:
+	@scripts/install-deps --fuzz
+	cmake -S . -B $(BUILD)-fuzz -DVARNET_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD)-fuzz -j$(JOBS) --target fuzz_all
 
 demo:
 	@scripts/install-deps --demo

@@ -74,7 +74,7 @@ TEST(CliGet, JsonShowsTheGroupsAndOptionsThisScannerShows) {
   EXPECT_EQ(j["model_name"], "QB-55");
   EXPECT_EQ(j["model_code"], 2);
   const auto& cats = j["categories"];
-  ASSERT_EQ(cats.size(), 4u);
+  ASSERT_EQ(cats.size(), 6u);  // the four settings categories, then "Output Settings" and "Trigger Settings"
   EXPECT_EQ(cats[0]["name"], "Scan Settings");
   EXPECT_EQ(cats[3]["name"], "Interface");
   std::vector<std::string> scan;

@@ -1,0 +1,106 @@
+#include "transfer/atomic_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <random>
+#include <utility>
+
+namespace varnet {
+
+namespace {
+
+// Folder and file-name parts of a path; a bare name lives in ".".
+std::pair<std::string, std::string> SplitPath(const std::string& path) {
+  size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return {".", path};
+  return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
+}
+
+bool WriteAll(int fd, const uint8_t* data, size_t n) {
+  while (n > 0) {
+    ssize_t w = ::write(fd, data, n);
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += w;
+    n -= size_t(w);
+  }
+  return true;
+}
+
+}  // namespace
+
+AtomicFile::AtomicFile(std::string target) : target_(std::move(target)) {}
+
+AtomicFile::~AtomicFile() { Discard(); }
+
+bool AtomicFile::Open() {
+  Discard();
+  auto [dir, name] = SplitPath(target_);
+  // Keep the temporary name within NAME_MAX even for long target names.
+  if (name.size() > 200) name.resize(200);
+  // An existing target keeps its permissions; a new one gets 0666 less the umask.
+  mode_t mode = 0666;
+  struct stat st {};
+  if (::stat(target_.c_str(), &st) == 0 && S_ISREG(st.st_mode)) mode = st.st_mode & 07777;
+
+  static std::random_device seed;
+  std::mt19937 gen(seed());
+  for (int attempt = 0; attempt < 64; ++attempt) {
+    char suffix[32];
+    std::snprintf(suffix, sizeof suffix, ".%08x.tmp", unsigned(gen()));
+    std::string candidate = dir + "/." + name + suffix;
+    int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd >= 0) {
+      if (mode != 0666) (void)::fchmod(fd, mode);
+      fd_ = fd;
+      tempPath_ = candidate;
+      return true;
+    }
+    if (errno != EEXIST) return false;
+  }
+  return false;
+}
+
+bool AtomicFile::Write(const uint8_t* data, size_t n) {
+  if (fd_ < 0) return false;
+  if (WriteAll(fd_, data, n)) return true;
+  Discard();
+  return false;
+}
+
+bool AtomicFile::Commit() {
+  if (fd_ < 0) return false;
+  bool ok = ::fsync(fd_) == 0;
+  ok = ::close(fd_) == 0 && ok;
+  fd_ = -1;
+  if (ok && ::rename(tempPath_.c_str(), target_.c_str()) == 0) {
+    tempPath_.clear();
+    return true;
+  }
+  Discard();
+  return false;
+}
+
+void AtomicFile::Discard() {
+  if (fd_ >= 0) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+  if (!tempPath_.empty()) {
+    ::unlink(tempPath_.c_str());
+    tempPath_.clear();
+  }
+}
+
+bool WriteFileAtomically(const std::string& path, const uint8_t* data, size_t n) {
+  AtomicFile file(path);
+  return file.Open() && file.Write(data, n) && file.Commit();
+}
+
+}  // namespace varnet

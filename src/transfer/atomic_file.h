@@ -1,0 +1,40 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace varnet {
+
+// A file written under a temporary name beside its target and renamed over
+// it only when complete, so an interrupted or failed write never destroys
+// the file that was there before.
+class AtomicFile {
+ public:
+  explicit AtomicFile(std::string target);
+  ~AtomicFile();
+  AtomicFile(const AtomicFile&) = delete;
+  AtomicFile& operator=(const AtomicFile&) = delete;
+
+  // Starts over with a new, empty temporary file. False when none can be made.
+  bool Open();
+  bool IsOpen() const { return fd_ >= 0; }
+  bool Write(const uint8_t* data, size_t n);
+  bool Write(const std::vector<uint8_t>& bytes) { return Write(bytes.data(), bytes.size()); }
+  // Flushes, closes and renames the temporary file over the target.
+  bool Commit();
+  // Removes the temporary file; the target is left as it was.
+  void Discard();
+
+  const std::string& target() const { return target_; }
+  const std::string& temporaryPath() const { return tempPath_; }
+
+ private:
+  std::string target_;
+  std::string tempPath_;
+  int fd_ = -1;
+};
+
+bool WriteFileAtomically(const std::string& path, const uint8_t* data, size_t n);
+
+}  // namespace varnet

@@ -1,0 +1,169 @@
+#include "transfer/export_settings.h"
+
+#include <cstring>
+
+#include "link/ticks.h"
+#include "transfer/qr_bitmap.h"
+
+namespace varnet {
+
+// ---- sinks ----
+
+bool ConfigFileSink::ParameterBlock(const SettingsBlock& block) {
+  // A repeated parameter block starts the file over, as a fresh file would.
+  return file_.Open() && file_.Write(ConfigFileBlock(block, kFileParamTag));
+}
+
+bool ConfigFileSink::FormatBlock(const SettingsBlock& block) {
+  return file_.IsOpen() && file_.Write(ConfigFileBlock(block, kFileFormatTag)) && file_.Commit();
+}
+
+bool QrBitmapSink::ParameterBlock(const SettingsBlock& block) {
+  std::vector<uint8_t> content = QrSymbolContent(block, kFileParamTag);
+  return WriteQrBitmap(SettingsBitmapName(path_, 1), content.data(), content.size());
+}
+
+bool QrBitmapSink::FormatBlock(const SettingsBlock& block) {
+  std::vector<uint8_t> content = QrSymbolContent(block, kFileFormatTag);
+  return WriteQrBitmap(SettingsBitmapName(path_, 2), content.data(), content.size());
+}
+
+std::unique_ptr<ExportSink> MakeExportSink(const std::string& path, ExportMode mode) {
+  if (mode == ExportMode::File) return std::make_unique<ConfigFileSink>(path);
+  return std::make_unique<QrBitmapSink>(path);
+}
+
+// ---- receiver ----
+
+bool ExportReceiver::Feed(const uint8_t* bytes, size_t n) {
+  for (size_t i = 0; i < n; ++i)
+    if (!Feed(bytes[i])) return false;
+  return !failed_;
+}
+
+bool ExportReceiver::Feed(uint8_t byte) {
+  if (failed_) return false;
+  if (receiving_ != Block::None) {
+    // More bytes than announced can never end well; stop at once rather
+    // than wait for the line to fall silent.
+    if (count_ >= payload_.size()) {
+      Fail();
+      return false;
+    }
+    payload_[count_++] = byte;
+    return true;
+  }
+
+  if (++hunted_ > kMaxHuntBytes) {
+    Fail();
+    return false;
+  }
+  hunt_[count_++] = byte;
+  if (count_ == kBlockHeaderSize) {
+    std::memcpy(candidate_.bytes.data(), hunt_.data(), kBlockHeaderSize);
+    Block kind = candidate_.HasTag(kScannerParamTag)    ? Block::Parameter
+                 : candidate_.HasTag(kScannerFormatTag) ? Block::Format
+                                                        : Block::None;
+    if (kind != Block::None) {
+      uint32_t length = candidate_.Length();
+      if (length > kMaxSettingsBlock) {
+        Fail();
+        return false;
+      }
+      payload_.assign(length, 0);
+      receiving_ = kind;
+      count_ = 0;
+      hunted_ = 0;
+    }
+  } else if (count_ == kHuntSize) {
+    // Only the search for a header wraps; a block is always received whole.
+    count_ = 0;
+  }
+  return true;
+}
+
+ExportReceiver::Step ExportReceiver::OnSilence() {
+  if (failed_) return Step::Failed;
+  if (StartsWithAck(hunt_.data(), hunt_.size()) || StartsWithNak(hunt_.data(), hunt_.size()) ||
+      count_ != candidate_.Length()) {
+    Fail();
+    return Step::Failed;
+  }
+  if (receiving_ == Block::Parameter && candidate_.HasTag(kScannerParamTag)) {
+    SettingsBlock block{candidate_, std::move(payload_)};
+    payload_.clear();
+    receiving_ = Block::None;
+    count_ = 0;
+    candidate_ = BlockHeader{};
+    if (!sink_.ParameterBlock(block)) {
+      Fail();
+      return Step::Failed;
+    }
+    parameterDone_ = true;
+    return Step::RequestFormatBlock;
+  }
+  // A format block that comes without a parameter block before it would
+  // make an export without settings; it fails.
+  if (receiving_ == Block::Format && candidate_.HasTag(kScannerFormatTag) && parameterDone_) {
+    SettingsBlock block{candidate_, std::move(payload_)};
+    payload_.clear();
+    receiving_ = Block::None;
+    if (sink_.FormatBlock(block)) return Step::Succeeded;
+  }
+  Fail();
+  return Step::Failed;
+}
+
+// ---- driver ----
+
+namespace {
+
+// Throws away what the scanner sent before the export began. A scanner that
+// keeps talking for kExportDrainMs fails the export.
+bool DiscardPendingInput(ScannerLink& link, uint32_t start) {
+  uint8_t junk[256];
+  while (PollRead(link, junk, sizeof junk) > 0) {
+    if (TicksSince(start) >= kExportDrainMs) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool RunExport(ScannerLink& link, ExportSink& sink) {
+  const uint32_t start = TickCount();
+  if (!DiscardPendingInput(link, start)) return false;
+  SendShortCommand(link, 0x0E, 0x0D, 0x08);
+
+  ExportReceiver receiver(sink);
+  uint32_t lastByte = start;
+  uint8_t buf[512];
+  while (link.IsOpen()) {
+    size_t n = PollRead(link, buf, sizeof buf);
+    if (n > 0) {
+      lastByte = TickCount();
+      if (!receiver.Feed(buf, n)) return false;
+      continue;
+    }
+    uint32_t limit = receiver.SilenceLimitMs();
+    uint32_t quiet = TicksSince(lastByte);
+    if (quiet <= limit) {
+      // Sleep in the kernel until a byte comes or the limit is just past.
+      WaitReadable(link, limit - quiet + 1);
+      continue;
+    }
+    switch (receiver.OnSilence()) {
+      case ExportReceiver::Step::RequestFormatBlock: SendShortCommand(link, 0x0E, 0x0D, 0x0A); break;
+      case ExportReceiver::Step::Succeeded: return true;
+      case ExportReceiver::Step::Failed: return false;
+    }
+  }
+  return false;
+}
+
+bool ExportSettings(ScannerLink& link, const std::string& path, ExportMode mode) {
+  std::unique_ptr<ExportSink> sink = MakeExportSink(path, mode);
+  return RunExport(link, *sink);
+}
+
+}  // namespace varnet

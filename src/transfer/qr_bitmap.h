@@ -1,0 +1,27 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace varnet {
+
+// A 24-bit top-down BMP of a QR module matrix (libqrencode's layout: width x
+// width bytes, rows from the top, bit 0 set for a dark module). Each module
+// is 2 x 2 pixels; there is no quiet zone. Empty for a width outside 1..177.
+std::vector<uint8_t> QrBitmapFromModules(int width, const uint8_t* modules);
+
+// Encodes the bytes (byte mode, smallest version, level H) and renders them.
+// None when they do not fit a symbol or the encoder fails.
+std::optional<std::vector<uint8_t>> EncodeQrBitmap(const uint8_t* data, size_t size);
+
+// Encodes and writes the bitmap file, atomically. False on any failure.
+bool WriteQrBitmap(const std::string& path, const uint8_t* data, size_t size);
+
+// File name of settings barcode `symbol` (1 or 2) for the chosen path: in
+// its file-name part the first ".bmp" becomes "_S1.bmp" (or "_S2.bmp") and
+// the rest is cut; a name without ".bmp" gets the suffix appended.
+std::string SettingsBitmapName(const std::string& chosen, int symbol);
+
+}  // namespace varnet

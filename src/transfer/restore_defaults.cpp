@@ -1,0 +1,20 @@
+#include "transfer/restore_defaults.h"
+
+#include "link/protocol.h"
+
+namespace varnet {
+
+RestoreResult RestoreDefaults(ScannerLink& link, DeviceInfo& info, Prompts& prompts) {
+  RestoreResult result;
+  link.LinkBusy = 1;
+  SendRecordCommand(link, {Record{0xA0, 0x02, {0x09}}, Record{0xA1, 0x01, {0x0F}}});
+  result.acknowledged = WaitAck(link, kRestoreAckMs);
+  if (result.acknowledged) prompts.Show(Message{MessageId::RestoreSuccessfully, Icon::Information, Caption::None});
+  // Read back whatever the scanner holds now, acknowledged or not.
+  result.refreshed = RefreshBlocks(link, info);
+  if (result.refreshed) info.settingsDirty = 1;
+  link.LinkBusy = 0;
+  return result;
+}
+
+}  // namespace varnet

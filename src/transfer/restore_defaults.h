@@ -1,0 +1,19 @@
+#pragma once
+#include "link/device_info.h"
+#include "link/prompts.h"
+#include "link/serial_link.h"
+
+namespace varnet {
+
+struct RestoreResult {
+  bool acknowledged = false;  // the scanner acknowledged the restore command
+  bool refreshed = false;     // the parameter block was read back afterwards
+};
+
+constexpr uint32_t kRestoreAckMs = 1500;
+
+// Makes the scanner restore its factory settings and reads both blocks back.
+// The export page disables itself around the call.
+RestoreResult RestoreDefaults(ScannerLink& link, DeviceInfo& info, Prompts& prompts);
+
+}  // namespace varnet

@@ -1,0 +1,261 @@
+// Export, import and restore against the simulated scanner, over its pty.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "link/device_info.h"
+#include "link/serial_link.h"
+#include "link/ticks.h"
+#include "sim/sim_scanner.h"
+#include "support/scripted_prompts.h"
+#include "support/temp_dir.h"
+#include "support/transfer_blocks.h"
+#include "transfer/export_settings.h"
+#include "transfer/import_settings.h"
+#include "transfer/qr_bitmap.h"
+#include "transfer/restore_defaults.h"
+
+namespace varnet {
+namespace {
+
+using sim::HandshakeFault;
+using test::Concat;
+using test::TextBytes;
+using Bytes = std::vector<uint8_t>;
+
+uint32_t Le32(const Bytes& b, size_t off) {
+  return uint32_t(b[off]) | uint32_t(b[off + 1]) << 8 | uint32_t(b[off + 2]) << 16 | uint32_t(b[off + 3]) << 24;
+}
+
+sim::Profile WithBlocks(uint8_t model, uint8_t seed, size_t formatSize, bool format = true) {
+  sim::Profile p;
+  p.modelCode = model;
+  p.hasFormatBlock = format;
+  for (size_t i = 20; i < p.paramBlock.size(); ++i) p.paramBlock[i] = uint8_t(i * 3 + seed);
+  p.paramBlock[188] |= 0x40;
+  p.formatBlock.resize(formatSize);
+  for (size_t i = 0; i < formatSize; ++i) p.formatBlock[i] = uint8_t(i * 5 + seed);
+  return p;
+}
+
+// A simulated scanner, connected the way the program connects.
+struct Connected {
+  explicit Connected(sim::Profile p) : sim(std::move(p)) {
+    if (!sim.Start() || !OpenLink(link, sim.SlavePath(), 921600)) return;
+    ok = ReadDeviceInformation(link, info, prompts);
+    sim.ClearReceived();
+    prompts.shown.clear();
+  }
+  // Frames and raw writes since connecting, short commands and block parts alike.
+  std::vector<Bytes> Heard() { return sim.Received(); }
+  sim::SimScanner sim;
+  ScannerLink link;
+  DeviceInfo info;
+  test::ScriptedPrompts prompts;
+  bool ok = false;
+};
+
+const Bytes kAskParam = {0x05, 0x57, 0x0E, 0x0D, 0x08, 0xFF, 0x81}, kAskFormat = {0x05, 0x57, 0x0E, 0x0D, 0x0A, 0xFF, 0x7F};
+const Bytes kWriteParam = {0x05, 0x57, 0x0E, 0x0C, 0x08, 0xFF, 0x82}, kWriteFormat = {0x05, 0x57, 0x0E, 0x0C, 0x0A, 0xFF, 0x80};
+
+class TransferWithSimulator : public ::testing::Test {
+ protected:
+  test::TempDir dir;
+  std::string vt = dir.File("unit.vt");
+  // Exports a scanner with a 1500-byte format block (received whole) into vt.
+  void ExportFrom(uint8_t model) {
+    Connected a(WithBlocks(model, 1, 1500));
+    ASSERT_TRUE(a.ok);
+    ASSERT_TRUE(ExportSettings(a.link, vt, ExportMode::File));
+    EXPECT_EQ(a.Heard(), (std::vector<Bytes>{kAskParam, kAskFormat}));
+    param = a.sim.ParamBlock();
+    format = *a.sim.FormatBlock();
+  }
+  Bytes param, format;
+};
+
+TEST_F(TransferWithSimulator, ExportThenImportIntoAnotherScanner) {
+  ExportFrom(5);
+  const Bytes file = test::ReadWholeFile(vt);
+  ASSERT_EQ(file.size(), 56 + param.size() + format.size());
+  const size_t second = 28 + param.size();
+  EXPECT_EQ(Bytes(file.begin(), file.begin() + 6), TextBytes(std::string("%ICF%\0", 6)));
+  EXPECT_EQ(Le32(file, 8), param.size());
+  EXPECT_EQ(Bytes(file.begin() + 28, file.begin() + long(second)), param);
+  EXPECT_EQ(Bytes(file.begin() + long(second), file.begin() + long(second) + 6), TextBytes(std::string("%IFF%\0", 6)));
+  EXPECT_EQ(Le32(file, second + 8), format.size());
+  EXPECT_EQ(Bytes(file.begin() + long(second) + 28, file.end()), format);
+
+  Connected b(WithBlocks(5, 77, 627));
+  ASSERT_TRUE(b.ok);
+  ImportResult r = ImportSettingsFromFile(b.link, b.info, b.prompts, vt);
+  EXPECT_TRUE(r.succeeded);
+  ASSERT_EQ(b.prompts.shown.size(), 1u);
+  EXPECT_EQ(b.prompts.shown[0].id, MessageId::ImportedSuccessfully);
+  EXPECT_EQ(b.prompts.shown[0].icon, Icon::Information);
+  EXPECT_EQ(b.prompts.shown[0].caption, Caption::None);
+  // The headers go out exactly as the file holds them.
+  EXPECT_EQ(b.Heard(), (std::vector<Bytes>{kWriteParam, Bytes(file.begin(), file.begin() + 28), param, kWriteFormat,
+                                           Bytes(file.begin() + long(second), file.begin() + long(second) + 28), format}));
+  EXPECT_EQ(b.sim.ParamBlock(), param);
+  EXPECT_EQ(b.sim.FormatBlock(), format);
+  EXPECT_TRUE(std::equal(b.info.paramBlock.bytes.begin(), b.info.paramBlock.bytes.end(), param.begin()));
+  EXPECT_EQ(b.info.formatBlock, format);  // 1500 bytes where 627 were held
+  EXPECT_EQ(b.info.settingsDirty, 0);
+}
+
+TEST_F(TransferWithSimulator, QrExportEncodesTagAndPayload) {
+  Connected a(WithBlocks(1, 9, 627));
+  ASSERT_TRUE(a.ok);
+  ASSERT_TRUE(ExportSettings(a.link, dir.File("SetScanner.bmp"), ExportMode::Qr));
+  // The bitmap writer itself is checked against a decoder in the unit tests.
+  const Bytes s1 = Concat({TextBytes("%ICF%"), a.sim.ParamBlock()}), s2 = Concat({TextBytes("%IFF%"), *a.sim.FormatBlock()});
+  EXPECT_EQ(test::ReadWholeFile(dir.File("SetScanner_S1.bmp")), EncodeQrBitmap(s1.data(), s1.size()));
+  EXPECT_EQ(test::ReadWholeFile(dir.File("SetScanner_S2.bmp")), EncodeQrBitmap(s2.data(), s2.size()));
+}
+
+TEST_F(TransferWithSimulator, ExportFailures) {
+  test::WriteWholeFile(vt, TextBytes("older"));
+  // No format block: the first symbol is written, the file is not touched.
+  Connected legacy(sim::ProfileNamed("legacy"));
+  ASSERT_TRUE(legacy.ok);
+  EXPECT_FALSE(ExportSettings(legacy.link, vt, ExportMode::File));
+  EXPECT_FALSE(ExportSettings(legacy.link, dir.File("q.bmp"), ExportMode::Qr));
+  EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"q_S1.bmp", "unit.vt"}));
+  // A format block too large for a symbol ends the export, not the process.
+  Connected big(WithBlocks(1, 2, 3000));
+  ASSERT_TRUE(big.ok);
+  EXPECT_FALSE(ExportSettings(big.link, dir.File("big.bmp"), ExportMode::Qr));
+
+  Connected s(sim::Profile{});
+  ASSERT_TRUE(s.ok);
+  auto& f = s.sim.faults();
+  auto timed = [&](const char* what, uint32_t atLeast, uint32_t below) {
+    uint32_t start = TickCount();
+    EXPECT_FALSE(ExportSettings(s.link, vt, ExportMode::File)) << what;
+    uint32_t took = TicksSince(start);
+    EXPECT_GE(took, atLeast) << what;
+    EXPECT_LT(took, below) << what;
+    f.refuseAll = f.silent = false;
+    f.blockAnnounceLength = -1;
+    f.slowBytesMs = 0;
+    SleepMs(200);
+    DrainInput(s.link);
+  };
+  f.refuseAll = true;
+  timed("refusal", 100, 1000);
+  f.silent = true;
+  timed("silence", 1500, 2500);
+  f.slowBytesMs = 150;  // a gap of more than 100 ms inside a chunk
+  timed("slow bytes", 100, 1000);
+  f.blockAnnounceLength = 0xFFFFFFFF;
+  timed("announced 0xFFFFFFFF", 0, 1000);
+  EXPECT_EQ(test::ReadWholeFile(vt), TextBytes("older"));
+
+  // A scanner that never falls silent: the drain or the header hunt gives up.
+  s.sim.SetScanData(Bytes(4096, '7'), 1);
+  timed("never silent", 0, 1500);
+  s.sim.SetScanData({}, 0);
+
+  // Closing the link ends a waiting export.
+  f.silent = true;
+  std::thread closer([&] { SleepMs(200), CloseLink(s.link); });
+  timed("closed", 150, 1200);
+  closer.join();
+}
+
+TEST_F(TransferWithSimulator, ImportChecksAndHandshakeFaults) {
+  ExportFrom(2);
+  const Bytes file = test::ReadWholeFile(vt);
+  auto M = [](MessageId id, Caption c) { return std::make_pair(id, c); };
+  auto shown = [](const Connected& c) {
+    std::vector<std::pair<MessageId, Caption>> v;
+    for (const Message& m : c.prompts.shown) v.emplace_back(m.id, m.caption);
+    return v;
+  };
+
+  // Another model code: refused, nothing sent.
+  Connected other(WithBlocks(3, 4, 700));
+  ASSERT_TRUE(other.ok);
+  ImportSettingsFromFile(other.link, other.info, other.prompts, vt);
+  EXPECT_EQ(shown(other), (std::vector{M(MessageId::NotForThisScanner, Caption::Error2)}));
+  EXPECT_TRUE(other.Heard().empty());
+
+  // A handshake failure on the parameter block; the first header is then
+  // judged as a format block.
+  const std::pair<HandshakeFault, std::pair<MessageId, Caption>> faults[] = {
+      {HandshakeFault::NoAck, M(MessageId::FeatureNotSupported, Caption::Error3)},
+      {HandshakeFault::NoEcho, M(MessageId::TransmitFailed, Caption::DeviceConfiguration)},
+      {HandshakeFault::NakFinal, M(MessageId::FileTransmitFailed, Caption::DeviceConfiguration)},
+      {HandshakeFault::NoFinalAck, M(MessageId::FileTransmitFailed, Caption::DeviceConfiguration)},
+  };
+  for (const auto& [fault, first] : faults) {
+    Connected same(WithBlocks(2, 8, 700));
+    ASSERT_TRUE(same.ok);
+    same.sim.faults().handshakeFault = fault;
+    const auto held = same.info.paramBlock.bytes;
+    EXPECT_FALSE(ImportSettingsFromFile(same.link, same.info, same.prompts, vt).succeeded);
+    EXPECT_EQ(shown(same), (std::vector{first, M(MessageId::IncorrectConfigFile, Caption::OutputDataFormat)}));
+    EXPECT_EQ(same.info.paramBlock.bytes, held);
+  }
+
+  // What the file lacks is not sent: the parameter block goes, the format
+  // block is refused before it is announced.
+  const Bytes cut[] = {Bytes(file.begin(), file.begin() + 28 + long(param.size())), Bytes(file.begin(), file.end() - 1)};
+  for (const Bytes& partial : cut) {
+    test::WriteWholeFile(vt, partial);
+    Connected same(WithBlocks(2, 8, 700));
+    ASSERT_TRUE(same.ok);
+    EXPECT_FALSE(ImportSettingsFromFile(same.link, same.info, same.prompts, vt).succeeded);
+    EXPECT_EQ(shown(same), (std::vector{M(MessageId::IncorrectConfigFile, Caption::OutputDataFormat)}));
+    EXPECT_EQ(same.Heard().size(), 3u);  // announcement, header, payload of the parameter block
+    EXPECT_EQ(same.sim.ParamBlock(), param);
+    EXPECT_EQ(same.info.formatBlock->size(), 700u);
+  }
+
+  // A scanner without a format block takes the parameter block alone.
+  test::WriteWholeFile(vt, file);
+  Connected legacy(WithBlocks(2, 8, 0, false));
+  ASSERT_TRUE(legacy.ok);
+  EXPECT_TRUE(ImportSettingsFromFile(legacy.link, legacy.info, legacy.prompts, vt).succeeded);
+  EXPECT_EQ(legacy.Heard().size(), 3u);
+  EXPECT_FALSE(legacy.info.HasFormatBlock());
+
+  // The dialog, cancelled; a file that cannot be read.
+  legacy.prompts.shown.clear();
+  legacy.prompts.openAnswers = {std::nullopt, dir.path()};
+  EXPECT_TRUE(ImportSettings(legacy.link, legacy.info, legacy.prompts).cancelled);
+  EXPECT_EQ(legacy.prompts.openRequests.at(0).filters,
+            (std::vector<std::pair<std::string, std::string>>{{"Configuration File (*.vt)", "*.vt"},
+                                                              {"All Files (*.*)", "*.*"}}));
+  ImportSettings(legacy.link, legacy.info, legacy.prompts);
+  EXPECT_EQ(shown(legacy), (std::vector{M(MessageId::OpenFileFailed, Caption::None)}));
+}
+
+TEST_F(TransferWithSimulator, RestoreDefaults) {
+  Connected s(WithBlocks(1, 5, 700));
+  ASSERT_TRUE(s.ok);
+  RestoreResult r = RestoreDefaults(s.link, s.info, s.prompts);
+  EXPECT_TRUE(r.acknowledged && r.refreshed);
+  EXPECT_EQ(s.sim.RestoreCount(), 1);
+  EXPECT_EQ(s.prompts.ShownIds(), std::vector<MessageId>{MessageId::RestoreSuccessfully});
+  EXPECT_EQ(s.Heard(), (std::vector<Bytes>{{0x0A, 0x58, 0xA0, 0x02, 0x09, 0xFF, 0xA1, 0x01, 0x0F, 0xFF, 0xFC, 0x44},
+                                           kAskParam, kAskFormat}));
+  const Bytes defaults = s.sim.DefaultParam();
+  EXPECT_TRUE(std::equal(s.info.paramBlock.bytes.begin(), s.info.paramBlock.bytes.end(), defaults.begin()));
+  EXPECT_EQ(s.info.formatBlock, s.sim.DefaultFormat());
+  EXPECT_EQ(s.info.settingsDirty, 1);
+  EXPECT_EQ(s.link.LinkBusy, 0);
+
+  // Without any answer: nothing shown, the settings are not marked changed.
+  Connected quiet(WithBlocks(1, 5, 700));
+  ASSERT_TRUE(quiet.ok);
+  quiet.sim.faults().silent = true;
+  r = RestoreDefaults(quiet.link, quiet.info, quiet.prompts);
+  EXPECT_FALSE(r.acknowledged || r.refreshed);
+  EXPECT_TRUE(quiet.prompts.shown.empty());
+  EXPECT_EQ(quiet.info.settingsDirty, 0);
+}
+
+}  // namespace
+}  // namespace varnet

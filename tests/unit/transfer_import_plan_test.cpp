@@ -1,0 +1,141 @@
+#include <gtest/gtest.h>
+
+#include "support/transfer_blocks.h"
+#include "transfer/config_file.h"
+
+namespace varnet {
+namespace {
+
+using test::TextBytes;
+using test::Concat;
+using test::HeaderBytes;
+using test::Payload;
+
+constexpr uint8_t kModel = 5;
+
+ImportPlan Plan(const std::vector<uint8_t>& file, uint8_t model = kModel) {
+  return PlanImport(file.data(), file.size(), model);
+}
+
+void ExpectRefusal(const std::optional<Message>& m, MessageId id, Caption caption) {
+  ASSERT_TRUE(m.has_value());
+  EXPECT_EQ(m->id, id);
+  EXPECT_EQ(m->caption, caption);
+  EXPECT_EQ(m->icon, Icon::Error);
+}
+
+TEST(ImportPlan, WellFormedFileSendsBothBlocksAsStored) {
+  auto ph = HeaderBytes("%ICF%", 200), fh = HeaderBytes("%IFF%", 33);
+  auto pp = Payload(200), fp = Payload(33, 0, 3);
+  // Bytes after the format block are not looked at.
+  ImportPlan plan = Plan(Concat({ph, pp, fh, fp, TextBytes("trailing")}));
+  ASSERT_TRUE(plan.parameter.block && plan.formatAfterParameter.block);
+  EXPECT_TRUE(std::equal(ph.begin(), ph.end(), plan.parameter.block->header.bytes.begin()));
+  EXPECT_EQ(plan.parameter.block->payload, pp);
+  EXPECT_TRUE(std::equal(fh.begin(), fh.end(), plan.formatAfterParameter.block->header.bytes.begin()));
+  EXPECT_EQ(plan.formatAfterParameter.block->payload, fp);
+  // Had the scanner not taken the parameter block, its header would be
+  // judged again as a format block.
+  ExpectRefusal(plan.formatOtherwise.refusal, MessageId::IncorrectConfigFile, Caption::OutputDataFormat);
+}
+
+TEST(ImportPlan, FilesOf28BytesOrLessDoNothing) {
+  EXPECT_TRUE(Plan({}).tooShort);
+  EXPECT_TRUE(Plan(HeaderBytes("%ICF%", 192)).tooShort);
+  ImportPlan one = Plan(Concat({HeaderBytes("%ICF%", 192), {0}}));
+  EXPECT_FALSE(one.tooShort);
+  ExpectRefusal(one.parameter.refusal, MessageId::IncorrectConfigFile, Caption::Error4);
+}
+
+TEST(ImportPlan, ParameterHeaderChecksInOrder) {
+  struct Row {
+    const char* what;
+    std::vector<uint8_t> file;
+    MessageId id;
+    Caption caption;
+  };
+  auto bad5 = HeaderBytes("%ICF%", 192);
+  bad5[5] = 'X';
+  std::vector<Row> rows = {
+      {"L 191", Concat({HeaderBytes("%ICF%", 191), Payload(191)}), MessageId::IncorrectConfigFile, Caption::Error1},
+      // The length is judged before the tag.
+      {"L 191, other tag", Concat({HeaderBytes("XXXXX", 191), Payload(191)}), MessageId::IncorrectConfigFile,
+       Caption::Error1},
+      {"other tag", Concat({HeaderBytes("%ICX%", 192), Payload(192)}), MessageId::IncorrectConfigFile,
+       Caption::Error4},
+      {"byte 5 not zero", Concat({bad5, Payload(192)}), MessageId::IncorrectConfigFile, Caption::Error4},
+      {"payload short by one", Concat({HeaderBytes("%ICF%", 192), Payload(191)}), MessageId::IncorrectConfigFile,
+       Caption::Error4},
+      {"announced 0xFFFFFFFF", Concat({HeaderBytes("%ICF%", 0xFFFFFFFF), Payload(300)}),
+       MessageId::IncorrectConfigFile, Caption::Error4},
+      // Refused for its length even when the file holds all of it.
+      {"length beyond the bound", Concat({HeaderBytes("%ICF%", kMaxSettingsBlock + 1), Payload(kMaxSettingsBlock + 1)}),
+       MessageId::IncorrectConfigFile, Caption::Error4},
+      {"other model", Concat({HeaderBytes("%ICF%", 192), Payload(192, kModel + 1)}), MessageId::NotForThisScanner,
+       Caption::Error2},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    ImportPlan plan = Plan(row.file);
+    ExpectRefusal(plan.parameter.refusal, row.id, row.caption);
+    EXPECT_FALSE(plan.parameter.block);
+    EXPECT_EQ(plan.parameter.endsImport, row.id == MessageId::NotForThisScanner);
+  }
+  ImportPlan ok = Plan(Concat({HeaderBytes("%ICF%", 192), Payload(192)}));
+  EXPECT_FALSE(ok.parameter.refusal);
+  ASSERT_TRUE(ok.parameter.block);
+}
+
+TEST(ImportPlan, FirstHeaderTaggedAsFormatBlockIsWrittenAsTheFormatBlock) {
+  // Refused as a parameter block, the same header is then the format block,
+  // its payload read right behind it.
+  auto fp = Payload(10, 0, 4);
+  ImportPlan small = Plan(Concat({HeaderBytes("%IFF%", 10), fp}));
+  ExpectRefusal(small.parameter.refusal, MessageId::IncorrectConfigFile, Caption::Error1);
+  ASSERT_TRUE(small.formatOtherwise.block);
+  EXPECT_EQ(small.formatOtherwise.block->payload, fp);
+  EXPECT_EQ(std::string(small.formatOtherwise.block->header.bytes.begin(),
+                        small.formatOtherwise.block->header.bytes.begin() + 5),
+            "%IFF%");
+
+  auto big = Payload(300);
+  ImportPlan large = Plan(Concat({HeaderBytes("%IFF%", 300), big}));
+  ExpectRefusal(large.parameter.refusal, MessageId::IncorrectConfigFile, Caption::Error4);
+  ASSERT_TRUE(large.formatOtherwise.block);
+  EXPECT_EQ(large.formatOtherwise.block->payload, big);
+}
+
+TEST(ImportPlan, FormatBlockRefusals) {
+  auto ph = HeaderBytes("%ICF%", 192);
+  auto pp = Payload(192);
+  struct Row {
+    const char* what;
+    std::vector<uint8_t> rest;
+  };
+  std::vector<Row> rows = {
+      {"file without a format block", {}},
+      {"second tag not %IFF%", Concat({HeaderBytes("%ICF%", 4), Payload(4)})},
+      {"L2 of 0", HeaderBytes("%IFF%", 0)},
+      {"payload short by one", Concat({HeaderBytes("%IFF%", 50), Payload(49)})},
+      {"length beyond the bound",
+       Concat({HeaderBytes("%IFF%", kMaxSettingsBlock + 1), Payload(kMaxSettingsBlock + 1)})},
+      {"announced 0xFFFFFFFF", Concat({HeaderBytes("%IFF%", 0xFFFFFFFF), Payload(100)})},
+      // A second header cut short keeps the rest of the first one, whose
+      // length then decides; here it asks for far more than there is.
+      {"second header cut after the tag", TextBytes(std::string("%IFF%\0", 6))},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    ImportPlan plan = Plan(Concat({ph, pp, row.rest}));
+    ASSERT_TRUE(plan.parameter.block);
+    ExpectRefusal(plan.formatAfterParameter.refusal, MessageId::IncorrectConfigFile, Caption::OutputDataFormat);
+    EXPECT_FALSE(plan.formatAfterParameter.block);
+  }
+  // The largest block allowed is taken.
+  ImportPlan max = Plan(Concat({ph, pp, HeaderBytes("%IFF%", kMaxSettingsBlock), Payload(kMaxSettingsBlock)}));
+  ASSERT_TRUE(max.formatAfterParameter.block);
+  EXPECT_EQ(max.formatAfterParameter.block->payload.size(), kMaxSettingsBlock);
+}
+
+}  // namespace
+}  // namespace varnet

@@ -1,0 +1,152 @@
+#include <ZXing/ReadBarcode.h>
+#include <gtest/gtest.h>
+
+#include "support/temp_dir.h"
+#include "transfer/qr_bitmap.h"
+
+namespace varnet {
+namespace {
+
+uint32_t U32(const std::vector<uint8_t>& b, size_t off) {
+  return uint32_t(b[off]) | uint32_t(b[off + 1]) << 8 | uint32_t(b[off + 2]) << 16 | uint32_t(b[off + 3]) << 24;
+}
+uint16_t U16(const std::vector<uint8_t>& b, size_t off) { return uint16_t(b[off] | b[off + 1] << 8); }
+
+// Reads a bitmap of ours back as grey pixels with a white border of
+// `margin` pixels, in top-down order as the header promises.
+std::vector<uint8_t> Grey(const std::vector<uint8_t>& bmp, int margin, int* side) {
+  int w = int(U32(bmp, 18));
+  int h = -int32_t(U32(bmp, 22));
+  size_t row = (size_t(w) * 3 + 3) / 4 * 4;
+  int s = w + 2 * margin;
+  std::vector<uint8_t> out(size_t(s) * size_t(h + 2 * margin), 0xFF);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) out[size_t(y + margin) * size_t(s) + size_t(x + margin)] = bmp[54 + y * row + x * 3];
+  *side = s;
+  return out;
+}
+
+std::vector<uint8_t> Decode(const std::vector<uint8_t>& bmp) {
+  int side = 0;
+  std::vector<uint8_t> grey = Grey(bmp, 8, &side);
+  ZXing::DecodeHints hints;
+  hints.setFormats(ZXing::BarcodeFormat::QRCode);
+  ZXing::Result r = ZXing::ReadBarcode({grey.data(), side, side, ZXing::ImageFormat::Lum}, hints);
+  if (!r.isValid()) return {};
+  return {r.bytes().begin(), r.bytes().end()};
+}
+
+TEST(QrBitmap, LayoutFollowsTheModuleMatrix) {
+  // Only bit 0 makes a module dark; libqrencode uses the other bits for itself.
+  std::vector<uint8_t> modules(21 * 21, 0xC0);
+  modules[0] = 0x01;               // top-left
+  modules[3 * 21 + 20] = 0x81;     // row 3, last column
+  modules[20 * 21 + 5] = 0xFE;     // light despite its other bits
+  std::vector<uint8_t> bmp = QrBitmapFromModules(21, modules.data());
+
+  ASSERT_EQ(bmp.size(), 5430u);
+  EXPECT_EQ(bmp[0], 'B');
+  EXPECT_EQ(bmp[1], 'M');
+  EXPECT_EQ(U32(bmp, 2), 5430u);
+  EXPECT_EQ(U32(bmp, 6), 0u);
+  EXPECT_EQ(U32(bmp, 10), 54u);
+  EXPECT_EQ(U32(bmp, 14), 40u);
+  EXPECT_EQ(int32_t(U32(bmp, 18)), 42);
+  EXPECT_EQ(int32_t(U32(bmp, 22)), -42);
+  EXPECT_EQ(U16(bmp, 26), 1u);
+  EXPECT_EQ(U16(bmp, 28), 24u);
+  for (size_t off = 30; off < 54; off += 4) EXPECT_EQ(U32(bmp, off), 0u) << off;
+
+  const size_t row = 128;
+  auto pixel = [&](size_t x, size_t y) { return bmp.begin() + 54 + y * row + x * 3; };
+  auto black = [&](size_t x, size_t y) { return std::all_of(pixel(x, y), pixel(x, y) + 3, [](uint8_t v) { return v == 0; }); };
+  // The first stored row is the top of the symbol.
+  for (size_t y : {0u, 1u})
+    for (size_t x : {0u, 1u}) EXPECT_TRUE(black(x, y));
+  for (size_t y : {6u, 7u})
+    for (size_t x : {40u, 41u}) EXPECT_TRUE(black(x, y));
+  EXPECT_FALSE(black(2, 0));
+  EXPECT_FALSE(black(0, 2));
+  EXPECT_FALSE(black(0, 41));
+  EXPECT_FALSE(black(10, 40));
+  // Exactly those 8 pixels are black; everything else, row fill included, is white.
+  size_t zeros = std::count(bmp.begin() + 54, bmp.end(), 0);
+  size_t ffs = std::count(bmp.begin() + 54, bmp.end(), 0xFF);
+  EXPECT_EQ(zeros, 8u * 3);
+  EXPECT_EQ(ffs, 5376u - zeros);
+
+  std::vector<uint8_t> wider = QrBitmapFromModules(25, std::vector<uint8_t>(25 * 25, 0).data());
+  EXPECT_EQ(wider.size(), 54u + 7600);
+  EXPECT_EQ(U32(wider, 2), 54u + 7600);
+  EXPECT_EQ(int32_t(U32(wider, 18)), 50);
+
+  EXPECT_TRUE(QrBitmapFromModules(0, modules.data()).empty());
+  EXPECT_TRUE(QrBitmapFromModules(178, std::vector<uint8_t>(178 * 178).data()).empty());
+}
+
+TEST(QrBitmap, EncodedSymbolDecodesToTheExactBytes) {
+  // A settings symbol: tag and a 192-byte payload with every kind of byte.
+  std::vector<uint8_t> content = {'%', 'I', 'C', 'F', '%'};
+  for (int i = 0; i < 192; ++i) content.push_back(uint8_t(i * 37 + (i >> 3)));
+  content[6] = 0x00;
+  content[7] = 0xFF;
+  ASSERT_EQ(content.size(), 197u);
+
+  std::optional<std::vector<uint8_t>> bmp = EncodeQrBitmap(content.data(), content.size());
+  ASSERT_TRUE(bmp);
+  int side = int(U32(*bmp, 18));
+  EXPECT_EQ(side % 2, 0);
+  EXPECT_EQ((side / 2 - 17) % 4, 0);  // a regular QR symbol, no quiet zone
+  EXPECT_EQ(bmp->size(), 54u + size_t((3 * side + 3) / 4 * 4) * size_t(side));
+  EXPECT_EQ(Decode(*bmp), content);
+
+  std::vector<uint8_t> tiny = {'%', 'I', 'F', 'F', '%', 0x00};
+  auto small = EncodeQrBitmap(tiny.data(), tiny.size());
+  ASSERT_TRUE(small);
+  EXPECT_EQ(Decode(*small), tiny);
+}
+
+TEST(QrBitmap, FailuresAreReportedNotFatal) {
+  std::vector<uint8_t> tooLong(4000, 0x41);  // beyond version 40 at level H
+  EXPECT_FALSE(EncodeQrBitmap(tooLong.data(), tooLong.size()));
+  EXPECT_FALSE(EncodeQrBitmap(tooLong.data(), 0));
+
+  test::TempDir dir;
+  std::vector<uint8_t> data = {'%', 'I', 'C', 'F', '%', 1, 2, 3};
+  EXPECT_FALSE(WriteQrBitmap(dir.File("missing/x_S1.bmp"), data.data(), data.size()));
+  test::WriteWholeFile(dir.File("plain"), {1});
+  EXPECT_FALSE(WriteQrBitmap(dir.File("plain/x_S1.bmp"), data.data(), data.size()));
+  EXPECT_FALSE(WriteQrBitmap(dir.File("big_S1.bmp"), tooLong.data(), tooLong.size()));
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"plain"});
+
+  // A written bitmap replaces an older file of that name.
+  test::WriteWholeFile(dir.File("a_S1.bmp"), {9, 9, 9});
+  ASSERT_TRUE(WriteQrBitmap(dir.File("a_S1.bmp"), data.data(), data.size()));
+  EXPECT_EQ(test::ReadWholeFile(dir.File("a_S1.bmp")), *EncodeQrBitmap(data.data(), data.size()));
+  EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"a_S1.bmp", "plain"}));
+}
+
+TEST(QrBitmap, SettingsBitmapNamesComeFromTheFileName) {
+  struct Row {
+    const char* chosen;
+    const char* s1;
+    const char* s2;
+  };
+  const Row rows[] = {
+      {"/home/u/SetScanner.bmp", "/home/u/SetScanner_S1.bmp", "/home/u/SetScanner_S2.bmp"},
+      {"/data/x.bmp/y.bmp", "/data/x.bmp/y_S1.bmp", "/data/x.bmp/y_S2.bmp"},
+      {"/data/x.bmp/y", "/data/x.bmp/y_S1.bmp", "/data/x.bmp/y_S2.bmp"},
+      {"/d/a.bmp.bmp", "/d/a_S1.bmp", "/d/a_S2.bmp"},
+      {"/d/a.bmpx.png", "/d/a_S1.bmp", "/d/a_S2.bmp"},
+      {"/d/NAME.BMP", "/d/NAME.BMP_S1.bmp", "/d/NAME.BMP_S2.bmp"},
+      {"rel.bmp", "rel_S1.bmp", "rel_S2.bmp"},
+      {"plain", "plain_S1.bmp", "plain_S2.bmp"},
+  };
+  for (const Row& r : rows) {
+    EXPECT_EQ(SettingsBitmapName(r.chosen, 1), r.s1) << r.chosen;
+    EXPECT_EQ(SettingsBitmapName(r.chosen, 2), r.s2) << r.chosen;
+  }
+}
+
+}  // namespace
+}  // namespace varnet

@@ -4,7 +4,6 @@
 #include <QHeaderView>
 #include <QPainter>
 #include <QPainterPath>
-#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStyle>
 

@@ -11,6 +11,10 @@
 #include "app/qt_prompts.h"
 #include "app/search_worker.h"
 #include "app/window_metrics.h"
+#include "imaging/capture_fetch.h"
+#include "imaging/capture_files.h"
+#include "imaging/image_panel.h"
+#include "imaging/scan_monitor.h"
 #include "link/protocol.h"
 #include "pages/output_format_dlg.h"
 #include "pages/trigger_dlg.h"
@@ -136,6 +140,9 @@ CVarnetDlg::~CVarnetDlg() {
     worker_ = nullptr;
   }
   CloseLink(app_.link);
+  // The directory has a name of its own for this run; nobody can use its
+  // files after us.
+  RemoveCaptureDir(app_.imaging);
 }
 
 void CVarnetDlg::Initialise(int screenWidth, int screenHeight) {
@@ -287,6 +294,8 @@ void CVarnetDlg::Connect() {
   }
   app_.link.LinkPortName = entry.portName;
   app_.imaging.CaptureCounter = 0;
+  // Made once per run; a failure here is tried again with the first capture.
+  if (ImageModeSelected()) (void)EnsureCaptureDir(app_.imaging);
   if (!ReadDeviceInformation(app_.link, app_.device, *app_.prompts)) {
     app_.prompts->Error(MessageId::ConnectFailed);
     Disconnect();
@@ -459,12 +468,23 @@ bool CVarnetDlg::UnplugDetected() {
 
 void CVarnetDlg::OnTimerTick() {
   if (app_.link.IsOpen()) {
+    // A tick does at most one thing on the link.
     if (settingRadio_->isChecked()) {
       if (app_.link.LinkBusy == 1) return;
+      std::string text;
+      if (ReadScanData(app_.link, text) && configPage_) configPage_->ImageSide()->AddScanRow(text);
       return;
     }
     if (app_.ImageModeState != kImageRunning || app_.link.LinkBusy != 0) return;
     if (UnplugDetected()) return;
+    if (!configPage_) return;
+    ImagePanel& images = *configPage_->ImageSide();
+    if (images.PollExposureGainSliders()) return;
+    BarcodeCorners corners{};
+    if (!FetchCapture(app_, images, corners)) return;
+    images.DrawCapturePreview(app_.imaging.newestCapturePath, corners);
+    const uint8_t model = app_.device.paramBlock.ModelCode();
+    StartTimer(model == 5 || model == 6 ? 250 : 150);
     return;
   }
   if (list_->topLevelItemCount() == 0) return;

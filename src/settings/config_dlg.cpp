@@ -10,6 +10,7 @@
 #include <QSignalBlocker>
 #include <QStyle>
 
+#include "imaging/image_panel.h"
 #include "link/prompts.h"
 #include "settings/apply_option.h"
 
@@ -98,6 +99,8 @@ ConfigDlg::ConfigDlg(AppState& app, QWidget* parent) : QWidget(parent), app_(app
   texts_ = ReadScannerTexts(app_.link, app_.device, 250);
 
   BuildSettingsSide();
+  imageSide_ = new ImagePanel(app_, this);
+  imageSide_->SetUpdateAll([this](bool enable) { UpdateExposureGainControls(enable); });
 
   {
     QSignalBlocker block(categorySelector_);
@@ -185,6 +188,7 @@ void ConfigDlg::BuildSettingsSide() {
 void ConfigDlg::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   settingsSide_->setGeometry(0, 0, kSettingsSideWidth, height());
+  imageSide_->setGeometry(kSettingsSideWidth, 0, std::max(0, width() - kSettingsSideWidth), height());
 }
 
 int ConfigDlg::Category() const { return categorySelector_->currentIndex(); }
@@ -298,11 +302,12 @@ void ConfigDlg::ApplyClickedOption(int row) {
   applying_ = false;
 }
 
-void ConfigDlg::SetFixedExposureChecked(bool) {}
+void ConfigDlg::SetFixedExposureChecked(bool checked) { imageSide_->SetFixedExposureChecked(checked); }
 
 void ConfigDlg::UpdateExposureGainControls(bool enable) {
   functionList_->setEnabled(enable);
   categorySelector_->setEnabled(enable);
+  imageSide_->UpdateExposureGainControls(enable);
 }
 
 }  // namespace varnet

@@ -15,9 +15,11 @@
 
 namespace varnet {
 
+class ImagePanel;
+
 // The page of the four settings tabs. Its left part holds the settings side
-// (scanner texts, "Functions :" and the option list); the right part is kept
-// for the image-side controls, which are placed relative to the main window.
+// (scanner texts, "Functions :" and the option list); the right part holds
+// the image side, placed relative to the main window.
 class ConfigDlg : public QWidget {
   Q_OBJECT
  public:
@@ -31,7 +33,9 @@ class ConfigDlg : public QWidget {
   int Category() const;
   // "Use Fixed Exposure and Gain Settings" as the tab switch sets it.
   void SetFixedExposureChecked(bool checked);
+  // The group selection follows `enable`; then the exposure and gain side.
   void UpdateExposureGainControls(bool enable);
+  ImagePanel* ImageSide() const { return imageSide_; }
   const ScannerTexts& Texts() const { return texts_; }
 
   // Rebuild "Functions :" for the current category, then the option list.
@@ -85,6 +89,7 @@ class ConfigDlg : public QWidget {
   QComboBox* categorySelector_ = nullptr;
   QComboBox* functionList_ = nullptr;
   QTreeWidget* optionList_ = nullptr;
+  ImagePanel* imageSide_ = nullptr;
 };
 
 }  // namespace varnet

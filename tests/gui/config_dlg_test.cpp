@@ -324,7 +324,7 @@ TEST_F(ConfigDlgTest, ColoursAndTheSettingsSideLeavesTheImageSideFree) {
   page->FunctionList()->hidePopup();
 
   // The preview sits at x 395 of the main window, the page at x 1.
-  for (QWidget* w : page->findChildren<QWidget*>()) {
+  for (QWidget* w : page->findChild<QWidget*>("settingsSide")->findChildren<QWidget*>()) {
     if (!w->isVisible() || w->isWindow()) continue;
     const QRect r(w->mapTo(page.get(), QPoint(0, 0)), w->size());
     EXPECT_LT(r.right(), 394) << w->objectName().toStdString();

@@ -1,0 +1,255 @@
+// Image Mode and the scanned data monitor through the main window's timer,
+// against the simulated scanner.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QRadioButton>
+#include <QTest>
+
+#include <functional>
+
+#include "app/varnet_app.h"
+#include "app/varnet_dlg.h"
+#include "imaging/capture_files.h"
+#include "imaging/image_panel.h"
+#include "imaging/preview.h"
+#include "settings/config_dlg.h"
+#include "sim/sim_scanner.h"
+#include "support/fake_registry.h"
+#include "support/gui_helpers.h"
+#include "support/recording_prompts.h"
+
+using namespace varnet;
+using namespace varnet::test;
+using Bytes = std::vector<uint8_t>;
+
+namespace {
+
+Bytes Frame(uint8_t p1, uint8_t p2, uint8_t p3) {
+  const uint16_t ck = uint16_t(0x10000 - (0x05 + 0x57 + p1 + p2 + p3));
+  return {0x05, 0x57, p1, p2, p3, uint8_t(ck >> 8), uint8_t(ck & 0xFF)};
+}
+
+int GreenPixels(const QImage& image) {
+  int n = 0;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) n += image.pixel(x, y) == qRgb(0, 255, 0);
+  return n;
+}
+
+class ImageModeTest : public ::testing::Test {
+ protected:
+  void Start(sim::Profile profile, bool settingMode = false, uint8_t rowLimit = 0) {
+    sim_ = std::make_unique<sim::SimScanner>(std::move(profile));
+    ASSERT_TRUE(sim_->Start());
+    app.prompts = &prompts;
+    dlg = std::make_unique<CVarnetDlg>(app, registry);
+    dlg->Initialise(1920, 1080);
+    if (rowLimit) app.metrics.RowLimit = rowLimit;
+    if (settingMode) {
+      dlg->findChild<QRadioButton*>("settingModeRadio")->click();
+      registry.Set(0, {}, {sim_->SlavePath()});
+    } else {
+      registry.Set(0, {sim_->SlavePath()});
+    }
+    dlg->StartSearch();
+    ASSERT_TRUE(WaitUntil([&] { return !dlg->Searching(); }, 30000));
+    ASSERT_EQ(dlg->DeviceList()->topLevelItemCount(), 1);
+    dlg->DeviceList()->setCurrentItem(dlg->DeviceList()->topLevelItem(0));
+    dlg->Connect();
+    ASSERT_TRUE(app.link.IsOpen());
+    dlg->show();
+    dlg->Timer().stop();  // the test ticks by hand
+    panel = dlg->SettingsPage()->ImageSide();
+    // The second Image Mode step is not waited for by the window.
+    if (!settingMode) {
+      auto entered = [&] {
+        for (const Bytes& f : sim_->Received())
+          if (f == Frame(0xA0, 0x02, 0x02)) return true;
+        return false;
+      };
+      ASSERT_TRUE(WaitUntil(entered, 2000));
+    }
+    sim_->ClearReceived();
+  }
+  // One tick; the period it leaves is kept, the timer itself stopped.
+  void Tick() {
+    dlg->OnTimerTick();
+    period = dlg->Timer().interval();
+    dlg->Timer().stop();
+  }
+  void ClickThumbnail(int i) {
+    QListWidget* strip = panel->ThumbnailStrip();
+    QTest::mouseClick(strip->viewport(), Qt::LeftButton, {}, strip->visualItemRect(strip->item(i)).center());
+  }
+  std::string Capture(int n) const { return CapturePath(app.imaging.captureDir, n); }
+
+  AppState app;
+  RecordingPrompts prompts;
+  FakeRegistry registry;
+  std::unique_ptr<sim::SimScanner> sim_;
+  std::unique_ptr<CVarnetDlg> dlg;
+  ImagePanel* panel = nullptr;
+  int period = 0;
+};
+
+}  // namespace
+
+TEST_F(ImageModeTest, TicksListCapturesPaintTheNewestAndWrapAtTheRowLimit) {
+  Start(sim::ProfileNamed("usb"));
+  QTreeWidget* rows = panel->ResultList();
+  QListWidget* strip = panel->ThumbnailStrip();
+  EXPECT_EQ(rows->columnCount(), 5);
+
+  for (int i = 0; i < 3; ++i) Tick();
+  ASSERT_EQ(rows->topLevelItemCount(), 3);
+  ASSERT_EQ(strip->count(), 3);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(rows->topLevelItem(i)->text(0), QString::number(i + 1));
+    EXPECT_EQ(strip->item(i)->text(), QString::number(i + 1));
+    EXPECT_EQ(strip->visualItemRect(strip->item(i)).topLeft(), QPoint(36 * i + 6, 5));
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(Capture(i + 1))));
+  }
+  const sim::CaptureInfo last = sim_->LastCapture().value();
+  EXPECT_EQ(rows->topLevelItem(2)->text(1), QString("%1 ms").arg(last.decodeTimeMs));
+  EXPECT_EQ(rows->topLevelItem(2)->text(4), QString::fromStdString(last.text));
+  const QImage live = panel->PreviewImage();
+  EXPECT_EQ(live.size(), QSize(640, 360));
+  EXPECT_GT(GreenPixels(live), 100);  // the outline
+  EXPECT_EQ(panel->Preview()->mapTo(dlg.get(), QPoint(0, 0)), QPoint(395, 35));
+
+  // Re-armed after a capture by model code; a refused fetch keeps the period.
+  for (auto [code, expected] : std::vector<std::pair<uint8_t, int>>{{1, 150}, {5, 250}, {6, 250}, {2, 150}}) {
+    app.device.paramBlock.bytes[16] = code;
+    Tick();
+    EXPECT_EQ(period, expected) << int(code);
+  }
+  sim_->faults().captureNak = true;
+  app.device.paramBlock.bytes[16] = 5;
+  Tick();
+  EXPECT_EQ(period, 150);
+  EXPECT_EQ(rows->topLevelItemCount(), 7);
+  sim_->faults().captureNak = false;
+  app.device.paramBlock.bytes[16] = 1;
+
+  // Thumbnail 3 pauses the view and shows capture3.jpg as stored.
+  const qint64 livePicture = panel->PauseButton()->icon().cacheKey();
+  ClickThumbnail(2);
+  EXPECT_EQ(app.ImageModeState, kImagePaused);
+  EXPECT_NE(panel->PauseButton()->icon().cacheKey(), livePicture);
+  const QImage stored(QString::fromStdString(Capture(3)));
+  EXPECT_EQ(panel->PreviewImage(), ComposeCapturePreview(stored, std::nullopt, 0, 360));
+  EXPECT_EQ(GreenPixels(panel->PreviewImage()), 0);
+  sim_->ClearReceived();
+  Tick();
+  EXPECT_TRUE(sim_->Received().empty());
+  // The pause button resumes; the same thumbnail then pauses again.
+  panel->PauseButton()->click();
+  EXPECT_EQ(app.ImageModeState, kImageRunning);
+  EXPECT_EQ(panel->PauseButton()->icon().cacheKey(), livePicture);
+  Tick();
+  EXPECT_EQ(rows->topLevelItemCount(), 8);
+  ClickThumbnail(2);
+  EXPECT_EQ(app.ImageModeState, kImagePaused);
+  panel->PauseButton()->click();
+
+  // The 16th capture empties both lists and is number 1 again.
+  while (app.imaging.CaptureCounter != 15) Tick();
+  Tick();
+  ASSERT_EQ(strip->count(), 1);
+  EXPECT_EQ(strip->item(0)->text(), "1");
+  EXPECT_EQ(strip->visualItemRect(strip->item(0)).topLeft(), QPoint(6, 5));
+  ASSERT_EQ(rows->topLevelItemCount(), 1);
+  EXPECT_EQ(rows->topLevelItem(0)->text(0), "1");
+}
+
+TEST_F(ImageModeTest, ExposureAndGainFrames) {
+  sim::Profile profile = sim::ProfileNamed("usb");  // model code 1, stored exposure 0
+  profile.paramBlock[60] = 80;                        // the gain its captures report
+  Start(profile);
+  QCheckBox* box = panel->FixedExposureBox();
+  EXPECT_FALSE(box->isChecked());
+  EXPECT_EQ(panel->ExposureLabel()->text(), "Auto Exposure");
+  struct Step {
+    const char* what;
+    std::function<void()> act;
+    std::vector<Bytes> frames;
+    QString exposureLabel, gainLabel;
+    int storedExposure, storedGain;
+  };
+  const std::vector<Step> steps = {
+      {"tick the box", [&] { box->click(); }, {{0x06, 0x57, 0xA0, 0x03, 0xF4, 0x01, 0xFE, 0x0B}}, "Exposure: 500",
+       "Gan: 72", 500, 72},
+      {"move exposure before a capture is shown: only the capture goes out",
+       [&] { panel->ExposureSlider()->setValue(600), Tick(); }, {Frame(0x0E, 0x0D, 0x07)}, "Exposure: 500",
+       "Gan: 80", 500, 72},
+      {"move gain after a capture with gain 80: the gain, no capture",
+       [&] { panel->GainSlider()->setValue(100), Tick(); }, {{0x05, 0x57, 0xA0, 0x04, 0x64, 0xFE, 0x9C}},
+       "Exposure: 500", "Gan: 100", 500, 100},
+      {"auto tuning", [&] { panel->AutoTuningButton()->click(); }, {Frame(0xA0, 0x02, 0x08)}, "Exposure: 500",
+       "Gan: 100", 500, 100},
+      {"clear the box", [&] { box->click(); }, {{0x05, 0x57, 0xA0, 0x02, 0x09, 0xFE, 0xF9}}, "Auto Exposure",
+       "Gan: 100", 0, 0},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.what);
+    sim_->ClearReceived();
+    step.act();
+    ASSERT_TRUE(sim_->WaitReceived(step.frames.size(), 2000));
+    EXPECT_EQ(sim_->Received(), step.frames);
+    EXPECT_EQ(panel->ExposureLabel()->text(), step.exposureLabel);
+    EXPECT_EQ(panel->GainLabel()->text(), step.gainLabel);
+    EXPECT_EQ(app.device.paramBlock.U16(58), step.storedExposure);
+    EXPECT_EQ(app.device.paramBlock.U8(60), step.storedGain);
+    const bool fixed = step.storedExposure != 0;
+    for (QWidget* w : std::initializer_list<QWidget*>{panel->ExposureSlider(), panel->GainSlider(),
+                                                      panel->GainLabel(), panel->AutoTuningButton()})
+      EXPECT_EQ(w->isVisible(), fixed) << w->objectName().toStdString();
+  }
+  EXPECT_EQ(app.device.settingsDirty, 1);
+}
+
+TEST_F(ImageModeTest, SettingModeListsScannedDataAndWrapsAtTheRowLimit) {
+  Start(sim::ProfileNamed("usb"), true, 3);
+  QTreeWidget* rows = panel->ResultList();
+  EXPECT_EQ(rows->columnCount(), 2);
+  EXPECT_FALSE(rows->isEnabled());
+  EXPECT_FALSE(panel->FixedExposureBox()->isEnabled());
+
+  auto scan = [&] {
+    sim_->SendRaw({'A', 'B', 'C', '1', '2', '3', 0x0D, 0x0A});
+    Tick();
+  };
+  app.link.LinkBusy = 1;  // another exchange holds the link: the data wait
+  scan();
+  EXPECT_EQ(rows->topLevelItemCount(), 0);
+  app.link.LinkBusy = 0;
+  Tick(), scan(), scan();
+  ASSERT_EQ(rows->topLevelItemCount(), 3);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(rows->topLevelItem(i)->text(0), QString::number(i + 1));
+    EXPECT_EQ(rows->topLevelItem(i)->text(1), "ABC123[CR][LF]");
+  }
+  scan();
+  ASSERT_EQ(rows->topLevelItemCount(), 1);
+  EXPECT_EQ(rows->topLevelItem(0)->text(0), "1");
+  EXPECT_EQ(period, 100);
+}
+
+TEST(ImagePanelTexts, ChineseExposureAndGainTexts) {
+  InstallTranslations(*QCoreApplication::instance(), kLangChinese);
+  AppState app;
+  app.UiLanguage = kLangChinese;
+  app.device.paramBlock.SetU16(58, 300);  // fixed, gain 0 shown as 72
+  {
+    ImagePanel panel(app, nullptr);
+    EXPECT_EQ(panel.FixedExposureBox()->text(), QString::fromUtf8("自定义曝光与增益"));
+    EXPECT_EQ(panel.AutoTuningButton()->text(), QString::fromUtf8("智能调适"));
+    EXPECT_EQ(panel.ExposureLabel()->text(), QString::fromUtf8("曝光: 300"));
+    EXPECT_EQ(panel.GainLabel()->text(), QString::fromUtf8("增益: 72"));
+    panel.SetFixedExposureChecked(false);
+    panel.UpdateExposureGainControls(true);
+    EXPECT_EQ(panel.ExposureLabel()->text(), QString::fromUtf8("自动曝光"));
+  }
+  InstallTranslations(*QCoreApplication::instance(), kLangEnglish);
+}

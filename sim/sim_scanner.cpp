@@ -519,6 +519,8 @@ void SimScanner::Impl::SendCapture() {
   if (exposure == 0) {  // automatic: the scanner picks its own values
     exposure = static_cast<uint16_t>(180 + (counter * 37) % 120);
     gain = static_cast<uint8_t>(60 + (counter * 11) % 40);
+  } else if (gain == 0) {
+    gain = 72;  // a fixed exposure with no gain set yet runs at the default gain
   }
   const bool decoded = !faults.noBarcode;
   const CameraShot shot = RenderShot(counter, decoded, faults.narrowWidth, faults.narrowHeight);

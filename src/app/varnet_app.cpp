@@ -1,6 +1,11 @@
 #include "app/varnet_app.h"
 
 #include <QDir>
+#include <QSocketNotifier>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
 #include <QLibraryInfo>
 #include <QScreen>
 
@@ -33,9 +38,38 @@ void InstallTranslations(QCoreApplication& app, uint16_t lang) {
     app.installTranslator(&qtbase);
 }
 
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void OnTerminate(int) {
+  char c = 1;
+  (void)!::write(g_signalPipe[1], &c, 1);
+}
+
+}  // namespace
+
 CVarnetApp::CVarnetApp(int& argc, char** argv) : QApplication(argc, argv) {
   setApplicationName(QStringLiteral("varnet"));
   setApplicationVersion(QStringLiteral("1.3.6"));
+  // A logout or kill ends the event loop normally, so the window closes its
+  // connection and the capture files are removed.
+  if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
+    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, [] {
+      char c;
+      while (::read(g_signalPipe[0], &c, 1) > 0) {
+      }
+      QCoreApplication::quit();
+    });
+    struct sigaction sa {};
+    sa.sa_handler = OnTerminate;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGHUP, &sa, nullptr);
+  }
 }
 
 int CVarnetApp::Run(DeviceRegistry& registry, const std::function<void(CVarnetDlg&)>& setup) {

@@ -128,10 +128,12 @@ CVarnetDlg::CVarnetDlg(AppState& app, DeviceRegistry& registry, QWidget* parent)
   });
   connect(tabs_, &QTabBar::currentChanged, this, &CVarnetDlg::OnTabChanged);
 
-  qApp->installEventFilter(new KeySwallower(this));
+  keySwallower_ = new KeySwallower(this);
+  qApp->installEventFilter(keySwallower_);
 }
 
 CVarnetDlg::~CVarnetDlg() {
+  qApp->removeEventFilter(keySwallower_);
   timer_.stop();
   if (worker_) {
     worker_->disconnect(this);

@@ -85,6 +85,7 @@ class CVarnetDlg : public QWidget {
   QTimer timer_;
   SearchResult search_;
   SearchWorker* worker_ = nullptr;
+  class KeySwallower* keySwallower_ = nullptr;
   QRect initialRect_;
   int screenWidth_ = 1920, screenHeight_ = 1080;
 
@@ -108,7 +109,7 @@ class CVarnetDlg : public QWidget {
 // Enter, Escape and Space never press a button or close a window of ours.
 class KeySwallower : public QObject {
  public:
-  explicit KeySwallower(QWidget* window) : window_(window) {}
+  explicit KeySwallower(QWidget* window) : QObject(window), window_(window) {}
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:

@@ -60,7 +60,9 @@ CVarnetApp::CVarnetApp(int& argc, char** argv) : QApplication(argc, argv) {
       char c;
       while (::read(g_signalPipe[0], &c, 1) > 0) {
       }
-      QCoreApplication::quit();
+      // exit(), not quit(): quitting asks the window to close, which a
+      // connected window answers with its close flow instead.
+      QCoreApplication::exit(0);
     });
     struct sigaction sa {};
     sa.sa_handler = OnTerminate;

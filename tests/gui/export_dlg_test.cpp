@@ -163,4 +163,10 @@ TEST_F(ExportDlgTest, RestoreSendsTheCommandReReadsBothBlocksAndMarksTheSettings
     EXPECT_EQ(app.device.settingsDirty, 1);
     EXPECT_EQ(app.link.LinkBusy, 0);
   }
+  // No answer at all: nothing shown, the settings are not marked changed.
+  sim_->faults().silent = true;
+  app.device.settingsDirty = 0;
+  EXPECT_EQ(Press(page->RestoreButton()), std::nullopt);
+  EXPECT_EQ(app.device.settingsDirty, 0);
+  EXPECT_EQ(app.link.LinkBusy, 0);
 }

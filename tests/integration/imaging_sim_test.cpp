@@ -1,9 +1,12 @@
 // Image Mode end to end against the simulated scanner: fetch, capture file,
 // one decode, preview with outline, thumbnail; and its scanned data.
+#define ZX_USE_UTF8
+#include <ZXing/ReadBarcode.h>
 #include <gtest/gtest.h>
 
 #include <QImage>
 #include <chrono>
+#include <cmath>
 #include <thread>
 
 #include "app/app_state.h"
@@ -40,6 +43,21 @@ class ImagingSimTest : public ::testing::Test {
     const auto& bytes = sink.images.back();
     return ComposeCaptureImages(DecodeCapture(bytes.data(), bytes.size()), corners, 0, 360);
   }
+  // An independent decoder reads the newest JPEG: the symbol is real, and
+  // lies where the header's corners say (the window sits at dx, dy).
+  void ExpectDecoderAgrees(int dx, int dy) {
+    QImage img;
+    ASSERT_TRUE(img.loadFromData(sink.images.back().data(), int(sink.images.back().size()), "JPEG"));
+    img = img.convertToFormat(QImage::Format_Grayscale8);
+    ZXing::DecodeHints hints;
+    hints.setFormats(ZXing::BarcodeFormat::QRCode);
+    const ZXing::Result r = ZXing::ReadBarcode(
+        {img.constBits(), img.width(), img.height(), ZXing::ImageFormat::Lum, int(img.bytesPerLine())}, hints);
+    ASSERT_TRUE(r.isValid());
+    EXPECT_EQ(r.text(), sink.rows.back().decodedData);
+    for (int i = 0; i < 4; ++i)
+      EXPECT_LE(std::hypot(r.position()[i].x + dx - corners[i].x, r.position()[i].y + dy - corners[i].y), 4.0) << i;
+  }
   struct Sink : test::SinkRecorder {
     void AddThumbnail(uint8_t n, const std::string& p, const std::vector<uint8_t>& image) override {
       SinkRecorder::AddThumbnail(n, p, image), images.push_back(image);
@@ -58,7 +76,9 @@ TEST_F(ImagingSimTest, CapturesShowTheSymbolWithItsOutline) {
     EXPECT_EQ(sink.rows.back().number, i);
     EXPECT_EQ(sink.rows.back().decodedData, sim.LastCapture()->text);
     EXPECT_EQ(corners, SimCorners());
+    ExpectDecoderAgrees(0, 0);
   }
+  EXPECT_NE(sink.rows[1].decodedData, sink.rows[2].decodedData);
   CaptureImages images = Compose();
   ASSERT_EQ(images.preview.size(), QSize(640, 360));
   EXPECT_EQ(images.thumbnail.size(), QSize(30, 28));
@@ -68,6 +88,7 @@ TEST_F(ImagingSimTest, CapturesShowTheSymbolWithItsOutline) {
   ASSERT_TRUE(FetchCapture(app, sink, corners));
   images = Compose();
   ASSERT_EQ(images.preview.size(), QSize(320, 240));
+  ExpectDecoderAgrees(480, 240);
   for (const auto& c : corners) EXPECT_EQ(images.preview.pixel(c.x - 480, c.y - 240) & 0xFFFFFF, 0x00FF00u);
 }
 

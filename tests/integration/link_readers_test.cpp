@@ -27,12 +27,6 @@ struct Opened {
   Opened() { EXPECT_TRUE(OpenLink(link, peer.SlavePath(), 115200)); }
 };
 
-std::vector<uint8_t> Payload(size_t n, uint8_t seed) {
-  std::vector<uint8_t> p(n);
-  for (size_t i = 0; i < n; ++i) p[i] = uint8_t(seed + i);
-  return p;
-}
-
 }  // namespace
 
 TEST(WaitAckReader, OnlyTheFirstFiveBytesCount) {

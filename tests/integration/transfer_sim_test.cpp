@@ -7,13 +7,12 @@
 #include "link/serial_link.h"
 #include "link/ticks.h"
 #include "sim/sim_scanner.h"
-#include "support/scripted_prompts.h"
+#include "support/recording_prompts.h"
 #include "support/temp_dir.h"
 #include "support/transfer_blocks.h"
 #include "transfer/export_settings.h"
 #include "transfer/import_settings.h"
 #include "transfer/qr_bitmap.h"
-#include "transfer/restore_defaults.h"
 
 namespace varnet {
 namespace {
@@ -51,7 +50,7 @@ struct Connected {
   sim::SimScanner sim;
   ScannerLink link;
   DeviceInfo info;
-  test::ScriptedPrompts prompts;
+  test::RecordingPrompts prompts;
   bool ok = false;
 };
 
@@ -223,38 +222,13 @@ TEST_F(TransferWithSimulator, ImportChecksAndHandshakeFaults) {
 
   // The dialog, cancelled; a file that cannot be read.
   legacy.prompts.shown.clear();
-  legacy.prompts.openAnswers = {std::nullopt, dir.path()};
+  legacy.prompts.files = {std::nullopt, dir.path()};
   EXPECT_TRUE(ImportSettings(legacy.link, legacy.info, legacy.prompts).cancelled);
-  EXPECT_EQ(legacy.prompts.openRequests.at(0).filters,
+  EXPECT_EQ(legacy.prompts.fileRequests.at(0).filters,
             (std::vector<std::pair<std::string, std::string>>{{"Configuration File (*.vt)", "*.vt"},
                                                               {"All Files (*.*)", "*.*"}}));
   ImportSettings(legacy.link, legacy.info, legacy.prompts);
   EXPECT_EQ(shown(legacy), (std::vector{M(MessageId::OpenFileFailed, Caption::None)}));
-}
-
-TEST_F(TransferWithSimulator, RestoreDefaults) {
-  Connected s(WithBlocks(1, 5, 700));
-  ASSERT_TRUE(s.ok);
-  RestoreResult r = RestoreDefaults(s.link, s.info, s.prompts);
-  EXPECT_TRUE(r.acknowledged && r.refreshed);
-  EXPECT_EQ(s.sim.RestoreCount(), 1);
-  EXPECT_EQ(s.prompts.ShownIds(), std::vector<MessageId>{MessageId::RestoreSuccessfully});
-  EXPECT_EQ(s.Heard(), (std::vector<Bytes>{{0x0A, 0x58, 0xA0, 0x02, 0x09, 0xFF, 0xA1, 0x01, 0x0F, 0xFF, 0xFC, 0x44},
-                                           kAskParam, kAskFormat}));
-  const Bytes defaults = s.sim.DefaultParam();
-  EXPECT_TRUE(std::equal(s.info.paramBlock.bytes.begin(), s.info.paramBlock.bytes.end(), defaults.begin()));
-  EXPECT_EQ(s.info.formatBlock, s.sim.DefaultFormat());
-  EXPECT_EQ(s.info.settingsDirty, 1);
-  EXPECT_EQ(s.link.LinkBusy, 0);
-
-  // Without any answer: nothing shown, the settings are not marked changed.
-  Connected quiet(WithBlocks(1, 5, 700));
-  ASSERT_TRUE(quiet.ok);
-  quiet.sim.faults().silent = true;
-  r = RestoreDefaults(quiet.link, quiet.info, quiet.prompts);
-  EXPECT_FALSE(r.acknowledged || r.refreshed);
-  EXPECT_TRUE(quiet.prompts.shown.empty());
-  EXPECT_EQ(quiet.info.settingsDirty, 0);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "imaging/capture_fetch.h"
+#include "support/transfer_blocks.h"
 
 namespace varnet::test {
 
@@ -41,12 +42,6 @@ inline std::vector<uint8_t> ImageHead(uint32_t size, const BarcodeCorners& c, ui
   b.push_back(uint8_t(g));
   b.resize(40, 0);
   return b;
-}
-
-inline std::vector<uint8_t> Cat(std::initializer_list<std::vector<uint8_t>> parts) {
-  std::vector<uint8_t> out;
-  for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
-  return out;
 }
 
 }  // namespace varnet::test

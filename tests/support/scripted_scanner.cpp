@@ -5,8 +5,6 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <cstring>
-
 namespace varnet::test {
 
 ScriptedScanner::ScriptedScanner() { thread_ = std::thread([this] { Run(); }); }
@@ -72,16 +70,6 @@ std::vector<uint8_t> DataReply(const std::vector<uint8_t>& data) {
   uint16_t ck = uint16_t(65536 - (sum & 0xFFFF));
   r.push_back(uint8_t(ck >> 8));
   r.push_back(uint8_t(ck));
-  return r;
-}
-
-std::vector<uint8_t> BlockReply(const char* tag, const std::vector<uint8_t>& payload) {
-  std::vector<uint8_t> r(28, 0);
-  std::memcpy(r.data(), tag, std::strlen(tag));
-  uint32_t len = uint32_t(payload.size());
-  for (int i = 0; i < 4; ++i) r[8 + i] = uint8_t(len >> (8 * i));
-  for (int i = 12; i < 28; ++i) r[i] = uint8_t(0x30 + i);
-  r.insert(r.end(), payload.begin(), payload.end());
   return r;
 }
 

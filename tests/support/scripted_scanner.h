@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "support/pty_peer.h"
+#include "support/transfer_blocks.h"
 
 namespace varnet::test {
 
@@ -42,6 +43,8 @@ class ScriptedScanner {
 
 // Reply builders for scripting.
 std::vector<uint8_t> DataReply(const std::vector<uint8_t>& data);  // L 52 00 00 data CK
-std::vector<uint8_t> BlockReply(const char* tag, const std::vector<uint8_t>& payload);
+inline std::vector<uint8_t> BlockReply(const char* tag, const std::vector<uint8_t>& payload) {
+  return Concat({HeaderBytes(tag, uint32_t(payload.size())), payload});
+}
 
 }  // namespace varnet::test

@@ -24,11 +24,11 @@ size_t Feed(CaptureHeaderReader& r, const std::vector<uint8_t>& s, size_t chunk 
 }
 
 TEST(CaptureHeaderReader, FindsBothHeadersWhateverTheReadSizes) {
-  auto head = Cat({DecodeBlock("HELLO-123", 9), ImageHead(5000, kBox, 37, 420, 91)});
+  auto head = Concat({DecodeBlock("HELLO-123", 9), ImageHead(5000, kBox, 37, 420, 91)});
   for (size_t chunk : {1, 3, 64}) {
     CaptureHeaderReader r;
     // A decode block after the image header belongs to no capture: not read.
-    EXPECT_EQ(Feed(r, Cat({head, DecodeBlock("late", 4)}), chunk), head.size());
+    EXPECT_EQ(Feed(r, Concat({head, DecodeBlock("late", 4)}), chunk), head.size());
     ASSERT_EQ(r.state(), State::ImageReady);
     EXPECT_EQ(r.decodedData(), "HELLO-123");
     const ImageHeader& h = r.imageHeader();
@@ -46,11 +46,11 @@ TEST(CaptureHeaderReader, ResynchronisesRefusesAndBoundsTheDecodedData) {
   std::vector<uint8_t> ack(AckPattern.begin(), AckPattern.end()), nak(NakPattern.begin(), NakPattern.end());
   auto image = ImageHead(1, {}, 5, 1, 1);
   CaptureHeaderReader r;
-  Feed(r, Cat({std::vector<uint8_t>(10, 0x55), ack, image}), 3);
+  Feed(r, Concat({std::vector<uint8_t>(10, 0x55), ack, image}), 3);
   EXPECT_EQ(r.state(), State::ImageReady);
   EXPECT_EQ(r.discarded(), 15u);
   r.Reset();
-  Feed(r, Cat({{1, 2, 3}, image}));  // junk of 3 puts the lead-in off its five-byte boundary
+  Feed(r, Concat({{1, 2, 3}, image}));  // junk of 3 puts the lead-in off its five-byte boundary
   EXPECT_EQ(r.state(), State::Header);
   r.Reset();
   Feed(r, nak, 1);
@@ -66,10 +66,10 @@ TEST(CaptureHeaderReader, ResynchronisesRefusesAndBoundsTheDecodedData) {
   EXPECT_EQ(r.state(), State::ImageReady);
   EXPECT_EQ(r.decodedData(), "");
   r.Reset();
-  Feed(r, Cat({DecodeBlock("first", 5), DecodeBlock(longest, kMaxDecodedData), image}));
+  Feed(r, Concat({DecodeBlock("first", 5), DecodeBlock(longest, kMaxDecodedData), image}));
   EXPECT_EQ(r.decodedData(), longest);
   r.Reset();
-  auto stream = Cat({DecodeBlock(longest + "y", kMaxDecodedData + 1), image});
+  auto stream = Concat({DecodeBlock(longest + "y", kMaxDecodedData + 1), image});
   EXPECT_EQ(Feed(r, stream), stream.size());
   EXPECT_TRUE(r.state() == State::ImageReady && r.decodedData().empty());
   r.Reset();

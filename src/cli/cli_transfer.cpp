@@ -197,14 +197,11 @@ PortResult Import(Session& s, const Options& o) {
   return r;
 }
 
-// The restore command, as the export page sends it.
-const std::vector<Record> kRestoreRecords{Record{0xA0, 0x02, {0x09}}, Record{0xA1, 0x01, {0x0F}}};
-
 PortResult Restore(Session& s, const Options& o) {
   PortResult r;
   if (o.dryRun) {
     r.dryRun = true;
-    r.frames.push_back({"restore the default settings", *RecordCommandFrame(kRestoreRecords)});
+    r.frames.push_back({"restore the default settings", *RecordCommandFrame(RestoreDefaultsRecords())});
     PlanReadBack(r.frames, s.info);
     return r;
   }

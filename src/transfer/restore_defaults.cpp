@@ -4,10 +4,15 @@
 
 namespace varnet {
 
+const std::vector<Record>& RestoreDefaultsRecords() {
+  static const std::vector<Record> records{Record{0xA0, 0x02, {0x09}}, Record{0xA1, 0x01, {0x0F}}};
+  return records;
+}
+
 RestoreResult RestoreDefaults(ScannerLink& link, DeviceInfo& info, Prompts& prompts) {
   RestoreResult result;
   link.LinkBusy = 1;
-  SendRecordCommand(link, {Record{0xA0, 0x02, {0x09}}, Record{0xA1, 0x01, {0x0F}}});
+  SendRecordCommand(link, RestoreDefaultsRecords());
   result.acknowledged = WaitAck(link, kRestoreAckMs);
   if (result.acknowledged) prompts.Show(Message{MessageId::RestoreSuccessfully, Icon::Information, Caption::None});
   // Read back whatever the scanner holds now, acknowledged or not.

@@ -1,5 +1,8 @@
 #pragma once
+#include <vector>
+
 #include "link/device_info.h"
+#include "link/protocol.h"
 #include "link/prompts.h"
 #include "link/serial_link.h"
 
@@ -11,6 +14,9 @@ struct RestoreResult {
 };
 
 constexpr uint32_t kRestoreAckMs = 1500;
+
+// The records of the restore command (A0 02 09, A1 01 0F).
+const std::vector<Record>& RestoreDefaultsRecords();
 
 // Makes the scanner restore its factory settings and reads both blocks back.
 // The export page disables itself around the call.

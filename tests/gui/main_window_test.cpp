@@ -9,20 +9,16 @@
 #include "app/varnet_dlg.h"
 #include "link/protocol.h"
 #include "settings/config_dlg.h"
+#include "sim/sim_scanner.h"
 #include "support/fake_registry.h"
 #include "support/gui_helpers.h"
 #include "support/recording_prompts.h"
-#include "support/scanner_presets.h"
+#include "support/wire.h"
 
 using namespace varnet;
 using namespace varnet::test;
 
 namespace {
-
-bool Has(ScriptedScanner& s, std::initializer_list<int> cmd) {
-  auto it = cmd.begin();
-  return s.Received(uint8_t(it[0]), uint8_t(it[1]), uint8_t(it[2]));
-}
 
 class MainWindowTest : public ::testing::Test {
  protected:
@@ -30,6 +26,11 @@ class MainWindowTest : public ::testing::Test {
     app.prompts = &prompts;
     dlg = std::make_unique<CVarnetDlg>(app, registry);
     dlg->Initialise(1920, 1080);
+  }
+  sim::SimScanner& Plug(const char* profile = "usb") {
+    scanners.push_back(std::make_unique<sim::SimScanner>(sim::ProfileNamed(profile)));
+    EXPECT_TRUE(scanners.back()->Start());
+    return *scanners.back();
   }
   void Search(bool settingMode = false) {
     if (settingMode) dlg->findChild<QRadioButton*>("settingModeRadio")->click();
@@ -41,7 +42,17 @@ class MainWindowTest : public ::testing::Test {
     SelectRow(row);
     dlg->Connect();
   }
+  // Plugs in a USB scanner, finds it and connects to it in Image Mode.
+  sim::SimScanner& Connected() {
+    sim::SimScanner& s = Plug();
+    registry.Set(0, {s.SlavePath()});
+    Search();
+    ConnectRow(0);
+    EXPECT_TRUE(app.link.IsOpen());
+    return s;
+  }
 
+  std::vector<std::unique_ptr<sim::SimScanner>> scanners;
   AppState app;
   RecordingPrompts prompts;
   FakeRegistry registry;
@@ -64,73 +75,32 @@ TEST_F(MainWindowTest, StartsSmallInImageModeWithAnEmptyList) {
 }
 
 TEST_F(MainWindowTest, ImageModeConnectsAt115200AndShowsTheFirstTab) {
-  auto scanner = ConnectableScanner();
-  registry.Set(0, {scanner->SlavePath()});
+  sim::SimScanner& s = Plug();
+  registry.Set(0, {s.SlavePath()});
   Search();
   ASSERT_EQ(dlg->DeviceList()->topLevelItemCount(), 1);
   EXPECT_EQ(dlg->DeviceList()->topLevelItem(0)->text(1), "Ready");
-  EXPECT_EQ(dlg->DeviceList()->topLevelItem(0)->text(3), "V3.1");
+  EXPECT_EQ(dlg->DeviceList()->topLevelItem(0)->text(3), "HS2D-V2.41.07");
   SelectRow(0);
   EXPECT_TRUE(dlg->findChild<QPushButton*>("connectButton")->isEnabled());
   dlg->Connect();
   ASSERT_TRUE(app.link.IsOpen());
   EXPECT_EQ(app.link.baud, 115200u);
-  EXPECT_EQ(app.link.LinkPortName, scanner->SlavePath());
+  EXPECT_EQ(app.link.LinkPortName, s.SlavePath());
   ASSERT_EQ(dlg->Tabs()->count(), 7);
   EXPECT_EQ(dlg->Tabs()->tabText(6), "Export / Import Settings");
   EXPECT_EQ(dlg->Tabs()->currentIndex(), 0);
   ASSERT_TRUE(dlg->SettingsPage());
   EXPECT_FALSE(dlg->SettingsPage()->isHidden());
-  EXPECT_TRUE(Has(*scanner, {0xA0, 0x02, 0x05}));
-  EXPECT_TRUE(WaitUntil([&] { return Has(*scanner, {0xA0, 0x02, 0x02}); }, 1000));
+  EXPECT_TRUE(Heard(s.Received(), Cmd(0xA0, 0x02, 0x05)));
+  EXPECT_TRUE(WaitUntil([&] { return Heard(s.Received(), Cmd(0xA0, 0x02, 0x02)); }, 1000));
   EXPECT_EQ(app.link.LinkBusy, 0);
   EXPECT_TRUE(dlg->Timer().isActive());
   EXPECT_EQ(dlg->Timer().interval(), 100);
   EXPECT_EQ(dlg->width(), dlg->InitialWindowRect().width() * 18 / 10);
   EXPECT_EQ(dlg->height(), 1080 - 1080 / 8);
-}
 
-TEST_F(MainWindowTest, SettingModeConnectsAtTheRateTheSearchFound) {
-  auto rs = ConnectableScanner();
-  rs->AnswerOnlyAt(57600);
-  registry.Set(0, {}, {rs->SlavePath()});
-  Search(true);
-  ASSERT_EQ(dlg->DeviceList()->topLevelItemCount(), 1);
-  EXPECT_EQ(dlg->LastSearch().DeviceTable[0].baud, 57600u);
-  ConnectRow(0);
-  ASSERT_TRUE(app.link.IsOpen());
-  EXPECT_EQ(app.link.baud, 57600u);
-  EXPECT_FALSE(Has(*rs, {0xA0, 0x02, 0x05}));
-}
-
-TEST_F(MainWindowTest, FailedOpenAndFailedConnection) {
-  auto scanner = ConnectableScanner();
-  registry.Set(0, {scanner->SlavePath()});
-  Search();
-  ASSERT_EQ(dlg->DeviceList()->topLevelItemCount(), 1);
-  // Silent now: the port opens, but nobody answers.
-  scanner->Silence(true);
-  ConnectRow(0);
-  EXPECT_FALSE(app.link.IsOpen());
-  ASSERT_EQ(prompts.Ids(), std::vector<MessageId>{MessageId::ConnectFailed});
-  EXPECT_EQ(prompts.shown[0].icon, Icon::Error);
-  EXPECT_EQ(dlg->Tabs()->count(), 0);
-
-  // Gone: the port cannot even be opened.
-  scanner.reset();
-  prompts.shown.clear();
-  ConnectRow(0);
-  ASSERT_EQ(prompts.Ids(), std::vector<MessageId>{MessageId::OpenComFailed});
-  EXPECT_FALSE(prompts.shown[0].detail.empty());
-  EXPECT_FALSE(dlg->DeviceList()->isHidden());
-}
-
-TEST_F(MainWindowTest, TabsDriveTheTimer) {
-  auto scanner = ConnectableScanner();
-  registry.Set(0, {scanner->SlavePath()});
-  Search();
-  ConnectRow(0);
-  ASSERT_EQ(dlg->Tabs()->count(), 7);
+  // The tabs drive the timer.
   dlg->Tabs()->setCurrentIndex(6);
   EXPECT_FALSE(dlg->Timer().isActive());
   EXPECT_TRUE(dlg->SettingsPage()->isHidden());
@@ -138,95 +108,98 @@ TEST_F(MainWindowTest, TabsDriveTheTimer) {
   EXPECT_TRUE(dlg->Timer().isActive());
   EXPECT_EQ(dlg->Timer().interval(), 250);
   EXPECT_EQ(dlg->SettingsPage()->Category(), 1);
-  dlg->Tabs()->setCurrentIndex(4);
-  EXPECT_FALSE(dlg->Timer().isActive());
-  dlg->Tabs()->setCurrentIndex(5);
-  EXPECT_FALSE(dlg->Timer().isActive());
+  for (int tab : {4, 5}) {
+    dlg->Tabs()->setCurrentIndex(tab);
+    EXPECT_FALSE(dlg->Timer().isActive()) << tab;
+  }
 }
 
-TEST_F(MainWindowTest, SettingModeTabsUseAHundredMilliseconds) {
-  auto rs = ConnectableScanner();
-  registry.Set(0, {}, {rs->SlavePath()});
+TEST_F(MainWindowTest, SettingModeConnectsAtTheRateTheSearchFound) {
+  sim::SimScanner& rs = Plug("rs232");
+  registry.Set(0, {}, {rs.SlavePath()});
   Search(true);
+  ASSERT_EQ(dlg->DeviceList()->topLevelItemCount(), 1);
+  EXPECT_EQ(dlg->LastSearch().DeviceTable[0].baud, 57600u);
   ConnectRow(0);
+  ASSERT_TRUE(app.link.IsOpen());
+  EXPECT_EQ(app.link.baud, 57600u);
+  EXPECT_FALSE(Heard(rs.Received(), Cmd(0xA0, 0x02, 0x05)));
   dlg->Tabs()->setCurrentIndex(6);
   dlg->Tabs()->setCurrentIndex(2);
   EXPECT_EQ(dlg->Timer().interval(), 100);
 }
 
-TEST_F(MainWindowTest, ClosingWithoutChangesAsksNothingAndLeavesImageMode) {
-  auto scanner = ConnectableScanner();
-  registry.Set(0, {scanner->SlavePath()});
+TEST_F(MainWindowTest, FailedOpenAndFailedConnection) {
+  sim::SimScanner& s = Plug();
+  registry.Set(0, {s.SlavePath()});
   Search();
+  ASSERT_EQ(dlg->DeviceList()->topLevelItemCount(), 1);
+  // Silent now: the port opens, but nobody answers.
+  s.faults().silent = true;
   ConnectRow(0);
-  EXPECT_FALSE(dlg->CloseRequest());
-  EXPECT_TRUE(prompts.asked.empty());
-  EXPECT_FALSE(Has(*scanner, {0xA0, 0x08, 0x01}));
-  EXPECT_TRUE(Has(*scanner, {0xA0, 0x02, 0x00}));
   EXPECT_FALSE(app.link.IsOpen());
-  EXPECT_FALSE(app.device.HasFormatBlock());
-  EXPECT_EQ(app.link.LinkBusy, 1);
-  EXPECT_TRUE(dlg->Searching());  // a new search has started
-  ASSERT_TRUE(WaitUntil([&] { return !dlg->Searching(); }, 10000));
+  ASSERT_EQ(prompts.Ids(), std::vector<MessageId>{MessageId::ConnectFailed});
+  EXPECT_EQ(prompts.shown[0].icon, Icon::Error);
+  EXPECT_EQ(dlg->Tabs()->count(), 0);
+
+  // Gone: the port cannot even be opened.
+  s.Vanish();
+  prompts.shown.clear();
+  ConnectRow(0);
+  ASSERT_EQ(prompts.Ids(), std::vector<MessageId>{MessageId::OpenComFailed});
+  EXPECT_FALSE(prompts.shown[0].detail.empty());
+  EXPECT_FALSE(dlg->DeviceList()->isHidden());
 }
 
-TEST_F(MainWindowTest, ClosingAfterAChangeAnsweredNoSavesNothing) {
-  auto scanner = ConnectableScanner();
-  registry.Set(0, {scanner->SlavePath()});
-  Search();
-  ConnectRow(0);
-  app.device.settingsDirty = 1;
-  prompts.answers = {false};
-  dlg->CloseRequest();
-  EXPECT_EQ(prompts.asked, std::vector<MessageId>{MessageId::SaveAllSettings});
-  EXPECT_FALSE(Has(*scanner, {0xA0, 0x08, 0x01}));
-  EXPECT_TRUE(Has(*scanner, {0xA0, 0x02, 0x00}));
-  EXPECT_EQ(app.device.settingsDirty, 0);
-  ASSERT_TRUE(WaitUntil([&] { return !dlg->Searching(); }, 10000));
-}
-
-TEST_F(MainWindowTest, SavingAfterAnInterfaceChangeRestartsTheScannerInsteadOfLeavingImageMode) {
-  auto scanner = ConnectableScanner(1, 3);
-  registry.Set(0, {scanner->SlavePath()});
-  Search();
-  ConnectRow(0);
-  app.device.settingsDirty = 1;
-  app.device.paramBlock.SetU8(pb::OutputInterface, 1);
-  prompts.answers = {true};
-  dlg->CloseRequest();
-  EXPECT_EQ(prompts.Ids(), std::vector<MessageId>{MessageId::SettingsSaved});
-  ASSERT_TRUE(WaitUntil([&] { return Has(*scanner, {0xA0, 0x08, 0xFF}); }, 1000));
-  auto frames = scanner->Frames();
-  ASSERT_GE(frames.size(), 2u);
-  auto frameOf = [](int p1, int p2, int p3) {
-    auto f = ShortCommandFrame(uint8_t(p1), uint8_t(p2), uint8_t(p3));
-    return std::vector<uint8_t>(f.begin(), f.end());
+// Closing asks only after a change; the scanner then leaves Image Mode, or
+// restarts when a saved change of interface needs that; a new search follows.
+TEST_F(MainWindowTest, ClosingTheConnection) {
+  struct Case {
+    const char* what;
+    bool changed, yes, refuseSave, interfaceChanged;
+    std::vector<MessageId> shown;
+  } cases[] = {
+      {"no change", false, false, false, false, {}},
+      {"changed, answered no", true, false, false, false, {}},
+      {"changed, save refused", true, true, true, false, {MessageId::SaveFailed}},
+      {"interface changed and saved", true, true, false, true, {MessageId::SettingsSaved}},
   };
-  EXPECT_EQ(frames[frames.size() - 2], frameOf(0xA0, 0x08, 0x01));
-  EXPECT_EQ(frames.back(), frameOf(0xA0, 0x08, 0xFF));
-  EXPECT_FALSE(Has(*scanner, {0xA0, 0x02, 0x00}));
-  ASSERT_TRUE(WaitUntil([&] { return !dlg->Searching(); }, 10000));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    sim::SimScanner& s = Connected();
+    if (c.refuseSave) s.faults().RefuseCommand(0xA0, 0x08, 0x01);
+    if (c.interfaceChanged) app.device.paramBlock.SetU8(pb::OutputInterface, 1);
+    app.device.settingsDirty = c.changed;
+    prompts = {};
+    prompts.answers = {c.yes};
+    EXPECT_FALSE(dlg->CloseRequest());
+    EXPECT_EQ(prompts.asked, c.changed ? std::vector{MessageId::SaveAllSettings} : std::vector<MessageId>{});
+    EXPECT_EQ(prompts.Ids(), c.shown);
+    EXPECT_FALSE(app.link.IsOpen());
+    EXPECT_FALSE(app.device.HasFormatBlock());
+    EXPECT_EQ(app.device.settingsDirty, 0);
+    EXPECT_EQ(app.link.LinkBusy, 1);
+    EXPECT_TRUE(dlg->Searching());
+    if (c.interfaceChanged) {
+      ASSERT_TRUE(WaitUntil([&] { return Heard(s.Received(), Cmd(0xA0, 0x08, 0xFF)); }, 1000));
+      const auto heard = s.Received();
+      EXPECT_EQ(std::vector(heard.end() - 2, heard.end()), (std::vector{Cmd(0xA0, 0x08, 0x01), Cmd(0xA0, 0x08, 0xFF)}));
+    }
+    EXPECT_EQ(Heard(s.Received(), Cmd(0xA0, 0x08, 0x01)), c.yes);
+    EXPECT_EQ(Heard(s.Received(), Cmd(0xA0, 0x02, 0x00)), !c.interfaceChanged);
+    ASSERT_TRUE(WaitUntil([&] { return !dlg->Searching(); }, 10000));
+  }
 }
 
-TEST_F(MainWindowTest, UnsavedSaveShowsSaveFailed) {
-  auto scanner = ConnectableScanner();
-  scanner->On(0xA0, 0x08, 0x01, {0x52, 0xA0, 0xE0, 0xFE, 0x80});
-  registry.Set(0, {scanner->SlavePath()});
-  Search();
-  ConnectRow(0);
-  app.device.settingsDirty = 1;
-  prompts.answers = {true};
-  dlg->CloseRequest();
-  EXPECT_EQ(prompts.Ids(), std::vector<MessageId>{MessageId::SaveFailed});
-  EXPECT_FALSE(app.link.IsOpen());
-  ASSERT_TRUE(WaitUntil([&] { return !dlg->Searching(); }, 10000));
-}
+TEST_F(MainWindowTest, UnplugClosesWithoutTheQuestionAnotherScannerIsNoUnplug) {
+  sim::SimScanner& s = Connected();
+  sim::SimScanner& other = Plug();
+  registry.Set(0, {s.SlavePath(), other.SlavePath()});
+  dlg->OnTimerTick();
+  EXPECT_TRUE(app.link.IsOpen());
+  EXPECT_EQ(dlg->LastSearch().usbCount, 2);
+  EXPECT_TRUE(prompts.shown.empty());
 
-TEST_F(MainWindowTest, UnpluggedScannerInImageModeIsClosedWithoutTheQuestion) {
-  auto scanner = ConnectableScanner();
-  registry.Set(0, {scanner->SlavePath()});
-  Search();
-  ConnectRow(0);
   app.device.settingsDirty = 1;
   registry.Set(0, {});
   dlg->OnTimerTick();
@@ -234,19 +207,6 @@ TEST_F(MainWindowTest, UnpluggedScannerInImageModeIsClosedWithoutTheQuestion) {
   EXPECT_FALSE(app.link.IsOpen());
   EXPECT_EQ(prompts.Ids(), std::vector<MessageId>{MessageId::Disconnected});
   ASSERT_TRUE(WaitUntil([&] { return !dlg->Searching(); }, 10000));
-}
-
-TEST_F(MainWindowTest, AnotherScannerAppearingIsNotAnUnplug) {
-  auto scanner = ConnectableScanner();
-  auto other = ConnectableScanner();
-  registry.Set(0, {scanner->SlavePath()});
-  Search();
-  ConnectRow(0);
-  registry.Set(0, {scanner->SlavePath(), other->SlavePath()});
-  dlg->OnTimerTick();
-  EXPECT_TRUE(app.link.IsOpen());
-  EXPECT_EQ(dlg->LastSearch().usbCount, 2);
-  EXPECT_TRUE(prompts.shown.empty());
 }
 
 TEST_F(MainWindowTest, KeyboardModeRowWaitsForTheScannerToComeBack) {
@@ -264,8 +224,7 @@ TEST_F(MainWindowTest, KeyboardModeRowWaitsForTheScannerToComeBack) {
   EXPECT_FALSE(app.link.IsOpen());
   EXPECT_TRUE(dlg->Timer().isActive());
 
-  auto scanner = ConnectableScanner();
-  registry.Set(0, {scanner->SlavePath()});
+  registry.Set(0, {Plug().SlavePath()});
   ASSERT_TRUE(WaitUntil([&] { return dlg->Searching(); }, 1000));
   ASSERT_TRUE(WaitUntil([&] { return !dlg->Searching(); }, 10000));
   ASSERT_EQ(dlg->DeviceList()->topLevelItemCount(), 1);
@@ -296,8 +255,9 @@ TEST(Language, ChineseLocaleSelectsChineseTexts) {
   app.prompts = &prompts;
   app.UiLanguage = kLangChinese;
   FakeRegistry registry;
-  auto scanner = ConnectableScanner();
-  registry.Set(0, {scanner->SlavePath()});
+  sim::SimScanner scanner;
+  ASSERT_TRUE(scanner.Start());
+  registry.Set(0, {scanner.SlavePath()});
   {
     CVarnetDlg dlg(app, registry);
     dlg.Initialise(1440, 900);

@@ -1,13 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstring>
 
 #include "link/device_info.h"
 #include "link/protocol.h"
+#include "sim/sim_scanner.h"
 #include "support/pty_peer.h"
 #include "support/recording_prompts.h"
-#include "support/scripted_scanner.h"
+#include "support/transfer_blocks.h"
+#include "support/wire.h"
 
 using namespace varnet;
 using namespace varnet::test;
@@ -18,203 +19,118 @@ int64_t Ms(std::chrono::steady_clock::time_point since) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - since).count();
 }
 
-const std::vector<uint8_t> kAck = Bytes({0x52, 0xA0, 0xEC, 0xFE, 0x74});
-const std::vector<uint8_t> kNak = Bytes({0x52, 0xA0, 0xE0, 0xFE, 0x80});
-
-struct Opened {
+// The readers on a link whose far end the test plays.
+class Readers : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(OpenLink(link, peer.SlavePath(), 115200)); }
+  void TearDown() override { peer.Join(); }
+  // The scanner sends `bytes` after delayMs, gapMs between bytes.
+  void Later(std::vector<uint8_t> bytes, int delayMs = 20, int gapMs = 0) {
+    peer.Join();
+    peer.WriteLater(std::move(bytes), delayMs, gapMs);
+  }
   PtyPeer peer;
   ScannerLink link;
-  Opened() { EXPECT_TRUE(OpenLink(link, peer.SlavePath(), 115200)); }
+  DeviceInfo info;
 };
 
 }  // namespace
 
-TEST(WaitAckReader, OnlyTheFirstFiveBytesCount) {
-  Opened o;
-  auto withTail = kAck;
-  withTail.insert(withTail.end(), {0x01, 0x02, 0x03});
-  o.peer.WriteLater(withTail, 20);
-  EXPECT_TRUE(WaitAck(o.link, 250));
-  o.peer.Join();
-
-  o.peer.WriteLater(kNak, 20);
-  EXPECT_FALSE(WaitAck(o.link, 250));
-  o.peer.Join();
-
+TEST_F(Readers, WaitAckLooksAtTheFirstFiveBytesWithinItsLimits) {
+  Later(Concat({kAck, {0x01, 0x02, 0x03}}));
+  EXPECT_TRUE(WaitAck(link, 250));
+  Later(kNak);
+  EXPECT_FALSE(WaitAck(link, 250));
   // Sixteen bytes cannot be an acknowledgement, even when they begin with one.
-  auto sixteen = kAck;
-  sixteen.resize(16, 0x00);
-  o.peer.WriteLater(sixteen, 20);
-  EXPECT_FALSE(WaitAck(o.link, 250));
-  o.peer.Join();
-}
+  Later(Concat({kAck, std::vector<uint8_t>(11, 0)}));
+  EXPECT_FALSE(WaitAck(link, 250));
+  // Gaps up to 50 ms keep an acknowledgement together; one above splits it.
+  Later(kAck, 100, 35);
+  EXPECT_TRUE(WaitAck(link, 250));
+  Later(kAck, 10, 90);
+  EXPECT_FALSE(WaitAck(link, 250));
+  peer.Join();
+  DrainInput(link);
 
-TEST(WaitAckReader, SilenceFailsAfterTheCallersLimit) {
-  Opened o;
   auto t0 = std::chrono::steady_clock::now();
-  EXPECT_FALSE(WaitAck(o.link, 250));
-  int64_t took = Ms(t0);
-  EXPECT_GE(took, 250);
-  EXPECT_LT(took, 400);
+  EXPECT_FALSE(WaitAck(link, 250));
+  EXPECT_GE(Ms(t0), 250);
+  EXPECT_LT(Ms(t0), 400);
 }
 
-TEST(WaitAckReader, SlowAcknowledgementWithinFiftyMsGapsIsStillAccepted) {
-  Opened o;
-  o.peer.WriteLater(kAck, 100, 35);
-  EXPECT_TRUE(WaitAck(o.link, 250));
-  o.peer.Join();
-  // A gap above 50 ms splits it: the bytes after the gap are not read.
-  o.peer.WriteLater(kAck, 10, 90);
-  EXPECT_FALSE(WaitAck(o.link, 250));
-  o.peer.Join();
-}
-
-TEST(TextReader, ReadsTextsOverTheLink) {
-  Opened o;
-  o.peer.WriteLater(Bytes({0x07, 0x52, 0x00, 0x00, 0x41, 0x20, 0x42, 0xFF, 0x04}), 30);
-  auto t = ReadTextReply(o.link, 250);
-  ASSERT_TRUE(t);
-  EXPECT_EQ(*t, "AB");
-  o.peer.Join();
-
-  o.peer.WriteLater(kAck, 30);
-  t = ReadTextReply(o.link, 250);
-  ASSERT_TRUE(t);
-  EXPECT_TRUE(t->empty());
-  o.peer.Join();
-
+TEST_F(Readers, TextReplies) {
+  Later(Bytes({0x07, 0x52, 0x00, 0x00, 0x41, 0x20, 0x42, 0xFF, 0x04}), 30);
+  EXPECT_EQ(ReadTextReply(link, 250), "AB");
+  Later(kAck, 30);
+  EXPECT_EQ(ReadTextReply(link, 250), "");
   // 128 bytes in is a failure at once.
-  o.peer.WriteLater(std::vector<uint8_t>(200, 0x41), 10);
-  EXPECT_FALSE(ReadTextReply(o.link, 250));
-  o.peer.Join();
+  Later(std::vector<uint8_t>(200, 0x41), 10);
+  EXPECT_FALSE(ReadTextReply(link, 250));
 }
 
-TEST(DeviceTypeQuery, SevenByteReplyWithOrWithoutAGoodChecksum) {
-  ScriptedScanner s;
-  ScannerLink link;
-  ASSERT_TRUE(OpenLink(link, s.SlavePath(), 921600));
-  s.On(0x0E, 0x0D, 0x06, Bytes({0x05, 0x52, 0x0E, 0x0D, 0x01, 0xFF, 0x8D}));
-  EXPECT_EQ(QueryDeviceType(link), 1);
-  ASSERT_FALSE(s.Frames().empty());
-  EXPECT_EQ(s.Frames().back(), Bytes({0x05, 0x57, 0x0E, 0x0D, 0x06, 0xFF, 0x83}));
-
-  s.On(0x0E, 0x0D, 0x06, Bytes({0x05, 0x52, 0x0E, 0x0D, 0x01, 0x00, 0x00}));
-  EXPECT_EQ(QueryDeviceType(link), 1);
-
-  s.On(0x0E, 0x0D, 0x06, Bytes({0x05, 0x52, 0x0E, 0x0D, 0x01, 0xFF}));
-  EXPECT_EQ(QueryDeviceType(link), -1);
-
-  s.On(0x0E, 0x0D, 0x06, kNak);
-  EXPECT_EQ(QueryDeviceType(link), -1);
-}
-
-TEST(DeviceTypeQuery, SilenceTakesAboutOneSecond) {
-  ScriptedScanner s;
-  ScannerLink link;
-  ASSERT_TRUE(OpenLink(link, s.SlavePath(), 921600));
+TEST_F(Readers, DeviceTypeIsASevenByteReplyWhateverItsChecksum) {
+  const std::pair<std::vector<uint8_t>, int> replies[] = {
+      {Bytes({0x05, 0x52, 0x0E, 0x0D, 0x01, 0xFF, 0x8D}), 1},
+      {Bytes({0x05, 0x52, 0x0E, 0x0D, 0x01, 0x00, 0x00}), 1},
+      {Bytes({0x05, 0x52, 0x0E, 0x0D, 0x01, 0xFF}), -1},
+      {kNak, -1},
+  };
+  for (const auto& [reply, type] : replies) {
+    Later(reply);
+    EXPECT_EQ(QueryDeviceType(link), type);
+    EXPECT_EQ(peer.ReadAll(), Bytes({0x05, 0x57, 0x0E, 0x0D, 0x06, 0xFF, 0x83}));
+  }
+  peer.Join();
   auto t0 = std::chrono::steady_clock::now();
-  EXPECT_EQ(QueryDeviceType(link), -1);
-  int64_t took = Ms(t0);
-  EXPECT_GE(took, 1000);
-  EXPECT_LT(took, 1300);
+  EXPECT_EQ(QueryDeviceType(link), -1);  // silence takes about a second
+  EXPECT_GE(Ms(t0), 1000);
+  EXPECT_LT(Ms(t0), 1300);
 }
 
-TEST(BlockReader, ReadsParameterAndFormatBlocks) {
-  Opened o;
-  DeviceInfo info;
-  auto p = Payload(192, 3);
-  o.peer.WriteLater(BlockReply("*DCF*", p), 20);
-  ASSERT_TRUE(ReadBlock(o.link, info));
+TEST_F(Readers, BlocksAreReadWhole) {
+  auto p = Payload(192, 1, 3);
+  Later(Tagged("*DCF*", p));
+  ASSERT_TRUE(ReadBlock(link, info));
   EXPECT_TRUE(std::equal(p.begin(), p.end(), info.paramBlock.bytes.begin()));
-  o.peer.Join();
-
-  auto f = Payload(700, 9);
-  o.peer.WriteLater(BlockReply("*DFF*", f), 20);
-  ASSERT_TRUE(ReadBlock(o.link, info));
+  auto f = Payload(700, 1, 9);
+  Later(Tagged("*DFF*", f));
+  ASSERT_TRUE(ReadBlock(link, info));
   EXPECT_EQ(info.formatBlock, f);
-  o.peer.Join();
+  // A longer parameter block fills the copy; the rest is ignored.
+  auto longer = Payload(200, 1, 4);
+  Later(Tagged("*DCF*", longer));
+  ASSERT_TRUE(ReadBlock(link, info));
+  EXPECT_TRUE(std::equal(info.paramBlock.bytes.begin(), info.paramBlock.bytes.end(), longer.begin()));
 }
 
-TEST(BlockReader, LongerParameterBlockFillsTheCopyAndIgnoresTheRest) {
-  Opened o;
-  DeviceInfo info;
-  auto p = Payload(200, 1);
-  o.peer.WriteLater(BlockReply("*DCF*", p), 20);
-  ASSERT_TRUE(ReadBlock(o.link, info));
-  EXPECT_TRUE(std::equal(p.begin(), p.begin() + 192, info.paramBlock.bytes.begin()));
-  o.peer.Join();
-}
-
-TEST(BlockReader, FailuresLeaveTheCopiesUntouched) {
-  Opened o;
-  DeviceInfo info;
+TEST_F(Readers, BlockFailuresLeaveTheCopiesUntouched) {
   info.paramBlock.bytes.fill(0xEE);
   info.formatBlock = std::vector<uint8_t>(10, 0xEE);
-  auto untouched = [&] {
-    return std::all_of(info.paramBlock.bytes.begin(), info.paramBlock.bytes.end(), [](uint8_t b) { return b == 0xEE; }) &&
-           info.formatBlock == std::vector<uint8_t>(10, 0xEE);
+  const DeviceInfo before = info;
+  auto oneShort = Tagged("*DCF*", Payload(192));
+  oneShort.pop_back();
+  auto byte5 = Tagged("*DCF*", Payload(192));
+  byte5[5] = 'X';
+  auto huge = Tagged("*DFF*", Payload(16));
+  huge[8] = huge[9] = huge[10] = huge[11] = 0xFF;  // refused before anything is allocated
+  const std::pair<const char*, std::vector<uint8_t>> answers[] = {
+      {"191 of 192 bytes", oneShort}, {"refusal", kNak},           {"acknowledgement", kAck},
+      {"header byte 5", byte5},       {"announced 0xFFFFFFFF", huge}, {"100-byte parameter block", Tagged("*DCF*", Payload(100))},
   };
-
-  // 191 of 192 announced bytes, then silence.
-  auto shortBlock = BlockReply("*DCF*", Payload(192, 0));
-  shortBlock.pop_back();
-  o.peer.WriteLater(shortBlock, 20);
-  EXPECT_FALSE(ReadBlock(o.link, info));
-  EXPECT_TRUE(untouched());
-  o.peer.Join();
-
-  // A refusal instead of a block.
-  o.peer.WriteLater(kNak, 20);
-  EXPECT_FALSE(ReadBlock(o.link, info));
-  EXPECT_TRUE(untouched());
-  o.peer.Join();
-
-  o.peer.WriteLater(kAck, 20);
-  EXPECT_FALSE(ReadBlock(o.link, info));
-  o.peer.Join();
-
-  // A header that is not recognised (byte 5 not zero).
-  auto odd = BlockReply("*DCF*", Payload(192, 0));
-  odd[5] = 'X';
-  o.peer.WriteLater(odd, 20);
-  EXPECT_FALSE(ReadBlock(o.link, info));
-  EXPECT_TRUE(untouched());
-  o.peer.Join();
-  DrainInput(o.link);
-
-  // An absurd announced length is refused before anything is allocated.
-  auto huge = BlockReply("*DFF*", Payload(16, 0));
-  huge[8] = huge[9] = huge[10] = huge[11] = 0xFF;
-  o.peer.WriteLater(huge, 20);
-  EXPECT_FALSE(ReadBlock(o.link, info));
-  EXPECT_TRUE(untouched());
-  o.peer.Join();
-
-  // A parameter block shorter than the copy is refused.
-  o.peer.WriteLater(BlockReply("*DCF*", Payload(100, 0)), 20);
-  EXPECT_FALSE(ReadBlock(o.link, info));
-  EXPECT_TRUE(untouched());
-  o.peer.Join();
+  for (const auto& [what, bytes] : answers) {
+    Later(bytes);
+    EXPECT_FALSE(ReadBlock(link, info)) << what;
+    EXPECT_EQ(info.paramBlock.bytes, before.paramBlock.bytes) << what;
+    EXPECT_EQ(info.formatBlock, before.formatBlock) << what;
+    peer.Join();
+    DrainInput(link);
+  }
 }
 
-namespace {
-
-std::vector<uint8_t> ParamPayload(uint8_t flags, uint8_t iface) {
-  auto p = Payload(192, 0);
-  std::memcpy(p.data(), "HS-2D\0\0\0\0\0\0\0\0\0\0\0", 16);
-  p[16] = 1;
-  p[43] = iface;
-  p[188] = flags;
-  return p;
-}
-
-}  // namespace
-
-TEST(DeviceInformation, FullConnectionReadsBothBlocks) {
-  ScriptedScanner s;
-  s.On(0x0E, 0x0D, 0x06, DataReply({0x01}));
-  s.On(0x0E, 0x0D, 0x08, BlockReply("*DCF*", ParamPayload(0x40, 3)));
-  s.On(0x0E, 0x0D, 0x0A, BlockReply("*DFF*", Payload(640, 0)));
+// Connecting to the simulated scanner: what is asked, in which order.
+TEST(DeviceInformation, ConnectionReadsTheTypeAndBothBlocks) {
+  sim::SimScanner s;
+  ASSERT_TRUE(s.Start());
   ScannerLink link;
   ASSERT_TRUE(OpenLink(link, s.SlavePath(), 921600));
   DeviceInfo info;
@@ -223,67 +139,31 @@ TEST(DeviceInformation, FullConnectionReadsBothBlocks) {
   EXPECT_EQ(info.deviceType, 1);
   EXPECT_EQ(info.paramBlock.ModelName(), "HS-2D");
   EXPECT_EQ(info.interfaceAtConnect, 3);
-  ASSERT_TRUE(info.formatBlock);
-  EXPECT_EQ(info.formatBlock->size(), 640u);
+  EXPECT_EQ(info.formatBlock, s.FormatBlock());
   EXPECT_TRUE(prompts.shown.empty());
-  // Bit 6 of byte 188 set: no A0 00 11.
-  EXPECT_FALSE(s.Received(0xA0, 0x00, 0x11));
-}
+  EXPECT_EQ(s.Received(), (std::vector{Cmd(0x0E, 0x0D, 0x06), Cmd(0x0E, 0x0D, 0x08), Cmd(0x0E, 0x0D, 0x0A)}));
 
-TEST(DeviceInformation, FlagBitClearSendsTheExtraCommand) {
-  ScriptedScanner s;
-  s.On(0x0E, 0x0D, 0x06, DataReply({0x02}));
-  s.On(0x0E, 0x0D, 0x08, BlockReply("*DCF*", ParamPayload(0x00, 1)));
-  s.On(0xA0, 0x00, 0x11, kAck);
-  s.On(0x0E, 0x0D, 0x0A, BlockReply("*DFF*", Payload(640, 0)));
-  ScannerLink link;
-  ASSERT_TRUE(OpenLink(link, s.SlavePath(), 921600));
-  DeviceInfo info;
-  RecordingPrompts prompts;
+  // Without the flag bit A0 00 11 goes first; without a format block the
+  // connection goes on after the message, and forgets an earlier scanner's.
+  sim::SimScanner legacy(sim::ProfileNamed("legacy"));
+  ASSERT_TRUE(legacy.Start());
+  ASSERT_TRUE(OpenLink(link, legacy.SlavePath(), 921600));
   ASSERT_TRUE(ReadDeviceInformation(link, info, prompts));
-  auto frames = s.Frames();
-  ASSERT_EQ(frames.size(), 4u);
-  EXPECT_EQ(frames[2], Bytes({0x05, 0x57, 0xA0, 0x00, 0x11, 0xFE, 0xF3}));
-  EXPECT_EQ(frames[3][4], 0x0A);  // the format block is asked for after it
-}
-
-TEST(DeviceInformation, WithoutFormatBlockTheConnectionGoesOnAfterTheMessage) {
-  ScriptedScanner s;
-  s.On(0x0E, 0x0D, 0x06, DataReply({0x01}));
-  s.On(0x0E, 0x0D, 0x08, BlockReply("*DCF*", ParamPayload(0x40, 3)));
-  s.On(0x0E, 0x0D, 0x0A, kNak);
-  ScannerLink link;
-  ASSERT_TRUE(OpenLink(link, s.SlavePath(), 921600));
-  DeviceInfo info;
-  info.formatBlock = std::vector<uint8_t>(5, 1);  // left from an earlier scanner
-  RecordingPrompts prompts;
-  ASSERT_TRUE(ReadDeviceInformation(link, info, prompts));
+  EXPECT_EQ(legacy.Received(), (std::vector{Cmd(0x0E, 0x0D, 0x06), Cmd(0x0E, 0x0D, 0x08),
+                                            Bytes({0x05, 0x57, 0xA0, 0x00, 0x11, 0xFE, 0xF3}), Cmd(0x0E, 0x0D, 0x0A)}));
   EXPECT_FALSE(info.formatBlock);
-  ASSERT_EQ(prompts.shown.size(), 1u);
-  EXPECT_EQ(prompts.shown[0].id, MessageId::UpdateFirmware);
+  ASSERT_EQ(prompts.Ids(), std::vector{MessageId::UpdateFirmware});
   EXPECT_EQ(prompts.shown[0].icon, Icon::Information);
-}
 
-TEST(DeviceInformation, NoDeviceTypeOrNoParameterBlockIsNoConnection) {
-  {
-    ScriptedScanner s;
-    s.On(0x0E, 0x0D, 0x06, DataReply({0x00}));
-    ScannerLink link;
-    ASSERT_TRUE(OpenLink(link, s.SlavePath(), 921600));
-    DeviceInfo info;
-    RecordingPrompts prompts;
-    EXPECT_FALSE(ReadDeviceInformation(link, info, prompts));
-    EXPECT_FALSE(s.Received(0x0E, 0x0D, 0x08));
-  }
-  {
-    ScriptedScanner s;
-    s.On(0x0E, 0x0D, 0x06, DataReply({0x01}));
-    s.On(0x0E, 0x0D, 0x08, kAck);
-    ScannerLink link;
-    ASSERT_TRUE(OpenLink(link, s.SlavePath(), 921600));
-    DeviceInfo info;
-    RecordingPrompts prompts;
-    EXPECT_FALSE(ReadDeviceInformation(link, info, prompts));
-    EXPECT_FALSE(s.Received(0x0E, 0x0D, 0x0A));
-  }
+  // Device type 0, or a refused parameter block: no connection, nothing more asked.
+  s.faults().deviceTypeOverride = 0;
+  s.ClearReceived();
+  ASSERT_TRUE(OpenLink(link, s.SlavePath(), 921600));
+  EXPECT_FALSE(ReadDeviceInformation(link, info, prompts));
+  EXPECT_EQ(s.Received().size(), 1u);
+  s.faults().deviceTypeOverride = -1;
+  s.faults().RefuseCommand(0x0E, 0x0D, 0x08);
+  s.ClearReceived();
+  EXPECT_FALSE(ReadDeviceInformation(link, info, prompts));
+  EXPECT_EQ(s.Received().size(), 2u);
 }

@@ -38,6 +38,11 @@ inline std::vector<uint8_t> Concat(std::initializer_list<std::vector<uint8_t>> p
   return out;
 }
 
+// A header announcing the payload, then the payload.
+inline std::vector<uint8_t> Tagged(const std::string& tag, const std::vector<uint8_t>& payload) {
+  return Concat({HeaderBytes(tag, uint32_t(payload.size())), payload});
+}
+
 inline std::vector<uint8_t> TextBytes(const std::string& s) { return {s.begin(), s.end()}; }
 
 }  // namespace varnet::test

@@ -5,8 +5,6 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/cli_pages.h"
-#include "sim/sim_scanner.h"
-#include "support/cli_runner.h"
 
 using namespace varnet;
 
@@ -69,18 +67,4 @@ TEST(CliPages, OutputAndTriggerCategories) {
   auto none = cli::PageCategoryStates(pb, std::nullopt);
   EXPECT_EQ(none[0].groups.size(), 4u);
   EXPECT_TRUE(none[1].groups.empty());
-}
-
-TEST(CliPages, GetListsThemAfterTheSettings) {
-  sim::SimScanner scanner(sim::ProfileNamed("usb"));
-  ASSERT_TRUE(scanner.Start());
-  auto r = test::RunCli({"--port", scanner.SlavePath(), "--json", "get"});
-  ASSERT_EQ(r.status, 0) << r.err;
-  auto cats = nlohmann::json::parse(r.out)["categories"];
-  ASSERT_EQ(cats.size(), 6u);
-  EXPECT_EQ(cats[4]["name"], "Output Settings");
-  EXPECT_EQ(cats[5]["name"], "Trigger Settings");
-  r = test::RunCli({"--port", scanner.SlavePath(), "get", "qr prefix"});
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, "Output Settings\n  QR Prefix  QR:\n");
 }

@@ -25,10 +25,19 @@ double ThreadCpuMs() {
          u.ru_stime.tv_usec / 1000.0;
 }
 
+// A link open on a pty whose far end the test plays.
+class Transport : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(OpenLink(link, peer.SlavePath(), 115200)); }
+  void TearDown() override { peer.Join(); }
+  PtyPeer peer;
+  ScannerLink link;
+  uint8_t buf[300];
+};
+
 }  // namespace
 
-TEST(Transport, MissingPortLeavesTheSlotEmpty) {
-  ScannerLink link;
+TEST_F(Transport, MissingPortLeavesTheSlotEmpty) {
   EXPECT_FALSE(OpenLink(link, "ttyVARNET-NOPE", 9600));
   EXPECT_FALSE(link.IsOpen());
   EXPECT_EQ(link.lastFailure, OpenFailure::NotFound);
@@ -37,41 +46,27 @@ TEST(Transport, MissingPortLeavesTheSlotEmpty) {
   EXPECT_FALSE(link.IsOpen());
 }
 
-TEST(Transport, PortNamesMapToDevicePaths) {
+TEST_F(Transport, PortNamesOpenIsExclusiveAndReopenFollowsTheRate) {
   EXPECT_EQ(PortPath("ttyACM0"), "/dev/ttyACM0");
   EXPECT_EQ(PortPath("pts/3"), "/dev/pts/3");
   EXPECT_EQ(PortPath("/dev/ttyUSB12"), "/dev/ttyUSB12");
-}
 
-TEST(Transport, OpenIsExclusive) {
-  PtyPeer peer;
-  ScannerLink a, b;
-  ASSERT_TRUE(OpenLink(a, peer.SlavePath(), 115200));
-  EXPECT_FALSE(OpenLink(b, peer.SlavePath(), 115200));
-  EXPECT_EQ(b.lastFailure, OpenFailure::Busy);
-  EXPECT_FALSE(b.IsOpen());
-  CloseLink(a);
-  EXPECT_TRUE(OpenLink(b, peer.SlavePath(), 115200));
-}
-
-TEST(Transport, ReopenFollowsTheNewRate) {
-  PtyPeer peer;
-  ScannerLink link;
+  ScannerLink other;
+  EXPECT_FALSE(OpenLink(other, peer.SlavePath(), 115200));
+  EXPECT_EQ(other.lastFailure, OpenFailure::Busy);
+  EXPECT_FALSE(other.IsOpen());
   link.LinkPortName = peer.SlavePath();
-  ASSERT_TRUE(OpenLink(link, link.LinkPortName, 9600));
-  ASSERT_TRUE(ReopenLink(link, 115200));
+  ASSERT_TRUE(ReopenLink(link, 9600));
   EXPECT_TRUE(link.IsOpen());
-  EXPECT_EQ(link.baud, 115200u);
+  EXPECT_EQ(link.baud, 9600u);
+  CloseLink(link);
+  EXPECT_TRUE(OpenLink(other, peer.SlavePath(), 115200));
 }
 
-TEST(Transport, CollectWithNothingArrivingEndsAtTheFirstByteLimit) {
-  PtyPeer peer;
-  ScannerLink link;
-  ASSERT_TRUE(OpenLink(link, peer.SlavePath(), 115200));
-  uint8_t buf[16];
+TEST_F(Transport, CollectWithNothingArrivingEndsAtTheFirstByteLimit) {
   auto t0 = std::chrono::steady_clock::now();
   double cpu0 = ThreadCpuMs();
-  CollectResult r = CollectUntilIdle(link, buf, sizeof buf, 300, 50);
+  CollectResult r = CollectUntilIdle(link, buf, 16, 300, 50);
   int64_t took = Ms(t0);
   EXPECT_EQ(r.count, 0u);
   EXPECT_EQ(r.end, CollectEnd::Idle);
@@ -81,56 +76,38 @@ TEST(Transport, CollectWithNothingArrivingEndsAtTheFirstByteLimit) {
   EXPECT_LT(ThreadCpuMs() - cpu0, 60.0);
 }
 
-TEST(Transport, IdlePeriodRestartsWithEveryByteUntilTheBufferIsFull) {
-  PtyPeer peer;
-  ScannerLink link;
-  ASSERT_TRUE(OpenLink(link, peer.SlavePath(), 115200));
+TEST_F(Transport, IdlePeriodRestartsWithEveryByteUntilTheBufferIsFull) {
   peer.WriteLater(Bytes({1, 2, 3, 4, 5, 6, 7, 8}), 0, 40);
-  uint8_t buf[6];
-  CollectResult r = CollectUntilIdle(link, buf, sizeof buf, 200, 50);
+  CollectResult r = CollectUntilIdle(link, buf, 6, 200, 50);
   EXPECT_EQ(r.count, 6u);
   EXPECT_EQ(r.end, CollectEnd::Full);
   EXPECT_EQ(buf[5], 6);
-  peer.Join();
 }
 
-TEST(Transport, GapLongerThanTheNextByteLimitEndsTheCollection) {
-  PtyPeer peer;
-  ScannerLink link;
-  ASSERT_TRUE(OpenLink(link, peer.SlavePath(), 115200));
+TEST_F(Transport, GapLongerThanTheNextByteLimitEndsTheCollection) {
   peer.WriteLater(Bytes({1, 2}), 0, 0);
   peer.WriteLater(Bytes({3}), 250, 0);
-  uint8_t buf[16];
-  CollectResult r = CollectUntilIdle(link, buf, sizeof buf, 200, 100);
+  CollectResult r = CollectUntilIdle(link, buf, 16, 200, 100);
   EXPECT_EQ(r.count, 2u);
   EXPECT_EQ(r.end, CollectEnd::Idle);
-  peer.Join();
 }
 
-TEST(Transport, ClosingTheLinkEndsAWaitingReader) {
-  PtyPeer peer;
-  ScannerLink link;
-  ASSERT_TRUE(OpenLink(link, peer.SlavePath(), 115200));
+TEST_F(Transport, ClosingTheLinkEndsAWaitingReader) {
   std::thread closer([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     CloseLink(link);
   });
-  uint8_t buf[16];
   auto t0 = std::chrono::steady_clock::now();
-  CollectResult r = CollectUntilIdle(link, buf, sizeof buf, 3000, 50);
+  CollectResult r = CollectUntilIdle(link, buf, 16, 3000, 50);
   closer.join();
   EXPECT_EQ(r.end, CollectEnd::Closed);
   EXPECT_LT(Ms(t0), 1000);
   EXPECT_FALSE(link.IsOpen());
 }
 
-TEST(Transport, ReadExactEndsOnAGapOrAsSoonAsAllBytesAreIn) {
-  PtyPeer peer;
-  ScannerLink link;
-  ASSERT_TRUE(OpenLink(link, peer.SlavePath(), 115200));
+TEST_F(Transport, ReadExactEndsOnAGapOrAsSoonAsAllBytesAreIn) {
   std::vector<uint8_t> data(300, 0x5A);
   peer.Write(data);
-  uint8_t buf[300];
   auto t0 = std::chrono::steady_clock::now();
   EXPECT_EQ(ReadExact(link, buf, 300, 1000), 300u);
   EXPECT_LT(Ms(t0), 500);  // not waiting for the gap once complete
@@ -143,10 +120,7 @@ TEST(Transport, ReadExactEndsOnAGapOrAsSoonAsAllBytesAreIn) {
   EXPECT_LT(took, 400);
 }
 
-TEST(Transport, DrainReturnsAtOnceOnAQuietPortAndIsBoundedOnAChattyOne) {
-  PtyPeer peer;
-  ScannerLink link;
-  ASSERT_TRUE(OpenLink(link, peer.SlavePath(), 115200));
+TEST_F(Transport, DrainReturnsAtOnceOnAQuietPortAndIsBoundedOnAChattyOne) {
   peer.Write(Bytes({1, 2, 3}));
   auto t0 = std::chrono::steady_clock::now();
   EXPECT_EQ(DrainInput(link), 3u);
@@ -171,16 +145,12 @@ TEST(Transport, DrainReturnsAtOnceOnAQuietPortAndIsBoundedOnAChattyOne) {
   EXPECT_LT(took, int64_t(kDrainMaxMs) + 300);
 }
 
-TEST(Transport, TickWrapDoesNoHarm) {
-  PtyPeer peer;
-  ScannerLink link;
-  ASSERT_TRUE(OpenLink(link, peer.SlavePath(), 115200));
+TEST_F(Transport, TickWrapDoesNoHarm) {
   // Put the counter 100 ms before its wrap: a 300 ms wait spans it.
   uint32_t now = TickCount();
   SetTickOffset(0xFFFFFFFFu - now - 100);
-  uint8_t buf[4];
   auto t0 = std::chrono::steady_clock::now();
-  CollectResult r = CollectUntilIdle(link, buf, sizeof buf, 300, 50);
+  CollectResult r = CollectUntilIdle(link, buf, 4, 300, 50);
   int64_t took = Ms(t0);
   uint32_t after = TickCount();
   SetTickOffset(0);
@@ -190,15 +160,11 @@ TEST(Transport, TickWrapDoesNoHarm) {
   EXPECT_LT(took, 450);
 }
 
-TEST(Transport, VanishedPortMakesReadersEndByTheirLimitsWithoutSpinning) {
-  auto peer = std::make_unique<PtyPeer>();
-  ScannerLink link;
-  ASSERT_TRUE(OpenLink(link, peer->SlavePath(), 115200));
-  peer.reset();  // the device goes away
-  uint8_t buf[8];
+TEST_F(Transport, VanishedPortMakesReadersEndByTheirLimitsWithoutSpinning) {
+  peer.CloseMaster();  // the device goes away
   auto t0 = std::chrono::steady_clock::now();
   double cpu0 = ThreadCpuMs();
-  CollectResult r = CollectUntilIdle(link, buf, sizeof buf, 300, 50);
+  CollectResult r = CollectUntilIdle(link, buf, 8, 300, 50);
   EXPECT_EQ(r.count, 0u);
   EXPECT_GE(Ms(t0), 299);
   EXPECT_EQ(ReadExact(link, buf, 8, 200), 0u);

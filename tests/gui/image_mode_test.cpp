@@ -18,17 +18,13 @@
 #include "support/fake_registry.h"
 #include "support/gui_helpers.h"
 #include "support/recording_prompts.h"
+#include "support/wire.h"
 
 using namespace varnet;
 using namespace varnet::test;
 using Bytes = std::vector<uint8_t>;
 
 namespace {
-
-Bytes Frame(uint8_t p1, uint8_t p2, uint8_t p3) {
-  const uint16_t ck = uint16_t(0x10000 - (0x05 + 0x57 + p1 + p2 + p3));
-  return {0x05, 0x57, p1, p2, p3, uint8_t(ck >> 8), uint8_t(ck & 0xFF)};
-}
 
 int GreenPixels(const QImage& image) {
   int n = 0;
@@ -46,12 +42,8 @@ class ImageModeTest : public ::testing::Test {
     dlg = std::make_unique<CVarnetDlg>(app, registry);
     dlg->Initialise(1920, 1080);
     if (rowLimit) app.metrics.RowLimit = rowLimit;
-    if (settingMode) {
-      dlg->findChild<QRadioButton*>("settingModeRadio")->click();
-      registry.Set(0, {}, {sim_->SlavePath()});
-    } else {
-      registry.Set(0, {sim_->SlavePath()});
-    }
+    if (settingMode) dlg->findChild<QRadioButton*>("settingModeRadio")->click();
+    settingMode ? registry.Set(0, {}, {sim_->SlavePath()}) : registry.Set(0, {sim_->SlavePath()});
     dlg->StartSearch();
     ASSERT_TRUE(WaitUntil([&] { return !dlg->Searching(); }, 30000));
     ASSERT_EQ(dlg->DeviceList()->topLevelItemCount(), 1);
@@ -62,14 +54,7 @@ class ImageModeTest : public ::testing::Test {
     dlg->Timer().stop();  // the test ticks by hand
     panel = dlg->SettingsPage()->ImageSide();
     // The second Image Mode step is not waited for by the window.
-    if (!settingMode) {
-      auto entered = [&] {
-        for (const Bytes& f : sim_->Received())
-          if (f == Frame(0xA0, 0x02, 0x02)) return true;
-        return false;
-      };
-      ASSERT_TRUE(WaitUntil(entered, 2000));
-    }
+    if (!settingMode) ASSERT_TRUE(WaitUntil([&] { return Heard(sim_->Received(), Cmd(0xA0, 0x02, 0x02)); }, 2000));
     sim_->ClearReceived();
   }
   // One tick; the period it leaves is kept, the timer itself stopped.
@@ -181,12 +166,12 @@ TEST_F(ImageModeTest, ExposureAndGainFrames) {
       {"tick the box", [&] { box->click(); }, {{0x06, 0x57, 0xA0, 0x03, 0xF4, 0x01, 0xFE, 0x0B}}, "Exposure: 500",
        "Gan: 72", 500, 72},
       {"move exposure before a capture is shown: only the capture goes out",
-       [&] { panel->ExposureSlider()->setValue(600), Tick(); }, {Frame(0x0E, 0x0D, 0x07)}, "Exposure: 500",
+       [&] { panel->ExposureSlider()->setValue(600), Tick(); }, {Cmd(0x0E, 0x0D, 0x07)}, "Exposure: 500",
        "Gan: 80", 500, 72},
       {"move gain after a capture with gain 80: the gain, no capture",
        [&] { panel->GainSlider()->setValue(100), Tick(); }, {{0x05, 0x57, 0xA0, 0x04, 0x64, 0xFE, 0x9C}},
        "Exposure: 500", "Gan: 100", 500, 100},
-      {"auto tuning", [&] { panel->AutoTuningButton()->click(); }, {Frame(0xA0, 0x02, 0x08)}, "Exposure: 500",
+      {"auto tuning", [&] { panel->AutoTuningButton()->click(); }, {Cmd(0xA0, 0x02, 0x08)}, "Exposure: 500",
        "Gan: 100", 500, 100},
       {"clear the box", [&] { box->click(); }, {{0x05, 0x57, 0xA0, 0x02, 0x09, 0xFE, 0xF9}}, "Auto Exposure",
        "Gan: 100", 0, 0},

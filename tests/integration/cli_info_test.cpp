@@ -1,9 +1,11 @@
+// info, list and save, and how a command finds its scanner.
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
 
 #include "sim/sim_scanner.h"
 #include "support/cli_runner.h"
+#include "support/fake_registry.h"
 #include "support/wire.h"
 
 using namespace varnet;
@@ -55,4 +57,55 @@ TEST(CliInfo, RefusedDeviceTypeMissingPortAndBadUsage) {
   EXPECT_EQ(RunCli({"frobnicate"}).status, 2);
   EXPECT_EQ(RunCli({"--baud", "fast", "info"}).status, 2);
   EXPECT_EQ(RunCli({"--port", "x", "info", "extra"}).status, 2);
+}
+
+namespace {
+
+struct RegistryScope {
+  FakeRegistry registry;
+  RegistryScope() { cli::SetRegistry(&registry); }
+  ~RegistryScope() { cli::SetRegistry(nullptr); }
+};
+
+}  // namespace
+
+TEST(CliList, ListsEveryRowWithItsPortAndRate) {
+  RegistryScope scope;
+  sim::SimScanner usb, rs(sim::ProfileNamed("rs232"));
+  ASSERT_TRUE(usb.Start() && rs.Start());
+  scope.registry.Set(1, {usb.SlavePath()}, {rs.SlavePath()});
+  auto r = RunCli({"--json", "list"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::istringstream lines(r.out);
+  std::vector<nlohmann::json> rows;
+  for (std::string line; std::getline(lines, line);) rows.push_back(nlohmann::json::parse(line));
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0]["status"], "Not Ready");
+  EXPECT_EQ(rows[0]["port"], "");
+  EXPECT_EQ(rows[1]["port"], usb.SlavePath());
+  EXPECT_EQ(rows[1]["firmware"], "HS2D-V2.41.07");
+  EXPECT_EQ(rows[2]["port"], rs.SlavePath());
+  EXPECT_EQ(rows[2]["baud"], 57600);
+  EXPECT_EQ(rows[2]["description"], "   2D Barcode Scanner / RS-232 Port");
+}
+
+TEST(CliSave, FirstUsbScannerByDefaultAndNoSaveWithoutAnAcknowledgement) {
+  RegistryScope scope;
+  EXPECT_EQ(RunCli({"info"}).status, 1);  // no scanner at all
+  sim::SimScanner usb;
+  ASSERT_TRUE(usb.Start());
+  scope.registry.Set(1, {usb.SlavePath()});
+  auto r = RunCli({"save"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("Settings Saved Successfully"), std::string::npos);
+  EXPECT_EQ(usb.SaveCount(), 1);
+
+  usb.faults().RefuseCommand(0xA0, 0x08, 0x01);
+  r = RunCli({"--port", usb.SlavePath(), "save"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("Save Failed"), std::string::npos);
+  r = RunCli({"--all", "--json", "info"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("keyboard mode"), std::string::npos);
+  EXPECT_NE(r.out.find(usb.SlavePath()), std::string::npos);
 }

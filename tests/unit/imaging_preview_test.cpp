@@ -1,11 +1,103 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <random>
+#include <set>
 
 #include "imaging/preview.h"
 
 namespace varnet {
 namespace {
+
+using Pixels = std::set<std::pair<int, int>>;
+using Points = std::vector<std::pair<int, int>>;
+
+// Expected figures from axis-parallel runs, not from the line method.
+void Run(Pixels& p, int x0, int y0, int x1, int y1) {
+  for (int x = std::min(x0, x1); x <= std::max(x0, x1); ++x)
+    for (int y = std::min(y0, y1); y <= std::max(y0, y1); ++y) p.insert({x, y});
+}
+Pixels Rect(int l, int t, int r, int b, int clip = 1 << 20) {
+  Pixels p, in;
+  Run(p, l, t, r, t), Run(p, l, b, r, b), Run(p, l, t, l, b), Run(p, r, t, r, b);
+  for (auto pt : p)
+    if (pt.first < clip && pt.second < clip) in.insert(pt);
+  return in;
+}
+Pixels Brackets(int l, int t, int r, int b, int crossP = 0) {
+  Pixels p;
+  for (int y : {t, b}) {
+    int dy = y == t ? 25 : -25;
+    Run(p, l, y, l + 25, y), Run(p, l, y, l, y + dy), Run(p, r - 25, y, r, y), Run(p, r, y, r, y + dy);
+  }
+  if (crossP) Run(p, 295, crossP / 2, 345, crossP / 2), Run(p, 320, crossP / 2 - 25, 320, crossP / 2 + 25);
+  return p;
+}
+
+TEST(LineMethod, EndPointsStepsAndTies) {
+  std::mt19937 rng(7);
+  std::uniform_int_distribution<int> d(-60, 60);
+  for (int i = 0; i < 2000; ++i) {
+    int x0 = d(rng), y0 = d(rng), x1 = d(rng), y1 = d(rng), dx = std::abs(x1 - x0), dy = std::abs(y1 - y0);
+    Points pts;
+    DrawLine(x0, y0, x1, y1, [&](int x, int y) { pts.push_back({x, y}); });
+    ASSERT_EQ(int(pts.size()), std::max(dx, dy) + 1);
+    ASSERT_EQ(pts.front(), std::make_pair(x0, y0));
+    ASSERT_EQ(pts.back(), std::make_pair(x1, y1));
+    for (size_t k = 1; k < pts.size(); ++k) {
+      int sx = std::abs(pts[k].first - pts[k - 1].first), sy = std::abs(pts[k].second - pts[k - 1].second);
+      ASSERT_TRUE(dx >= dy ? sx == 1 && sy <= 1 : sy == 1 && sx <= 1);
+    }
+  }
+  Points pts;  // at an error of exactly zero the line steps sideways at once
+  DrawLine(0, 0, 4, 2, [&](int x, int y) { pts.push_back({x, y}); });
+  EXPECT_EQ(pts, (Points{{0, 0}, {1, 1}, {2, 1}, {3, 2}, {4, 2}}));
+}
+
+TEST(CapturePreviewOverlay, PixelExactOnBlackCaptures) {
+  const BarcodeCorners box = {{{100, 100}, {300, 100}, {300, 200}, {100, 200}}};
+  BarcodeCorners oneZero = box;
+  oneZero[3].y = 0;
+  const BarcodeCorners centre = {{{500, 300}, {700, 300}, {700, 400}, {500, 400}}};
+  const BarcodeCorners mid = {{{400, 200}, {600, 200}, {600, 300}, {400, 300}}};
+  const BarcodeCorners off = {{{600, 330}, {800, 330}, {800, 430}, {600, 430}}};
+  const QRgb green = 0x00FF00, red = 0xFF0000;
+  struct Case {
+    const char* what;
+    QSize capture;
+    std::optional<BarcodeCorners> corners;
+    uint8_t area;
+    int P;
+    QSize preview;
+    QRgb colour;
+    Pixels pixels;
+  } cases[] = {
+      {"outline", {1280, 720}, box, 0, 360, {640, 360}, green, Rect(50, 50, 150, 100)},
+      {"low preview", {1280, 720}, box, 0, PreviewHeight(899), {640, 320}, green, Rect(50, 44, 150, 88)},
+      {"invalid, whole area", {1280, 720}, oneZero, 0, 360, {640, 360}, 0, {}},
+      {"invalid, 50%", {1280, 720}, oneZero, 2, PreviewHeight(900), {640, 360}, red, Brackets(160, 90, 480, 270, 360)},
+      {"nothing decoded, 25%", {1280, 720}, BarcodeCorners{}, 1, 320, {640, 320}, red, Brackets(240, 120, 400, 200, 320)},
+      {"valid, 75%", {1280, 720}, box, 3, 360, {640, 360}, green, Brackets(80, 45, 560, 315)},
+      {"shown again", {1280, 720}, std::nullopt, 2, 360, {640, 360}, 0, {}},
+      {"640 is scaled", {640, 480}, mid, 0, 360, {640, 360}, green, Rect(400, 150, 600, 225)},
+      {"639 is not", {639, 480}, mid, 0, 360, {639, 480}, green, Rect(80, 80, 280, 180)},
+      {"narrow, no brackets", {320, 240}, centre, 3, 360, {320, 240}, green, Rect(20, 60, 220, 160)},
+      {"clipped", {100, 100}, off, 0, 360, {100, 100}, green, Rect(10, 20, 210, 120, 100)},
+  };
+  for (const Case& c : cases) {
+    QImage black(c.capture, QImage::Format_RGB32);
+    black.fill(Qt::black);
+    QImage preview = ComposeCapturePreview(black, c.corners, c.area, c.P);
+    EXPECT_EQ(preview.size(), c.preview) << c.what;
+    Pixels pixels;
+    std::set<QRgb> colours;
+    for (int y = 0; y < preview.height(); ++y)
+      for (int x = 0; x < preview.width(); ++x)
+        if (QRgb px = preview.pixel(x, y) & 0xFFFFFF) pixels.insert({x, y}), colours.insert(px);
+    EXPECT_EQ(pixels, c.pixels) << c.what;
+    EXPECT_EQ(colours, c.pixels.empty() ? std::set<QRgb>{} : std::set<QRgb>{c.colour}) << c.what;
+  }
+}
 
 TEST(CapturePictures, AreaAveragedPreviewsAndThumbnails) {
   // One-pixel checks turn grey under area averaging, not under nearest-pixel sampling.

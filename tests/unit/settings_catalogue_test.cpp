@@ -144,17 +144,7 @@ TEST(SettingsCatalogue, SymbologyByteRules) {
   pb.SetU8(29, 0x04);
   EXPECT_EQ(Rows(codabar, pb), "1001");
 
-  // MSI reads each row on its own bit; a choice made here leaves exactly one.
-  const EffectiveGroup msi = Group("MSI");
-  pb.SetU8(31, 0x04);
-  EXPECT_EQ(Rows(msi, pb), "11000");
-  pb.SetU8(31, 0x1F);
-  RecordChoice(msi, Opt(msi, 2), true, pb);
-  EXPECT_EQ(pb.U8(31), 0x0B);
-  EXPECT_EQ(Rows(msi, pb), "00101");
-  RecordChoice(msi, Opt(msi, 0), true, pb);
-  EXPECT_EQ(pb.U8(31), 0x02);
-
+  // MSI is checked through the settings page.
   // Code 11 keeps "transmit" inverted in bit 3.
   const EffectiveGroup c11 = Group("Code 11");
   pb.SetU8(32, 0x08);

@@ -128,21 +128,42 @@ TEST(SettingsModelRules, LastSymbologyRow) {
   EXPECT_TRUE(ShownGroups(4, civic).empty());
 }
 
-TEST(SettingsModelRules, LookupByNameForCommandLine) {
-  const ScannerModel m = Model(2, "QB-55");
-  EXPECT_EQ(FindShownGroup(m, "scan mode").group->Title(), "Scan Mode");
-  EXPECT_EQ(FindShownGroup(m, "Sense Mode").group->valueOffset, 56);
-  const GroupLookup typo = FindShownGroup(m, "Scan Mod");
-  EXPECT_FALSE(typo.group);
-  EXPECT_EQ(typo.suggestions.at(0), "Scan Mode");
-  EXPECT_TRUE(FindShownGroup(Model(5, "HT-30"), "Scan Mode").hiddenForModel);
+// Clicks `row` of a group whose rows show `ticks` ("0100"); the result as
+// "-" when nothing would be sent, else the rows after the click.
+std::string Click(std::string_view title, std::string_view ticks, size_t row) {
+  const ScannerModel m{1, "HTR-81", "VT1.0"};
+  const EffectiveGroup g = *FindShownGroup(m, title).group;
+  std::vector<bool> t;
+  for (char c : ticks) t.push_back(c == '1');
+  const ClickDecision d = DecideClick(g, ShownOptions(g, m), t, row);
+  if (!d.send) return "-";
+  EXPECT_EQ(d.newState, d.ticks[row]);
+  std::string r;
+  for (bool b : d.ticks) r += b ? '1' : '0';
+  return r;
+}
 
-  const EffectiveGroup freq = *FindShownGroup(m, "Good Read Frequency").group;
-  EXPECT_EQ(FindShownOption(freq, m, "Low").option->index, 1);
-  EXPECT_EQ(FindShownOption(freq, m, "Hihg").suggestions, std::vector<std::string>{"High"});
-  const EffectiveGroup sense = *FindShownGroup(m, "Sense Mode").group;
-  EXPECT_EQ(FindShownOption(sense, m, "IrDA").option->code.P3, 0x11);
-  EXPECT_TRUE(FindShownOption(sense, m, "Low").hiddenForModel);
+TEST(SettingsClick, ChoicesMoveTheTickOrSendNothing) {
+  EXPECT_EQ(Click("Scan Mode", "0100", 1), "-");
+  EXPECT_EQ(Click("Scan Mode", "0100", 3), "0001");
+  EXPECT_EQ(Click("Scan Mode", "1100", 2), "0010");
+  EXPECT_EQ(Click("MSI", "11001", 2), "00101");
+  EXPECT_EQ(Click("MSI", "00101", 2), "-");
+  EXPECT_EQ(Click("Codabar", "0101", 0), "1001");
+  EXPECT_EQ(Click("Interleaved 2 of 5", "001", 2), "-");
+}
+
+TEST(SettingsClick, Code11ModesAreResentAndSwitchesToggle) {
+  EXPECT_EQ(Click("Code 11", "0101", 1), "0101");
+  EXPECT_EQ(Click("Code 11", "0101", 3), "0100");
+  EXPECT_EQ(Click("Codabar", "0101", 3), "0100");
+  EXPECT_EQ(Click("EAN-13", "10000", 3), "10010");
+  EXPECT_EQ(Click("Readable Symbologies", std::string(25, '1'), 24), std::string(24, '1') + "0");
+}
+
+TEST(SettingsClick, RowOutsideTheListDoesNothing) {
+  EXPECT_EQ(Click("Scan Mode", "0000", 4), "-");
+  EXPECT_EQ(Click("Scan Mode", "00", 3), "-");  // fewer ticks than rows
 }
 
 }  // namespace

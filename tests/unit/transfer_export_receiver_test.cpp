@@ -21,9 +21,8 @@ class RecordingSink : public ExportSink {
   bool acceptParameter = true, acceptFormat = true;
 };
 
-std::vector<uint8_t> Block(const char* tag, size_t n, uint8_t seed = 1) {
-  return Concat({HeaderBytes(tag, uint32_t(n)), Payload(n, 5, seed)});
-}
+std::vector<uint8_t> Block(const char* tag, size_t n, uint8_t seed = 1) { return test::Tagged(tag, Payload(n, 5, seed)); }
+std::vector<uint8_t> Whole(const SettingsBlock& b) { return Concat({{b.header.bytes.begin(), b.header.bytes.end()}, b.payload}); }
 
 // Plays one scanner answer per request; what the receiver made of the last one.
 Step Exchange(ExportSink& sink, std::initializer_list<std::vector<uint8_t>> answers) {
@@ -51,12 +50,9 @@ TEST(ExportReceiver, ReceivesBothBlocksWithTheirHeaders) {
   ASSERT_TRUE(rx.Feed(format.data(), format.size()));
   ASSERT_EQ(rx.OnSilence(), Step::Succeeded);
 
-  ASSERT_EQ(sink.params.size(), 1u);
-  ASSERT_EQ(sink.formats.size(), 1u);
-  EXPECT_EQ(Concat({{sink.params[0].header.bytes.begin(), sink.params[0].header.bytes.end()}, sink.params[0].payload}),
-            param);
-  EXPECT_EQ(Concat({{sink.formats[0].header.bytes.begin(), sink.formats[0].header.bytes.end()}, sink.formats[0].payload}),
-            format);
+  ASSERT_TRUE(sink.params.size() == 1 && sink.formats.size() == 1);
+  EXPECT_EQ(Whole(sink.params[0]), param);
+  EXPECT_EQ(Whole(sink.formats[0]), format);
 }
 
 TEST(ExportReceiver, AnythingButTwoWholeBlocksFails) {
@@ -105,9 +101,7 @@ TEST(ExportReceiver, HeaderHuntRestartsEvery1024Bytes) {
     auto bytes = Concat({std::vector<uint8_t>(junk.begin(), junk.end() - long(cut)), Block("*DCF*", 192, 2)});
     rx.Feed(bytes.data(), bytes.size());
     EXPECT_EQ(rx.OnSilence(), cut == 0 ? Step::RequestFormatBlock : Step::Failed) << cut;
-    if (cut == 0) {
-      EXPECT_EQ(sink.params.at(0).payload, Payload(192, 5, 2));
-    }
+    if (cut == 0) EXPECT_EQ(sink.params.at(0).payload, Payload(192, 5, 2));
   }
 }
 
@@ -138,12 +132,11 @@ TEST(ExportReceiver, LengthsAndBounds) {
 }
 
 TEST(ExportReceiver, SinkFailureEndsTheExport) {
-  RecordingSink refusesParam;
-  refusesParam.acceptParameter = false;
-  EXPECT_EQ(Exchange(refusesParam, {Block("*DCF*", 192)}), Step::Failed);  // no request for the format block
-  RecordingSink refusesFormat;
-  refusesFormat.acceptFormat = false;
-  EXPECT_EQ(Exchange(refusesFormat, {Block("*DCF*", 192), Block("*DFF*", 5)}), Step::Failed);
+  RecordingSink refuses;
+  refuses.acceptParameter = false;
+  EXPECT_EQ(Exchange(refuses, {Block("*DCF*", 192)}), Step::Failed);  // no request for the format block
+  refuses.acceptParameter = true, refuses.acceptFormat = false;
+  EXPECT_EQ(Exchange(refuses, {Block("*DCF*", 192), Block("*DFF*", 5)}), Step::Failed);
 }
 
 TEST(ConfigFileExport, WritesTheFileOnlyWhenBothBlocksAreIn) {

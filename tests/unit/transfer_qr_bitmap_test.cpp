@@ -10,7 +10,6 @@ namespace {
 uint32_t U32(const std::vector<uint8_t>& b, size_t off) {
   return uint32_t(b[off]) | uint32_t(b[off + 1]) << 8 | uint32_t(b[off + 2]) << 16 | uint32_t(b[off + 3]) << 24;
 }
-uint16_t U16(const std::vector<uint8_t>& b, size_t off) { return uint16_t(b[off] | b[off + 1] << 8); }
 
 // Reads a bitmap of ours back as grey pixels with a white border of
 // `margin` pixels, in top-down order as the header promises.
@@ -44,31 +43,19 @@ TEST(QrBitmap, LayoutFollowsTheModuleMatrix) {
   modules[20 * 21 + 5] = 0xFE;     // light despite its other bits
   std::vector<uint8_t> bmp = QrBitmapFromModules(21, modules.data());
 
+  // File header, then a 40-byte info header: 42 x 42, top-down (negative
+  // height), one plane, 24 bits, no compression, rows padded to 128 bytes.
   ASSERT_EQ(bmp.size(), 5430u);
-  EXPECT_EQ(bmp[0], 'B');
-  EXPECT_EQ(bmp[1], 'M');
-  EXPECT_EQ(U32(bmp, 2), 5430u);
-  EXPECT_EQ(U32(bmp, 6), 0u);
-  EXPECT_EQ(U32(bmp, 10), 54u);
-  EXPECT_EQ(U32(bmp, 14), 40u);
-  EXPECT_EQ(int32_t(U32(bmp, 18)), 42);
-  EXPECT_EQ(int32_t(U32(bmp, 22)), -42);
-  EXPECT_EQ(U16(bmp, 26), 1u);
-  EXPECT_EQ(U16(bmp, 28), 24u);
-  for (size_t off = 30; off < 54; off += 4) EXPECT_EQ(U32(bmp, off), 0u) << off;
-
+  EXPECT_EQ(std::string(bmp.begin(), bmp.begin() + 2), "BM");
+  const std::pair<size_t, uint32_t> fields[] = {{2, 5430}, {6, 0},  {10, 54}, {14, 40}, {18, 42}, {22, uint32_t(-42)},
+                                                {26, 1 | 24 << 16}, {30, 0}, {34, 0}, {38, 0}, {42, 0}, {46, 0}, {50, 0}};
+  for (auto [off, value] : fields) EXPECT_EQ(U32(bmp, off), value) << off;
   const size_t row = 128;
   auto pixel = [&](size_t x, size_t y) { return bmp.begin() + 54 + y * row + x * 3; };
   auto black = [&](size_t x, size_t y) { return std::all_of(pixel(x, y), pixel(x, y) + 3, [](uint8_t v) { return v == 0; }); };
   // The first stored row is the top of the symbol.
-  for (size_t y : {0u, 1u})
-    for (size_t x : {0u, 1u}) EXPECT_TRUE(black(x, y));
-  for (size_t y : {6u, 7u})
-    for (size_t x : {40u, 41u}) EXPECT_TRUE(black(x, y));
-  EXPECT_FALSE(black(2, 0));
-  EXPECT_FALSE(black(0, 2));
-  EXPECT_FALSE(black(0, 41));
-  EXPECT_FALSE(black(10, 40));
+  for (size_t d : {0u, 1u, 2u, 3u}) EXPECT_TRUE(black(d % 2, d / 2) && black(40 + d % 2, 6 + d / 2)) << d;
+  EXPECT_FALSE(black(2, 0) || black(0, 2) || black(0, 41) || black(10, 40));
   // Exactly those 8 pixels are black; everything else, row fill included, is white.
   size_t zeros = std::count(bmp.begin() + 54, bmp.end(), 0);
   size_t ffs = std::count(bmp.begin() + 54, bmp.end(), 0xFF);
@@ -76,8 +63,8 @@ TEST(QrBitmap, LayoutFollowsTheModuleMatrix) {
   EXPECT_EQ(ffs, 5376u - zeros);
 
   std::vector<uint8_t> wider = QrBitmapFromModules(25, std::vector<uint8_t>(25 * 25, 0).data());
-  EXPECT_EQ(wider.size(), 54u + 7600);
-  EXPECT_EQ(U32(wider, 2), 54u + 7600);
+  EXPECT_EQ(wider.size(), 54u + 152 * 50);  // 150 bytes a row, padded to 152
+  EXPECT_EQ(U32(wider, 2), 54u + 152 * 50);
   EXPECT_EQ(int32_t(U32(wider, 18)), 50);
 
   EXPECT_TRUE(QrBitmapFromModules(0, modules.data()).empty());

@@ -220,21 +220,3 @@ TEST_F(ImageModeTest, SettingModeListsScannedDataAndWrapsAtTheRowLimit) {
   EXPECT_EQ(rows->topLevelItem(0)->text(0), "1");
   EXPECT_EQ(period, 100);
 }
-
-TEST(ImagePanelTexts, ChineseExposureAndGainTexts) {
-  InstallTranslations(*QCoreApplication::instance(), kLangChinese);
-  AppState app;
-  app.UiLanguage = kLangChinese;
-  app.device.paramBlock.SetU16(58, 300);  // fixed, gain 0 shown as 72
-  {
-    ImagePanel panel(app, nullptr);
-    EXPECT_EQ(panel.FixedExposureBox()->text(), QString::fromUtf8("自定义曝光与增益"));
-    EXPECT_EQ(panel.AutoTuningButton()->text(), QString::fromUtf8("智能调适"));
-    EXPECT_EQ(panel.ExposureLabel()->text(), QString::fromUtf8("曝光: 300"));
-    EXPECT_EQ(panel.GainLabel()->text(), QString::fromUtf8("增益: 72"));
-    panel.SetFixedExposureChecked(false);
-    panel.UpdateExposureGainControls(true);
-    EXPECT_EQ(panel.ExposureLabel()->text(), QString::fromUtf8("自动曝光"));
-  }
-  InstallTranslations(*QCoreApplication::instance(), kLangEnglish);
-}

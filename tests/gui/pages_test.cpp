@@ -13,6 +13,7 @@
 
 #include "app/varnet_app.h"
 #include "link/protocol.h"
+#include "imaging/image_panel.h"
 #include "pages/output_format_dlg.h"
 #include "pages/trigger_dlg.h"
 #include "sim/sim_scanner.h"
@@ -95,25 +96,31 @@ TEST_F(PagesTest, OutputSetSendsTheExampleFrameThenReadsTheFormatBlockAgain) {
   EXPECT_TRUE(Enabled(page, "setButton"));
 }
 
-TEST_F(PagesTest, OutputWithoutAcknowledgementKeepsTheCopiesAndShowsThemAgain) {
+TEST_F(PagesTest, SetWithoutAcknowledgementKeepsTheCopies) {
   Connect();
+  const DeviceInfo held = app.device;
   scanner->faults().leaveUnacked = true;
   scanner->faults().applyUnacked = false;
-  OutputFormatDlg page(app, nullptr);
-  ParamBlock heldParam = app.device.paramBlock;
-  FormatBlock heldFormat = *app.device.formatBlock;
-  List(page, "caseConversionList")->setCurrentIndex(2);
-  Edit(page, "suffixEdit")->setText("NEW");
-  ClickSet(page);
-  ASSERT_EQ(prompts.Ids(), std::vector<MessageId>{MessageId::SetFailed});
+  OutputFormatDlg output(app, nullptr);
+  List(output, "caseConversionList")->setCurrentIndex(2);
+  Edit(output, "suffixEdit")->setText("NEW");
+  ClickSet(output);
+  // The output page shows the copies again; the trigger page stays as the user left it.
+  EXPECT_EQ(List(output, "caseConversionList")->currentText(), " None");
+  EXPECT_EQ(Edit(output, "suffixEdit")->text(), "");
+  EXPECT_TRUE(Enabled(output, "setButton"));
+  scanner->faults().refuseAll = true;
+  TriggerDlg trigger(app, nullptr);
+  Edit(trigger, "startEdit")->setText("GO");
+  ClickSet(trigger);
+  EXPECT_EQ(Edit(trigger, "startEdit")->text(), "GO");
+
+  EXPECT_EQ(prompts.Ids(), (std::vector{MessageId::SetFailed, MessageId::SetFailed}));
   EXPECT_EQ(prompts.shown[0].icon, Icon::Error);
-  EXPECT_EQ(scanner->Received().size(), 1u);  // no format block request
-  EXPECT_EQ(app.device.paramBlock.bytes, heldParam.bytes);
-  EXPECT_EQ(*app.device.formatBlock, heldFormat);
+  EXPECT_EQ(scanner->Received().size(), 2u);  // no format block request
+  EXPECT_EQ(app.device.paramBlock.bytes, held.paramBlock.bytes);
+  EXPECT_EQ(app.device.formatBlock, held.formatBlock);
   EXPECT_EQ(app.device.settingsDirty, 0);
-  EXPECT_EQ(List(page, "caseConversionList")->currentText(), " None");
-  EXPECT_EQ(Edit(page, "suffixEdit")->text(), "");
-  EXPECT_TRUE(Enabled(page, "setButton"));
 }
 
 TEST_F(PagesTest, TriggerSetSendsTheExampleFrameAndWritesBack) {
@@ -138,20 +145,6 @@ TEST_F(PagesTest, TriggerSetSendsTheExampleFrameAndWritesBack) {
   List(page, "pulseTriggerList")->setCurrentText("NPN");
   page.Refresh();
   EXPECT_EQ(List(page, "pulseTriggerList")->currentText(), "PNP");
-}
-
-TEST_F(PagesTest, TriggerWithoutAcknowledgementChangesNothing) {
-  Connect();
-  scanner->faults().refuseAll = true;
-  TriggerDlg page(app, nullptr);
-  ParamBlock held = app.device.paramBlock;
-  Edit(page, "startEdit")->setText("GO");
-  ClickSet(page);
-  ASSERT_EQ(prompts.Ids(), std::vector<MessageId>{MessageId::SetFailed});
-  EXPECT_EQ(prompts.shown[0].icon, Icon::Error);
-  EXPECT_EQ(app.device.paramBlock.bytes, held.bytes);
-  EXPECT_EQ(app.device.settingsDirty, 0);
-  EXPECT_EQ(Edit(page, "startEdit")->text(), "GO");  // the page stays as the user left it
 }
 
 TEST_F(PagesTest, WithoutFormatBlockThePagesAreDisabled) {
@@ -197,10 +190,20 @@ TEST_F(PagesTest, ModelFiveListShortBlockAndTextFields) {
 
 TEST_F(PagesTest, ChineseLabels) {
   InstallTranslations(*QCoreApplication::instance(), kLangChinese);
+  app.UiLanguage = kLangChinese;
   app.device.formatBlock = FormatBlock(640, 0);
+  app.device.paramBlock.SetU16(58, 300);  // fixed exposure; a gain of 0 shows as 72
   {
     OutputFormatDlg output(app, nullptr);
     TriggerDlg trigger(app, nullptr);
+    ImagePanel panel(app, nullptr);
+    EXPECT_EQ(panel.FixedExposureBox()->text(), QString::fromUtf8("自定义曝光与增益"));
+    EXPECT_EQ(panel.AutoTuningButton()->text(), QString::fromUtf8("智能调适"));
+    EXPECT_EQ(panel.ExposureLabel()->text(), QString::fromUtf8("曝光: 300"));
+    EXPECT_EQ(panel.GainLabel()->text(), QString::fromUtf8("增益: 72"));
+    panel.SetFixedExposureChecked(false);
+    panel.UpdateExposureGainControls(true);
+    EXPECT_EQ(panel.ExposureLabel()->text(), QString::fromUtf8("自动曝光"));
     EXPECT_EQ(output.findChild<QGroupBox*>()->title(), QString::fromUtf8("条码资料编辑"));
     EXPECT_EQ(trigger.findChildren<QLabel*>().at(1)->text(), QString::fromUtf8("扫描开使指令"));
     EXPECT_EQ(Child<QCheckBox>(trigger, "transmitBadReadCheck")->text(), QString::fromUtf8(" 发送解码失败讯息"));

@@ -15,8 +15,6 @@ using Bytes = std::vector<uint8_t>;
 
 namespace {
 
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
 // A factory scanner's file and variants of it, each one change apart.
 class CliFiles : public ::testing::Test {
  protected:

@@ -39,7 +39,7 @@ TEST(CliInfo, WithoutFormatBlockNoSerialNumberIsAskedFor) {
   EXPECT_EQ(j["format_block"], false);
   EXPECT_EQ(j["serial_number"], "Unknow");
   EXPECT_FALSE(Heard(s.Received(), Cmd(0x0E, 0x0D, 0x53)));
-  EXPECT_NE(r.err.find("Please update scanner to support fully functions !"), std::string::npos);
+  EXPECT_TRUE(Has(r.err, "Please update scanner to support fully functions !"));
 }
 
 TEST(CliInfo, RefusedDeviceTypeMissingPortAndBadUsage) {
@@ -48,12 +48,12 @@ TEST(CliInfo, RefusedDeviceTypeMissingPortAndBadUsage) {
   s.faults().RefuseCommand(0x0E, 0x0D, 0x06);
   auto r = RunCli({"--port", s.SlavePath(), "--baud", "9600", "info"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("Connect Failed"), std::string::npos);
+  EXPECT_TRUE(Has(r.err, "Connect Failed"));
 
   r = RunCli({"--port", "ttyVARNET-NONE", "--baud", "9600", "info"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("Open COM Failed"), std::string::npos);
-  EXPECT_NE(r.err.find("does not exist"), std::string::npos);
+  EXPECT_TRUE(Has(r.err, "Open COM Failed"));
+  EXPECT_TRUE(Has(r.err, "does not exist"));
   EXPECT_EQ(RunCli({"frobnicate"}).status, 2);
   EXPECT_EQ(RunCli({"--baud", "fast", "info"}).status, 2);
   EXPECT_EQ(RunCli({"--port", "x", "info", "extra"}).status, 2);
@@ -76,9 +76,7 @@ TEST(CliList, ListsEveryRowWithItsPortAndRate) {
   scope.registry.Set(1, {usb.SlavePath()}, {rs.SlavePath()});
   auto r = RunCli({"--json", "list"});
   ASSERT_EQ(r.status, 0) << r.err;
-  std::istringstream lines(r.out);
-  std::vector<nlohmann::json> rows;
-  for (std::string line; std::getline(lines, line);) rows.push_back(nlohmann::json::parse(line));
+  const auto rows = JsonLines(r.out);
   ASSERT_EQ(rows.size(), 3u);
   EXPECT_EQ(rows[0]["status"], "Not Ready");
   EXPECT_EQ(rows[0]["port"], "");
@@ -97,15 +95,15 @@ TEST(CliSave, FirstUsbScannerByDefaultAndNoSaveWithoutAnAcknowledgement) {
   scope.registry.Set(1, {usb.SlavePath()});
   auto r = RunCli({"save"});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.out.find("Settings Saved Successfully"), std::string::npos);
+  EXPECT_TRUE(Has(r.out, "Settings Saved Successfully"));
   EXPECT_EQ(usb.SaveCount(), 1);
 
   usb.faults().RefuseCommand(0xA0, 0x08, 0x01);
   r = RunCli({"--port", usb.SlavePath(), "save"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("Save Failed"), std::string::npos);
+  EXPECT_TRUE(Has(r.err, "Save Failed"));
   r = RunCli({"--all", "--json", "info"});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.err.find("keyboard mode"), std::string::npos);
+  EXPECT_TRUE(Has(r.err, "keyboard mode"));
   EXPECT_NE(r.out.find(usb.SlavePath()), std::string::npos);
 }

@@ -28,8 +28,6 @@ std::vector<std::string> InForce(const nlohmann::json* group) {
   return labels;
 }
 
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
 class CliSettings : public ::testing::Test {
  protected:
   void SetUp() override {

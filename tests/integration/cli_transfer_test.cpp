@@ -15,20 +15,11 @@ using Bytes = std::vector<uint8_t>;
 
 namespace {
 
-std::vector<nlohmann::json> JsonLines(const std::string& out) {
-  std::vector<nlohmann::json> lines;
-  std::istringstream in(out);
-  for (std::string line; std::getline(in, line);) lines.push_back(nlohmann::json::parse(line));
-  return lines;
-}
-
 std::vector<bool> Oks(const std::vector<nlohmann::json>& lines) {
   std::vector<bool> oks;
   for (auto& l : lines) oks.push_back(l["ok"]);
   return oks;
 }
-
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 Bytes FromHex(const std::string& hex) {
   Bytes b;

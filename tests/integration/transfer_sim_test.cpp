@@ -22,10 +22,6 @@ using test::Concat;
 using test::TextBytes;
 using Bytes = std::vector<uint8_t>;
 
-uint32_t Le32(const Bytes& b, size_t off) {
-  return uint32_t(b[off]) | uint32_t(b[off + 1]) << 8 | uint32_t(b[off + 2]) << 16 | uint32_t(b[off + 3]) << 24;
-}
-
 sim::Profile WithBlocks(uint8_t model, uint8_t seed, size_t formatSize, bool format = true) {
   sim::Profile p;
   p.modelCode = model;
@@ -76,26 +72,21 @@ class TransferWithSimulator : public ::testing::Test {
 TEST_F(TransferWithSimulator, ExportThenImportIntoAnotherScanner) {
   ExportFrom(5);
   const Bytes file = test::ReadWholeFile(vt);
+  // The file's layout, byte for byte, is checked in the unit tests; here its
+  // two parts go out as they stand.
   ASSERT_EQ(file.size(), 56 + param.size() + format.size());
-  const size_t second = 28 + param.size();
-  EXPECT_EQ(Bytes(file.begin(), file.begin() + 6), TextBytes(std::string("%ICF%\0", 6)));
-  EXPECT_EQ(Le32(file, 8), param.size());
-  EXPECT_EQ(Bytes(file.begin() + 28, file.begin() + long(second)), param);
-  EXPECT_EQ(Bytes(file.begin() + long(second), file.begin() + long(second) + 6), TextBytes(std::string("%IFF%\0", 6)));
-  EXPECT_EQ(Le32(file, second + 8), format.size());
-  EXPECT_EQ(Bytes(file.begin() + long(second) + 28, file.end()), format);
+  const long second = 28 + long(param.size());
 
   Connected b(WithBlocks(5, 77, 627));
   ASSERT_TRUE(b.ok);
   ImportResult r = ImportSettingsFromFile(b.link, b.info, b.prompts, vt);
   EXPECT_TRUE(r.succeeded);
-  ASSERT_EQ(b.prompts.shown.size(), 1u);
-  EXPECT_EQ(b.prompts.shown[0].id, MessageId::ImportedSuccessfully);
+  ASSERT_EQ(b.prompts.Ids(), std::vector{MessageId::ImportedSuccessfully});
   EXPECT_EQ(b.prompts.shown[0].icon, Icon::Information);
   EXPECT_EQ(b.prompts.shown[0].caption, Caption::None);
   // The headers go out exactly as the file holds them.
   EXPECT_EQ(b.Heard(), (std::vector<Bytes>{kWriteParam, Bytes(file.begin(), file.begin() + 28), param, kWriteFormat,
-                                           Bytes(file.begin() + long(second), file.begin() + long(second) + 28), format}));
+                                           Bytes(file.begin() + second, file.begin() + second + 28), format}));
   EXPECT_EQ(b.sim.ParamBlock(), param);
   EXPECT_EQ(b.sim.FormatBlock(), format);
   EXPECT_TRUE(std::equal(b.info.paramBlock.bytes.begin(), b.info.paramBlock.bytes.end(), param.begin()));

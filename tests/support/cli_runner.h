@@ -1,4 +1,5 @@
 #pragma once
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -20,6 +21,16 @@ inline CliRun RunCli(std::vector<std::string> args) {
   std::ostringstream out, err;
   int status = cli::Run(int(argv.size()), argv.data(), out, err);
   return {status, out.str(), err.str()};
+}
+
+inline bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// One JSON document a line, as --json prints a result per port or row.
+inline std::vector<nlohmann::json> JsonLines(const std::string& out) {
+  std::vector<nlohmann::json> lines;
+  std::istringstream in(out);
+  for (std::string line; std::getline(in, line);) lines.push_back(nlohmann::json::parse(line));
+  return lines;
 }
 
 }  // namespace varnet::test

@@ -104,7 +104,8 @@ TEST_F(CliSettings, SetSendsOnlyWhatAClickSends) {
   EXPECT_EQ(Run({"set", "Readable Symbologies", "qr", "OFF"}).status, 0);
   r = Run({"--json", "set", "Readable Symbologies", "EAN-13"});
   EXPECT_EQ(nlohmann::json::parse(r.out)["ok"], true);
-  EXPECT_EQ(Sent(), (Frames{Cmd(0xA1, 0x02, 0x12), Cmd(0xA0, 0x08, 0x01), Cmd(0xDB, 0x01, 0x0D), Cmd(0xB4, 0x01, 0x0E)}));
+  EXPECT_EQ(Sent(),
+            (Frames{Cmd(0xA1, 0x02, 0x12), Cmd(0xA0, 0x08, 0x01), Cmd(0xDB, 0x01, 0x0D), Cmd(0xB4, 0x01, 0x0E)}));
   s->ClearReceived();
 
   // Refused: "Set Failed", exit 1, and nothing is saved.

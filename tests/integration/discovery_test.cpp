@@ -62,8 +62,10 @@ TEST_F(Search, KeyboardRowComesFirstThenTheUsbPortThatAnswered) {
   reg.Set(1, {usb->SlavePath()});
   SearchResult r = Run(false);
   ASSERT_EQ(rows.size(), 2u);
-  EXPECT_EQ(rows[0].number + rows[0].status + rows[0].description, "1Not Ready  2D Barcode Scanner / USB Keyboard Mode");
-  EXPECT_EQ(rows[1].number + rows[1].status + rows[1].description + rows[1].firmware, "2Ready   2D Barcode ScannerFW-1.0");
+  EXPECT_EQ(rows[0].number + rows[0].status + rows[0].description,
+            "1Not Ready  2D Barcode Scanner / USB Keyboard Mode");
+  EXPECT_EQ(rows[1].number + rows[1].status + rows[1].description + rows[1].firmware,
+            "2Ready   2D Barcode ScannerFW-1.0");
   EXPECT_TRUE(r.DeviceTable[0].portName.empty());
   EXPECT_EQ(r.DeviceTable[1].portName, usb->SlavePath());
   EXPECT_EQ(r.DeviceTable[1].baud, 0u);

@@ -114,8 +114,9 @@ TEST_F(Readers, BlockFailuresLeaveTheCopiesUntouched) {
   auto huge = Tagged("*DFF*", Payload(16));
   huge[8] = huge[9] = huge[10] = huge[11] = 0xFF;  // refused before anything is allocated
   const std::pair<const char*, std::vector<uint8_t>> answers[] = {
-      {"191 of 192 bytes", oneShort}, {"refusal", kNak},           {"acknowledgement", kAck},
-      {"header byte 5", byte5},       {"announced 0xFFFFFFFF", huge}, {"100-byte parameter block", Tagged("*DCF*", Payload(100))},
+      {"191 of 192 bytes", oneShort}, {"refusal", kNak},
+      {"acknowledgement", kAck},      {"header byte 5", byte5},
+      {"announced 0xFFFFFFFF", huge}, {"100-byte parameter block", Tagged("*DCF*", Payload(100))},
   };
   for (const auto& [what, bytes] : answers) {
     Later(bytes);

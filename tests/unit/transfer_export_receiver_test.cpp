@@ -21,8 +21,12 @@ class RecordingSink : public ExportSink {
   bool acceptParameter = true, acceptFormat = true;
 };
 
-std::vector<uint8_t> Block(const char* tag, size_t n, uint8_t seed = 1) { return test::Tagged(tag, Payload(n, 5, seed)); }
-std::vector<uint8_t> Whole(const SettingsBlock& b) { return Concat({{b.header.bytes.begin(), b.header.bytes.end()}, b.payload}); }
+std::vector<uint8_t> Block(const char* tag, size_t n, uint8_t seed = 1) {
+  return test::Tagged(tag, Payload(n, 5, seed));
+}
+std::vector<uint8_t> Whole(const SettingsBlock& b) {
+  return Concat({{b.header.bytes.begin(), b.header.bytes.end()}, b.payload});
+}
 
 // Plays one scanner answer per request; what the receiver made of the last one.
 Step Exchange(ExportSink& sink, std::initializer_list<std::vector<uint8_t>> answers) {
@@ -101,7 +105,7 @@ TEST(ExportReceiver, HeaderHuntRestartsEvery1024Bytes) {
     auto bytes = Concat({std::vector<uint8_t>(junk.begin(), junk.end() - long(cut)), Block("*DCF*", 192, 2)});
     rx.Feed(bytes.data(), bytes.size());
     EXPECT_EQ(rx.OnSilence(), cut == 0 ? Step::RequestFormatBlock : Step::Failed) << cut;
-    if (cut == 0) EXPECT_EQ(sink.params.at(0).payload, Payload(192, 5, 2));
+    if (cut == 0) { EXPECT_EQ(sink.params.at(0).payload, Payload(192, 5, 2)); }
   }
 }
 

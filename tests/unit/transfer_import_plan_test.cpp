@@ -10,6 +10,7 @@ using test::TextBytes;
 using test::Concat;
 using test::HeaderBytes;
 using test::Payload;
+using test::Tagged;
 
 constexpr uint8_t kModel = 5;
 
@@ -57,22 +58,19 @@ TEST(ImportPlan, ParameterHeaderChecksInOrder) {
   auto bad5 = HeaderBytes("%ICF%", 192);
   bad5[5] = 'X';
   std::vector<Row> rows = {
-      {"L 191", Concat({HeaderBytes("%ICF%", 191), Payload(191)}), MessageId::IncorrectConfigFile, Caption::Error1},
+      {"L 191", Tagged("%ICF%", Payload(191)), MessageId::IncorrectConfigFile, Caption::Error1},
       // The length is judged before the tag.
-      {"L 191, other tag", Concat({HeaderBytes("XXXXX", 191), Payload(191)}), MessageId::IncorrectConfigFile,
-       Caption::Error1},
-      {"other tag", Concat({HeaderBytes("%ICX%", 192), Payload(192)}), MessageId::IncorrectConfigFile,
-       Caption::Error4},
+      {"L 191, other tag", Tagged("XXXXX", Payload(191)), MessageId::IncorrectConfigFile, Caption::Error1},
+      {"other tag", Tagged("%ICX%", Payload(192)), MessageId::IncorrectConfigFile, Caption::Error4},
       {"byte 5 not zero", Concat({bad5, Payload(192)}), MessageId::IncorrectConfigFile, Caption::Error4},
       {"payload short by one", Concat({HeaderBytes("%ICF%", 192), Payload(191)}), MessageId::IncorrectConfigFile,
        Caption::Error4},
-      {"announced 0xFFFFFFFF", Concat({HeaderBytes("%ICF%", 0xFFFFFFFF), Payload(300)}),
-       MessageId::IncorrectConfigFile, Caption::Error4},
+      {"announced 0xFFFFFFFF", Concat({HeaderBytes("%ICF%", 0xFFFFFFFF), Payload(300)}), MessageId::IncorrectConfigFile,
+       Caption::Error4},
       // Refused for its length even when the file holds all of it.
-      {"length beyond the bound", Concat({HeaderBytes("%ICF%", kMaxSettingsBlock + 1), Payload(kMaxSettingsBlock + 1)}),
-       MessageId::IncorrectConfigFile, Caption::Error4},
-      {"other model", Concat({HeaderBytes("%ICF%", 192), Payload(192, kModel + 1)}), MessageId::NotForThisScanner,
-       Caption::Error2},
+      {"length beyond the bound", Tagged("%ICF%", Payload(kMaxSettingsBlock + 1)), MessageId::IncorrectConfigFile,
+       Caption::Error4},
+      {"other model", Tagged("%ICF%", Payload(192, kModel + 1)), MessageId::NotForThisScanner, Caption::Error2},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
@@ -81,7 +79,7 @@ TEST(ImportPlan, ParameterHeaderChecksInOrder) {
     EXPECT_FALSE(plan.parameter.block);
     EXPECT_EQ(plan.parameter.endsImport, row.id == MessageId::NotForThisScanner);
   }
-  ImportPlan ok = Plan(Concat({HeaderBytes("%ICF%", 192), Payload(192)}));
+  ImportPlan ok = Plan(Tagged("%ICF%", Payload(192)));
   EXPECT_FALSE(ok.parameter.refusal);
   ASSERT_TRUE(ok.parameter.block);
 }
@@ -114,11 +112,10 @@ TEST(ImportPlan, FormatBlockRefusals) {
   };
   std::vector<Row> rows = {
       {"file without a format block", {}},
-      {"second tag not %IFF%", Concat({HeaderBytes("%ICF%", 4), Payload(4)})},
+      {"second tag not %IFF%", Tagged("%ICF%", Payload(4))},
       {"L2 of 0", HeaderBytes("%IFF%", 0)},
       {"payload short by one", Concat({HeaderBytes("%IFF%", 50), Payload(49)})},
-      {"length beyond the bound",
-       Concat({HeaderBytes("%IFF%", kMaxSettingsBlock + 1), Payload(kMaxSettingsBlock + 1)})},
+      {"length beyond the bound", Tagged("%IFF%", Payload(kMaxSettingsBlock + 1))},
       {"announced 0xFFFFFFFF", Concat({HeaderBytes("%IFF%", 0xFFFFFFFF), Payload(100)})},
       // A second header cut short keeps the rest of the first one, whose
       // length then decides; here it asks for far more than there is.

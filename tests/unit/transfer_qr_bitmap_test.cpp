@@ -47,12 +47,15 @@ TEST(QrBitmap, LayoutFollowsTheModuleMatrix) {
   // height), one plane, 24 bits, no compression, rows padded to 128 bytes.
   ASSERT_EQ(bmp.size(), 5430u);
   EXPECT_EQ(std::string(bmp.begin(), bmp.begin() + 2), "BM");
-  const std::pair<size_t, uint32_t> fields[] = {{2, 5430}, {6, 0},  {10, 54}, {14, 40}, {18, 42}, {22, uint32_t(-42)},
-                                                {26, 1 | 24 << 16}, {30, 0}, {34, 0}, {38, 0}, {42, 0}, {46, 0}, {50, 0}};
+  const std::pair<size_t, uint32_t> fields[] = {
+      {2, 5430}, {6, 0},  {10, 54}, {14, 40}, {18, 42}, {22, uint32_t(-42)}, {26, 1 | 24 << 16}, {30, 0},
+      {34, 0},   {38, 0}, {42, 0},  {46, 0},  {50, 0}};
   for (auto [off, value] : fields) EXPECT_EQ(U32(bmp, off), value) << off;
   const size_t row = 128;
   auto pixel = [&](size_t x, size_t y) { return bmp.begin() + 54 + y * row + x * 3; };
-  auto black = [&](size_t x, size_t y) { return std::all_of(pixel(x, y), pixel(x, y) + 3, [](uint8_t v) { return v == 0; }); };
+  auto black = [&](size_t x, size_t y) {
+    return std::all_of(pixel(x, y), pixel(x, y) + 3, [](uint8_t v) { return v == 0; });
+  };
   // The first stored row is the top of the symbol.
   for (size_t d : {0u, 1u, 2u, 3u}) EXPECT_TRUE(black(d % 2, d / 2) && black(40 + d % 2, 6 + d / 2)) << d;
   EXPECT_FALSE(black(2, 0) || black(0, 2) || black(0, 41) || black(10, 40));

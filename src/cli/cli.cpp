@@ -14,7 +14,7 @@ const uint32_t kProbeRates[] = {9600, 115200, 57600, 38400, 19200, 230400};
 void Usage(std::ostream& err) {
   err << "usage: varnet-cli [--port PORT]... [--all] [--baud N] [--save] [--dry-run] [--no-verify] [--json]\n"
          "                  COMMAND [ARGS]\n\ncommands:\n";
-  for (auto& [name, spec] : Commands()) err << "  " << spec.usage << "\n";
+  for (auto& [name, command] : Commands()) err << "  " << command.usage << "\n";
 }
 
 bool ParseBaud(const std::string& s, uint32_t& out) {
@@ -166,21 +166,21 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
     Usage(err);
     return kUsage;
   }
-  const CommandSpec& spec = it->second;
-  if (o.args.size() < spec.minArgs || o.args.size() > spec.maxArgs) {
-    err << "usage: varnet-cli " << spec.usage << "\n";
+  const CommandSpec& command = it->second;
+  if (o.args.size() < command.minArgs || o.args.size() > command.maxArgs) {
+    err << "usage: varnet-cli " << command.usage << "\n";
     return kUsage;
   }
-  if (o.dryRun && !spec.dryRun) {
+  if (o.dryRun && !command.dryRun) {
     err << "varnet-cli: --dry-run applies to set, import and restore-defaults only\n";
     return kUsage;
   }
-  const bool alone = !spec.needsScanner || (spec.aloneFromArgs && o.args.size() >= spec.aloneFromArgs);
-  if (alone && spec.needsScanner && (o.all || !o.ports.empty())) {
-    err << "usage: varnet-cli " << spec.usage << "\n(this form names its ports itself, as port:NAME)\n";
+  const bool alone = !command.needsScanner || (command.aloneFromArgs && o.args.size() >= command.aloneFromArgs);
+  if (alone && command.needsScanner && (o.all || !o.ports.empty())) {
+    err << "usage: varnet-cli " << command.usage << "\n(this form names its ports itself, as port:NAME)\n";
     return kUsage;
   }
-  if (alone) return spec.runAlone(o, out, err);
+  if (alone) return command.runAlone(o, out, err);
 
   std::vector<Target> targets;
   for (const auto& p : o.ports) targets.push_back({p, 0});
@@ -224,7 +224,7 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
       r.ok = false;
       r.message = why;
     } else {
-      r = spec.run(s, o);
+      r = command.run(s, o);
       if (r.dryRun && r.ok && o.save && !r.frames.empty())
         r.frames.push_back(PlannedShortCommand("save the settings", 0xA0, 0x08, 0x01));
       if (r.ok && o.save && s.changed) {

@@ -10,7 +10,7 @@
 #include "link/device_info.h"
 #include "link/protocol.h"
 #include "support/pty_peer.h"
-#include "support/scripted_scanner.h"
+#include "sim/sim_scanner.h"
 
 using namespace varnet;
 
@@ -53,9 +53,8 @@ void BM_CollectUntilIdleSilent(benchmark::State& state) {
 BENCHMARK(BM_CollectUntilIdleSilent)->Iterations(4)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_ReadParameterBlock(benchmark::State& state) {
-  test::ScriptedScanner scanner;
-  std::vector<uint8_t> payload(192, 0x11);
-  scanner.On(0x0E, 0x0D, 0x08, test::BlockReply("*DCF*", payload));
+  sim::SimScanner scanner(sim::ProfileNamed("usb"));
+  scanner.Start();
   ScannerLink link;
   OpenLink(link, scanner.SlavePath(), 921600);
   DeviceInfo info;

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <thread>
 
+#include "bench_util.h"
 #include "link/device_info.h"
 #include "link/protocol.h"
 #include "support/pty_peer.h"
@@ -16,11 +17,7 @@ using namespace varnet;
 
 namespace {
 
-double ProcessCpuSeconds() {
-  timespec ts;
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-  return ts.tv_sec + ts.tv_nsec / 1e9;
-}
+using bench::ProcessCpuSeconds;
 
 template <typename F>
 void MeasureCpuShare(benchmark::State& state, F wait) {

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "imaging/scan_monitor.h"
+#include "bench_util.h"
 #include "link/serial_link.h"
 #include "support/pty_peer.h"
 
@@ -15,11 +16,7 @@ using namespace varnet;
 
 namespace {
 
-double ProcessCpuSeconds() {
-  timespec ts;
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-  return ts.tv_sec + ts.tv_nsec / 1e9;
-}
+using bench::ProcessCpuSeconds;
 
 void BM_IdleSettingModeTicks(benchmark::State& state) {
   test::PtyPeer peer;

@@ -19,20 +19,7 @@ size_t ReadImageData(ScannerLink& link, uint32_t size, std::vector<uint8_t>& ima
   } catch (const std::bad_alloc&) {
     return 0;
   }
-  size_t received = 0;
-  uint32_t last = TickCount();
-  while (received < size) {
-    size_t ask = std::min<size_t>(size - received, kImageChunk);
-    size_t got = PollRead(link, image.data() + received, ask);
-    if (got > 0) {
-      received += got;
-      last = TickCount();
-      continue;
-    }
-    uint32_t gap = TicksSince(last);
-    if (gap >= kCaptureGapMs || !link.IsOpen()) break;
-    WaitReadable(link, kCaptureGapMs - gap);
-  }
+  size_t received = ReadExact(link, image.data(), size, kCaptureGapMs, kImageChunk);
   image.resize(received);
   return received;
 }

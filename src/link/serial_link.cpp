@@ -241,11 +241,11 @@ CollectResult CollectUntilIdle(ScannerLink& link, uint8_t* buf, size_t max, uint
   }
 }
 
-size_t ReadExact(ScannerLink& link, uint8_t* buf, size_t n, uint32_t gapMs) {
+size_t ReadExact(ScannerLink& link, uint8_t* buf, size_t n, uint32_t gapMs, size_t maxChunk) {
   size_t received = 0;
   uint32_t last = TickCount();
   while (received < n) {
-    size_t got = ReadNow(link, buf + received, n - received);
+    size_t got = ReadNow(link, buf + received, std::min(n - received, maxChunk));
     if (got > 0) {
       received += got;
       last = TickCount();

@@ -73,6 +73,7 @@ CollectResult CollectUntilIdle(ScannerLink& link, uint8_t* buf, size_t max, uint
                                uint32_t nextLimitMs, bool strictlyGreater = false);
 
 // Reads up to n bytes, ending when all are in or when no byte came for gapMs.
-size_t ReadExact(ScannerLink& link, uint8_t* buf, size_t n, uint32_t gapMs);
+// Each read asks for at most maxChunk bytes.
+size_t ReadExact(ScannerLink& link, uint8_t* buf, size_t n, uint32_t gapMs, size_t maxChunk = SIZE_MAX);
 
 }  // namespace varnet

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Varnet: the two commands of the README, and a few more.
 #   make test   installs what is missing, builds, runs every test
 #   make demo   installs what is missing, builds, opens the tool on simulated scanners

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The tool's whole work for one capture already in memory, against a bare
 // decode of the same JPEG. Target: at most twice the bare decode.
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Waiting on the link must not burn CPU: these report CPU time against wall
 // time for the silent waits, and the cost of a block read.
 #include <benchmark/benchmark.h>

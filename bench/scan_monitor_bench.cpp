@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // An idle Setting Mode connection: the timer's tick every 100 ms listens
 // 20 ms for scanned data on a silent port. Target: under 2 % of one core.
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // How long the simulated scanner takes to make a capture and to answer a
 // query: the tool may ask for a capture every 150 ms.
 #include <benchmark/benchmark.h>

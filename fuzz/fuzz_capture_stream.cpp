@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The capture stream reader fed in pieces of varying size, as a scanner's
 // bytes arrive.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The export's receive state machine on arbitrary scanner output (seeds in
 // corpus/export_receiver).
 // Input: one byte of sink answers, then operations: 0xFF is a silence,

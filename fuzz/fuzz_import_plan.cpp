@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The import's checks on arbitrary configuration files. The first input
 // byte is the connected scanner's model code (seeds in corpus/import_plan).
 #include <cstddef>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The reply readers' judgement on whatever a scanner may send: text
 // replies, device type replies, acknowledgements and blocks.
 #include <cstddef>

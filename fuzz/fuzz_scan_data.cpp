@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Scanned data of any content becomes a bounded, well-formed text.
 #include <cstddef>
 #include <cstdint>

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: Apache-2.0
 """Writes the small seed corpora of the fuzz targets (kept in fuzz/corpus)."""
 import os
 import struct

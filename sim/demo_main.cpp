@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // varnet-demo: the real program on simulated scanners, so it can be tried
 // without hardware. Three scanners: one on a USB virtual port, one on an
 // RS-232 port at 57600 baud (listed in Setting Mode), and one in USB

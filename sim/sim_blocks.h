@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // How the simulated scanner keeps its settings: what a setting command or a
 // record command does to its parameter and format blocks.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The imager of the simulated scanner: a grey scene with a QR symbol that
 // moves from capture to capture, compressed to JPEG.
 #pragma once

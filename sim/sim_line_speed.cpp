@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The line speed the tool has set on the pty, in bits per second. Kept apart
 // from <termios.h>, whose definitions clash with the kernel's termios2 that
 // carries arbitrary rates (BOTHER).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A simulated 2D barcode scanner on a pseudo-terminal.
 //
 // The scanner side of the wire protocol runs on the master side of a pty in

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Byte-level pieces of the scanner's side of the wire protocol.
 #pragma once
 

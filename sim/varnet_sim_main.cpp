@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // varnet-sim: one simulated scanner on a new pseudo-terminal, to try the
 // command-line tool without hardware.
 #include <csignal>

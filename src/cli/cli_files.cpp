@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // "show" and "diff": the settings a configuration file holds, and what
 // differs between two files, two scanners, or a file and a scanner.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // "get" and "set": the settings page's lists and clicks from the command line.
 #include "cli/cli_settings.h"
 

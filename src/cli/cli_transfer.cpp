@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // export, export-qr, import and restore-defaults: the export page's buttons
 // from the command line, for one scanner or a fleet.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "imaging/scan_monitor.h"
 
 #include "link/protocol.h"

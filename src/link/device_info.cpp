@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "link/device_info.h"
 
 #include "link/prompts.h"

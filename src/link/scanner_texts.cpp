@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "link/scanner_texts.h"
 
 #include "link/protocol.h"

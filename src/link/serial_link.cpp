@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "link/serial_link.h"
 
 #include <asm/termbits.h>  // termios2 / BOTHER for rates without a Bxxx constant

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "pages/output_format_dlg.h"
 
 #include <QSignalBlocker>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The settings page against the simulated scanner: what a click sends,
 // what the rows and the parameter block copy show afterwards.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The export page against the simulated scanner: the controls it offers,
 // what its buttons send, write and show, and that it is disabled while a
 // transfer holds the interface thread.

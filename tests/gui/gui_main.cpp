@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Widget tests run offscreen in one QApplication.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Image Mode and the scanned data monitor through the main window's timer,
 // against the simulated scanner.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // show and diff on configuration files and simulated scanners; the output
 // and trigger pages as categories of settings.
 #include <gtest/gtest.h>

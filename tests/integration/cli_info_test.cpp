@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // info, list and save, and how a command finds its scanner.
 #include <gtest/gtest.h>
 

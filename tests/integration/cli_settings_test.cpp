@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // get and set on a "QB-55" (code 2): "Sense Mode Sensitivity" is shown as
 // "Sense Mode" with the sense trigger types, read at offset 56.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // export, import and restore-defaults from the command line, on one
 // simulated scanner and on several at once.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Image Mode over a link whose far end the test plays byte by byte: the
 // capture fetch, scanned data, exposure commands.
 #include <gtest/gtest.h>

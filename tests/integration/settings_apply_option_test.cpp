@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A click's wait for its acknowledgement; what a click sends and records is
 // checked through the settings page against the simulator.
 #include <gtest/gtest.h>

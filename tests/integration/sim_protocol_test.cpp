@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The simulated scanner that every integration and window test talks to:
 // the replies and the block write those tests rely on, to the byte, and the
 // RS-232 rate it insists on.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Export, import and restore against the simulated scanner, over its pty.
 #include <gtest/gtest.h>
 

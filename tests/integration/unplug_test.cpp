@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A scanner pulled out in the middle of an exchange: every operation ends
 // within its protocol time-outs, reports failure, and leaves no file behind
 // half written.

@@ -3,9 +3,6 @@
 
 #include <QStringList>
 
-#include <chrono>
-#include <thread>
-
 namespace varnet {
 
 SearchWorker::SearchWorker(DeviceRegistry& registry, bool settingMode, bool chinese, QObject* parent)
@@ -16,8 +13,7 @@ SearchWorker::SearchWorker(DeviceRegistry& registry, bool settingMode, bool chin
 SearchWorker::~SearchWorker() { Cancel(); }
 
 void SearchWorker::Cancel() {
-  cancel_ = true;
-  CloseLink(link_);  // wakes a probe that waits for an answer
+  cancel_.Raise();
   wait();
 }
 
@@ -28,12 +24,9 @@ void SearchWorker::run() {
     emit rowFound({QString::fromStdString(r.number), QString::fromStdString(r.status),
                    QString::fromStdString(r.description), QString::fromStdString(r.firmware)});
   };
-  cb.sleepMs = [this](uint32_t ms) {
-    for (uint32_t waited = 0; waited < ms && !cancel_; waited += 10)
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  };
-  SearchResult result = RunSearch(registry_, link_, settingMode_, chinese_, cb, &cancel_);
-  if (!cancel_) emit searchDone(result);
+  cb.sleepMs = [this](uint32_t ms) { cancel_.Sleep(ms); };
+  SearchResult result = RunSearch(registry_, settingMode_, chinese_, cb, &cancel_);
+  if (!cancel_.Raised()) emit searchDone(result);
 }
 
 }  // namespace varnet

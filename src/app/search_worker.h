@@ -2,8 +2,6 @@
 #pragma once
 #include <QThread>
 
-#include <atomic>
-
 #include "link/discovery.h"
 
 namespace varnet {
@@ -15,7 +13,9 @@ class SearchWorker : public QThread {
  public:
   SearchWorker(DeviceRegistry& registry, bool settingMode, bool chinese, QObject* parent = nullptr);
   ~SearchWorker() override;
-  // Ends the search early (the window is closing) and waits for it.
+  // Ends the search early (the window is closing) and waits for it. The
+  // probes' links belong to the search's threads: they are not closed from
+  // here, the search is told to stop and closes them itself.
   void Cancel();
 
  signals:
@@ -30,8 +30,7 @@ class SearchWorker : public QThread {
   DeviceRegistry& registry_;
   bool settingMode_;
   bool chinese_;
-  std::atomic<bool> cancel_{false};
-  ScannerLink link_;  // the probes' own slot, closed again when the search ends
+  LinkCancel cancel_;
 };
 
 }  // namespace varnet

@@ -188,8 +188,7 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
   int status = kOk;
   if (o.all) {
     // Every scanner the search finds; keyboard-mode ones cannot be reached.
-    ScannerLink probe;
-    SearchResult found = RunSearch(Registry(), probe, true, false, {});
+    SearchResult found = RunSearch(Registry(), true, false, {});
     for (size_t row = 0; row < found.rows; ++row) {
       const auto& e = found.DeviceTable[row];
       if (e.portName.empty()) {

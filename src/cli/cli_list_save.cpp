@@ -10,11 +10,10 @@ namespace {
 
 // The search of the desktop program in Setting Mode.
 int List(const Options& o, std::ostream& out, std::ostream&) {
-  ScannerLink probe;
   std::vector<DeviceRow> rows;
   SearchCallbacks cb;
   cb.addRow = [&](const DeviceRow& r) { rows.push_back(r); };
-  SearchResult found = RunSearch(Registry(), probe, true, false, cb);
+  SearchResult found = RunSearch(Registry(), true, false, cb);
   for (size_t i = 0; i < rows.size(); ++i) {
     const auto& e = found.DeviceTable[i];
     if (o.json) {

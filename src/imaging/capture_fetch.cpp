@@ -71,7 +71,7 @@ bool FetchCapture(ScannerLink& link, ImagingState& imaging, uint8_t rowLimit, Ca
         }
         // The time limit runs from the request, not from the last byte.
         uint32_t elapsed = TicksSince(start);
-        if (elapsed >= kCaptureReplyMs || !link.IsOpen()) return false;
+        if (elapsed >= kCaptureReplyMs || !link.Usable()) return false;
         WaitReadable(link, kCaptureReplyMs - elapsed);
         break;
       }

@@ -35,7 +35,7 @@ std::string ConvertScanData(const uint8_t* bytes, size_t n) {
 
 bool ReadScanData(ScannerLink& link, std::string& text) {
   text.clear();
-  if (!link.IsOpen()) return false;
+  if (!link.Usable()) return false;
   uint8_t buf[kScanBurstMax];
   CollectResult r = CollectUntilIdle(link, buf, sizeof buf, 20, 10, true);
   if (r.end != CollectEnd::Idle) return false;

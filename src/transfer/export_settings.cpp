@@ -139,7 +139,7 @@ bool RunExport(ScannerLink& link, ExportSink& sink) {
   ExportReceiver receiver(sink);
   uint32_t lastByte = start;
   uint8_t buf[512];
-  while (link.IsOpen()) {
+  while (link.Usable()) {
     size_t n = PollRead(link, buf, sizeof buf);
     if (n > 0) {
       lastByte = TickCount();

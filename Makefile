@@ -6,7 +6,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build test test-asan demo bench package fuzz clean
+.PHONY: all deps build test test-asan test-tsan demo bench soak package fuzz clean
 
 all: build
 
@@ -29,6 +29,15 @@ test-asan: deps
 	cd $(BUILD)-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest -j$(JOBS) --output-on-failure --timeout 300
 
+# The whole suite under ThreadSanitizer. Qt comes from Debian, built without
+# it: what Qt's own code does to memory is left out of the checks
+# (ignore_noninstrumented_modules), our code and every thread it starts are in.
+test-tsan: deps
+	cmake -S . -B $(BUILD)-tsan -DVARNET_TSAN=ON -DCMAKE_BUILD_TYPE=Debug $(CMAKE_FLAGS)
+	cmake --build $(BUILD)-tsan -j$(JOBS)
+	cd $(BUILD)-tsan && TSAN_OPTIONS="ignore_noninstrumented_modules=1 second_deadlock_stack=1" \
+	  ctest -j$(JOBS) --output-on-failure --timeout 300
+
 # libFuzzer targets (clang), in their own build directory. Run one with
 #   build-fuzz/fuzz/fuzz_readers fuzz/corpus/readers -max_total_time=600
 fuzz:
@@ -45,6 +54,10 @@ demo:
 
 bench: build
 	$(BUILD)/bench/varnet_bench
+
+# Long run of captures and connections; resident memory, descriptors, threads.
+soak:
+	bench/soak.sh
 
 # A .deb of the programs, the udev rule, the desktop file and the icon.
 package: build

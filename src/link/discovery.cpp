@@ -1,16 +1,13 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "link/discovery.h"
 
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <mutex>
 #include <system_error>
 #include <thread>
 
+#include "link/doorbell.h"
 #include "link/protocol.h"
 #include "link/scanner_texts.h"
 
@@ -59,30 +56,10 @@ struct PortProbe {
 
 // What the probes share with the searching thread, and the bell they ring
 // when something changed.
-class Board {
- public:
-  Board() : bell_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
-  ~Board() {
-    if (bell_ >= 0) ::close(bell_);
-  }
-  void Ring() {
-    uint64_t one = 1;
-    if (bell_ >= 0) (void)!::write(bell_, &one, sizeof one);
-  }
-  // Waits for a ring or for `cancel`; clears the ring.
-  void Wait(const LinkCancel* cancel) {
-    struct pollfd fds[2] = {{bell_, POLLIN, 0}, {cancel ? cancel->WakeFd() : -1, POLLIN, 0}};
-    // Without an eventfd the board is looked at every 20 ms instead.
-    ::poll(fds, 2, bell_ >= 0 ? -1 : 20);
-    uint64_t count;
-    if (bell_ >= 0) (void)!::read(bell_, &count, sizeof count);
-  }
-
+struct Board {
   std::mutex mu;
   std::vector<PortProbe> probes;
-
- private:
-  int bell_;
+  Doorbell bell;
 };
 
 // The life of one probe thread: its own link, watching the search's stop.
@@ -101,7 +78,7 @@ void ProbeOnePort(Board& board, size_t index, std::string port, bool usb, const 
           std::lock_guard lock(board.mu);
           board.probes[index].position = int(i + 1);
         }
-        board.Ring();
+        board.bell.Ring();
       }
       if (ProbePort(link, port, kRs232Rates[i], chinese, 0, row)) {
         answered = true;
@@ -120,7 +97,7 @@ void ProbeOnePort(Board& board, size_t index, std::string port, bool usb, const 
     p.rate = rate;
     p.row = std::move(row);
   }
-  board.Ring();
+  board.bell.Ring();
 }
 
 }  // namespace
@@ -205,7 +182,7 @@ SearchResult RunSearch(DeviceRegistry& registry, bool settingMode, bool chinese,
       next = n;  // the table is full: later ports get no row
       break;
     }
-    if (next < n) board.Wait(cancel);
+    if (next < n) board.bell.Wait(cancel);
   }
   stop.Raise();
   for (auto& t : threads) t.join();

@@ -11,4 +11,7 @@ BUILD=${BUILD:-build}
 make --no-print-directory build >/dev/null
 cmake --build "$BUILD" --target varnet-soak -j"${JOBS:-2}" >/dev/null
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'), $(uname -sr)"
-QT_QPA_PLATFORM=offscreen "$BUILD/bench/varnet-soak" "$@"
+# Capture files go to a runtime directory of this run's own.
+runtime=$(mktemp -d)
+trap 'rm -rf "$runtime"' EXIT
+QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$runtime" "$BUILD/bench/varnet-soak" "$@"

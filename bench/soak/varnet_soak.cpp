@@ -5,6 +5,7 @@
 // open descriptors and threads at the start and the end of each part.
 // Run through bench/soak.sh; the exit status is 1 when anything grew.
 #include <dirent.h>
+#include <malloc.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -29,6 +30,7 @@ namespace {
 
 struct Usage {
   long rssKiB = 0;
+  long heapKiB = 0;  // malloc'ed and not freed, whatever the pages
   int fds = 0;
   int threads = 0;
 };
@@ -47,6 +49,7 @@ Usage Measure() {
   long pages = 0, resident = 0;
   std::ifstream("/proc/self/statm") >> pages >> resident;
   u.rssKiB = resident * (sysconf(_SC_PAGESIZE) / 1024);
+  u.heapKiB = long(mallinfo2().uordblks / 1024);
   u.fds = Entries("/proc/self/fd") - 1;  // less the one opendir holds
   u.threads = Entries("/proc/self/task");
   return u;
@@ -63,6 +66,8 @@ bool Report(const char* part, int done, double seconds, const Usage& start, cons
   std::printf("%s: %d in %.1f s (%.1f ms each)\n", part, done, seconds, 1000.0 * seconds / done);
   std::printf("  resident memory: %ld KiB at the start, %ld KiB after warm-up, %ld KiB at the end (%+ld KiB)\n",
               start.rssKiB, warm.rssKiB, end.rssKiB, grew);
+  std::printf("  heap in use: %ld KiB after warm-up, %ld KiB at the end (%+ld KiB)\n", warm.heapKiB, end.heapKiB,
+              end.heapKiB - warm.heapKiB);
   std::printf("  descriptors: %d -> %d; threads: %d -> %d\n", start.fds, end.fds, start.threads, end.threads);
   const bool ok = grew <= 2048 && end.fds <= start.fds && end.threads <= start.threads;
   std::printf("  %s\n", ok ? "ok" : "FAILED");
@@ -82,7 +87,10 @@ int main(int argc, char** argv) {
   QApplication qapp(argc, argv);
   const int captures = Arg(argc, argv, "--captures", 10000);
   const int cycles = Arg(argc, argv, "--cycles", 1000);
-  const int warmCaptures = std::min(500, captures / 10), warmCycles = std::min(50, cycles / 10);
+  // Qt keeps the thumbnails' scaled pictures in its pixmap cache (10 MiB by
+  // default, about 2,500 captures) and drops their keys every 30 s: the
+  // warm-up of the captures lasts until that cache is full.
+  const int warmCaptures = captures * 3 / 10, warmCycles = cycles / 10;
 
   sim::SimScanner scanner(sim::ProfileNamed("usb"));
   if (!scanner.Start()) return std::fputs("soak: no pseudo-terminal\n", stderr), 2;
@@ -115,10 +123,16 @@ int main(int argc, char** argv) {
   while (shown < captures && ticks < 2 * captures + 100) {
     dlg.OnTimerTick();
     ++ticks;
-    if (dlg.Timer().isActive()) ++shown;
+    const bool fetched = dlg.Timer().isActive();
+    shown += fetched;
     dlg.Timer().stop();
     QCoreApplication::processEvents();
+    if (ticks % 100 == 0) scanner.ClearReceived();  // the simulator's own record, not the program's
     if (shown == warmCaptures && warm.rssKiB == 0) warm = Measure();
+    if (fetched && shown % 1000 == 0) {
+      const Usage u = Measure();
+      std::printf("  %6d: resident %ld KiB, heap in use %ld KiB\n", shown, u.rssKiB, u.heapKiB);
+    }
   }
   bool ok = Report("captures", shown, Seconds(t0), start, warm, Measure()) && shown == captures;
   std::printf("  ticks: %d\n", ticks);

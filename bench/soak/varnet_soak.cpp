@@ -87,10 +87,10 @@ int main(int argc, char** argv) {
   QApplication qapp(argc, argv);
   const int captures = Arg(argc, argv, "--captures", 10000);
   const int cycles = Arg(argc, argv, "--cycles", 1000);
-  // Qt keeps the thumbnails' scaled pictures in its pixmap cache (10 MiB by
-  // default, about 2,500 captures) and drops their keys every 30 s: the
-  // warm-up of the captures lasts until that cache is full.
-  const int warmCaptures = captures * 3 / 10, warmCycles = cycles / 10;
+  const int warmCaptures = captures / 10, warmCycles = cycles / 10;
+  // Qt starts its image scaling threads with the first pictures it scales:
+  // descriptors and threads are counted from the end of the first captures.
+  const int firstCaptures = std::min(100, captures);
 
   sim::SimScanner scanner(sim::ProfileNamed("usb"));
   if (!scanner.Start()) return std::fputs("soak: no pseudo-terminal\n", stderr), 2;
@@ -117,7 +117,8 @@ int main(int argc, char** argv) {
   // and shown.
   if (!connect()) return std::fputs("soak: connect failed\n", stderr), 2;
   QCoreApplication::processEvents();
-  Usage start = Measure(), warm;
+  const Usage before = Measure();
+  Usage start, warm;
   auto t0 = std::chrono::steady_clock::now();
   int shown = 0, ticks = 0;
   while (shown < captures && ticks < 2 * captures + 100) {
@@ -128,12 +129,15 @@ int main(int argc, char** argv) {
     dlg.Timer().stop();
     QCoreApplication::processEvents();
     if (ticks % 100 == 0) scanner.ClearReceived();  // the simulator's own record, not the program's
-    if (shown == warmCaptures && warm.rssKiB == 0) warm = Measure();
+    if (fetched && shown == firstCaptures) start = Measure();
+    if (fetched && shown == warmCaptures) warm = Measure();
     if (fetched && shown % 1000 == 0) {
       const Usage u = Measure();
       std::printf("  %6d: resident %ld KiB, heap in use %ld KiB\n", shown, u.rssKiB, u.heapKiB);
     }
   }
+  std::printf("  before the first capture: %ld KiB resident, %d descriptors, %d threads\n", before.rssKiB, before.fds,
+              before.threads);
   bool ok = Report("captures", shown, Seconds(t0), start, warm, Measure()) && shown == captures;
   std::printf("  ticks: %d\n", ticks);
   dlg.Disconnect();
@@ -147,7 +151,7 @@ int main(int argc, char** argv) {
     if (!connect()) break;
     dlg.Disconnect();
     QCoreApplication::processEvents();
-    if (done + 1 == warmCycles) warm = Measure();
+    if (done + 1 == std::max(1, warmCycles)) warm = Measure();
   }
   ok = Report("connect/disconnect cycles", done, Seconds(t0), start, warm, Measure()) && done == cycles && ok;
   return ok ? 0 : 1;

@@ -3,6 +3,10 @@
 // against the simulated scanner.
 #include <gtest/gtest.h>
 
+// Qt's own test hook: the pixmap cache's fill.
+#define Q_TEST_QPIXMAPCACHE
+#include <QPixmapCache>
+
 #include <QFile>
 #include <QRadioButton>
 #include <QTest>
@@ -147,6 +151,31 @@ TEST_F(ImageModeTest, TicksListCapturesPaintTheNewestAndWrapAtTheRowLimit) {
   EXPECT_EQ(strip->visualItemRect(strip->item(0)).topLeft(), QPoint(6, 5));
   ASSERT_EQ(rows->topLevelItemCount(), 1);
   EXPECT_EQ(rows->topLevelItem(0)->text(0), "1");
+}
+
+TEST_F(ImageModeTest, ThumbnailsStayOutOfQtsPixmapCacheAndStillShowTheirPictures) {
+  Start(sim::ProfileNamed("usb"));
+  QListWidget* strip = panel->ThumbnailStrip();
+  Tick();
+  (void)strip->grab();  // the frame's own pieces go into the cache once
+  const int before = QPixmapCache::totalUsed();
+  // Twenty new pictures, each painted: a copy of each in the cache would
+  // make a long live session grow without end.
+  for (int i = 0; i < 20; ++i) Tick(), (void)strip->grab();
+  EXPECT_LE(QPixmapCache::totalUsed(), before + 2);  // KiB
+  auto firstThumbnail = [&] {
+    const QImage shot = strip->grab().toImage();
+    const QRect item = strip->visualItemRect(strip->item(0)) & shot.rect();
+    return shot.copy(item.adjusted(0, 0, 0, -item.height() / 3));  // the picture, not the number under it
+  };
+  const QImage live = firstThumbnail();
+  int light = 0;
+  for (int y = 0; y < live.height(); ++y)
+    for (int x = 0; x < live.width(); ++x) light += qGray(live.pixel(x, y)) > 120;
+  EXPECT_GT(light, 100);  // the scene's light grey on the strip's dark one
+  // A disabled strip shows its pictures as the style greys any icon.
+  strip->setEnabled(false);
+  EXPECT_NE(firstThumbnail(), live);
 }
 
 TEST_F(ImageModeTest, ExposureAndGainFrames) {

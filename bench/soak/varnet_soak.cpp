@@ -151,6 +151,7 @@ int main(int argc, char** argv) {
     if (!connect()) break;
     dlg.Disconnect();
     QCoreApplication::processEvents();
+    scanner.ClearReceived();
     if (done + 1 == std::max(1, warmCycles)) warm = Measure();
   }
   ok = Report("connect/disconnect cycles", done, Seconds(t0), start, warm, Measure()) && done == cycles && ok;

@@ -47,7 +47,9 @@ bench: build
 	$(BUILD)/bench/varnet_bench
 
 # A .deb of the programs, the udev rule, the desktop file and the icon.
-package: build
+package:
+	@scripts/install-deps --package
+	@$(MAKE) --no-print-directory build
 	cd $(BUILD) && cpack -G DEB
 
 clean:

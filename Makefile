@@ -46,8 +46,8 @@ demo:
 bench: build
 	$(BUILD)/bench/varnet_bench
 
-# varnet_VERSION_amd64.deb (stripped programs, udev rule, desktop entry, icon)
-# and varnet-dbgsym_VERSION_amd64.ddeb (their debug information).
+# varnet_VERSION_amd64.deb (stripped programs, udev rule, desktop entry, icon,
+# AppStream metadata) and varnet-dbgsym_VERSION_amd64.ddeb (their debug information).
 package:
 	@scripts/install-deps --package
 	@$(MAKE) --no-print-directory build

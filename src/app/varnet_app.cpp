@@ -53,6 +53,8 @@ void OnTerminate(int) {
 CVarnetApp::CVarnetApp(int& argc, char** argv) : QApplication(argc, argv) {
   setApplicationName(QStringLiteral("varnet"));
   setApplicationVersion(QStringLiteral("1.3.6"));
+  // The installed desktop entry's name: Wayland shells match windows to it for the icon.
+  setDesktopFileName(QStringLiteral("org.varnet.varnet"));
   // A logout or kill ends the event loop normally, so the window closes its
   // connection and the capture files are removed.
   if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {

@@ -288,6 +288,7 @@ bool SimScanner::Impl::PumpRaw() {
       backToFrames(28);
       return true;
     }
+    if (faults.handshakeFault == HandshakeFault::LateEcho && !SleepFor(faults.handshakeLateMs)) return false;
     Reply({'*', 'e', 'c', 'h', 'o'});
     raw.erase(raw.begin(), raw.begin() + 28);
     payloadWant = len;
@@ -374,6 +375,7 @@ void SimScanner::Impl::HandleShort(uint8_t p1, uint8_t p2, uint8_t p3) {
   if (p1 == 0x0E && p2 == 0x0C && (p3 == 0x08 || p3 == 0x0A)) {
     if (refused || (p3 == 0x0A && !hasFormat)) return Reply(kNak);
     if (faults.handshakeFault == HandshakeFault::NoAck) return;
+    if (faults.handshakeFault == HandshakeFault::LateAck && !SleepFor(faults.handshakeLateMs)) return;
     writingFormat = p3 == 0x0A;
     raw.clear();
     phase = Phase::Header;

@@ -173,14 +173,18 @@ TEST_F(TransferWithSimulator, ImportChecksAndHandshakeFaults) {
   EXPECT_TRUE(other.Heard().empty());
 
   // A handshake failure on the parameter block; the first header is then
-  // judged as a format block.
+  // judged as a format block. A late "*ack" or "*echo" comes 380 ms after the
+  // tool's write, past the 250 ms gap the tool waits for it.
   const std::pair<HandshakeFault, std::pair<MessageId, Caption>> faults[] = {
       {HandshakeFault::NoAck, M(MessageId::FeatureNotSupported, Caption::Error3)},
+      {HandshakeFault::LateAck, M(MessageId::FeatureNotSupported, Caption::Error3)},
       {HandshakeFault::NoEcho, M(MessageId::TransmitFailed, Caption::DeviceConfiguration)},
+      {HandshakeFault::LateEcho, M(MessageId::TransmitFailed, Caption::DeviceConfiguration)},
       {HandshakeFault::NakFinal, M(MessageId::FileTransmitFailed, Caption::DeviceConfiguration)},
       {HandshakeFault::NoFinalAck, M(MessageId::FileTransmitFailed, Caption::DeviceConfiguration)},
   };
   for (const auto& [fault, first] : faults) {
+    SCOPED_TRACE(int(fault));
     Connected same(WithBlocks(2, 8, 700));
     ASSERT_TRUE(same.ok);
     same.sim.faults().handshakeFault = fault;

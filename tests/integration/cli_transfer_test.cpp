@@ -141,6 +141,41 @@ TEST(CliTransfer, RoundTripVerificationAndRestore) {
   EXPECT_EQ(target.SaveCount(), 1);
 }
 
+// A destination that cannot take the files fails before the scanner hears a
+// thing; a failure during the transfer says why as well.
+TEST(CliTransfer, ExportFailedSaysWhy) {
+  TempDir dir;
+  Sims sims;
+  sim::SimScanner& s = sims.Add();
+  WriteWholeFile(dir.File("plain"), {1});
+  const std::string missing = "Export Failed\nThe folder does not exist.";
+  std::vector<std::pair<std::string, std::string>> destinations = {{dir.File("gone/x.vt"), missing},
+                                                                    {dir.File("plain/x.vt"), missing}};
+  if (const std::string locked = FolderNobodyMayWrite(); !locked.empty())
+    destinations.push_back({locked + "/x.vt", "Export Failed\nPermission denied: the file cannot be written there."});
+  for (const char* command : {"export", "export-qr"}) {
+    for (const auto& [file, why] : destinations) {
+      auto r = RunCli({"--port", s.SlavePath(), command, file});
+      EXPECT_EQ(r.status, 1) << command << " " << file;
+      EXPECT_TRUE(Has(r.err, why + "\n")) << r.err;
+    }
+  }
+  auto r = RunCli({"--port", s.SlavePath(), "--json", "export", dir.File("gone/x.vt")});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(nlohmann::json::parse(r.out),
+            (nlohmann::json{{"file", dir.File("gone/x.vt")}, {"ok", false}, {"message", missing}}));
+  EXPECT_TRUE(s.Received().empty());
+
+  // After connecting: settings too large for a symbol.
+  sim::Profile big;
+  big.formatBlock.resize(3000);
+  sim::SimScanner& large = sims.Add(big);
+  r = RunCli({"--port", large.SlavePath(), "export-qr", dir.File("x.bmp")});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(Has(r.err, "Export Failed\nThe settings are too large for a QR code.\n")) << r.err;
+  EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"plain", "x_S1.bmp"}));
+}
+
 TEST(CliDryRun, SendsNothingButTheConnectionAndListsWhatARealRunSends) {
   TempDir dir;
   Sims sims;

@@ -126,10 +126,6 @@ TEST_F(ExportDlgTest, QrExportWritesBothBitmapsFailureAndCancelLeaveThePageUsabl
   if (const std::string locked = FolderNobodyMayWrite(); !locked.empty()) {
     EXPECT_THAT(Press(page->ExportButton(), {locked + "/codes.bmp"}), FailedFor(Reason::FilePermission));
   }
-  sim_->faults().blockFaultKind = sim::BlockKind::Format;
-  sim_->faults().blockShortBy = 10;
-  EXPECT_THAT(Press(page->ExportButton(), {dir.File("cut.bmp")}), FailedFor(Reason::ScannerStopped));
-  sim_->faults().blockShortBy = 0;
   sim_->faults().RefuseCommand(0x0E, 0x0D, 0x08);
   EXPECT_THAT(Press(page->ExportButton(), {dir.File("refused.bmp")}), FailedFor(Reason::BlockRefused));
   sim_->faults().ClearRefused();

@@ -196,12 +196,13 @@ void SimScanner::Impl::Reply(const std::vector<uint8_t>& bytes) {
   if (const int d = faults.replyDelayMs; d > 0 && !SleepFor(d)) return;
   std::vector<uint8_t> out = faults.GarbagePrefix();
   out.insert(out.end(), bytes.begin(), bytes.end());
-  const int slow = faults.slowBytesMs;
-  if (slow <= 0) {
-    WriteAll(out.data(), out.size());
-    return;
-  }
   for (size_t i = 0; i < out.size(); ++i) {
+    // Read for every byte: a test that clears it gets the rest at once.
+    const int slow = faults.slowBytesMs;
+    if (slow <= 0) {
+      WriteAll(&out[i], out.size() - i);
+      return;
+    }
     if (i > 0 && !SleepFor(slow)) return;
     WriteAll(&out[i], 1);
   }

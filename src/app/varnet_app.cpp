@@ -52,6 +52,9 @@ void OnTerminate(int) {
 
 CVarnetApp::CVarnetApp(int& argc, char** argv) : QApplication(argc, argv) {
   setApplicationName(QStringLiteral("varnet"));
+  // X11 and Wayland title a window with an empty title (every message box)
+  // by this name, where they would otherwise show the binary's name.
+  setApplicationDisplayName(QStringLiteral("Varnet"));
   setApplicationVersion(QStringLiteral("1.3.6"));
   // The installed desktop entry's name: Wayland shells match windows to it for the icon.
   setDesktopFileName(QStringLiteral("org.varnet.varnet"));
@@ -75,6 +78,11 @@ CVarnetApp::CVarnetApp(int& argc, char** argv) : QApplication(argc, argv) {
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGHUP, &sa, nullptr);
   }
+}
+
+CVarnetApp::~CVarnetApp() {
+  // Without the event loop the handlers would swallow the signals.
+  for (int sig : {SIGTERM, SIGINT, SIGHUP}) ::signal(sig, SIG_DFL);
 }
 
 int CVarnetApp::Run(DeviceRegistry& registry, const std::function<void(CVarnetDlg&)>& setup) {

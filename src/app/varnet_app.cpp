@@ -51,10 +51,11 @@ void OnTerminate(int) {
 }  // namespace
 
 CVarnetApp::CVarnetApp(int& argc, char** argv) : QApplication(argc, argv) {
-  setApplicationName(QStringLiteral("varnet"));
   // X11 and Wayland title a window with an empty title (every message box)
-  // by this name, where they would otherwise show the binary's name.
-  setApplicationDisplayName(QStringLiteral("Varnet"));
+  // by the application's name, which is also its display name. An explicit
+  // display name would be appended to every other title as well
+  // ("Varnet V1.3.6 - Varnet", "Error 1 - Varnet"), so none is set.
+  setApplicationName(QStringLiteral("Varnet"));
   setApplicationVersion(QStringLiteral("1.3.6"));
   // The installed desktop entry's name: Wayland shells match windows to it for the icon.
   setDesktopFileName(QStringLiteral("org.varnet.varnet"));

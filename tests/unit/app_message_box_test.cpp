@@ -6,6 +6,7 @@
 
 #include <QMessageBox>
 #include <QTimer>
+#include <qpa/qplatformwindow.h>
 
 #include <cerrno>
 
@@ -35,14 +36,24 @@ Box Shown(QtPrompts& prompts, const Message& m) {
   return box;
 }
 
+// The title rule the X11 and Wayland back ends apply to every window.
+struct TitleRule : QPlatformWindow {
+  using QPlatformWindow::formatWindowTitle;
+};
+
 TEST(MessageBox, EmptyTitleUnderTheProgramsNameAndReasonsInBothLanguages) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   int argc = 1;
   char name[] = "varnet";
   char* argv[] = {name, nullptr};
   CVarnetApp app(argc, argv);
-  // What X11 and Wayland put in place of an empty title.
+  // How the X11 and Wayland back ends title a window: an empty title
+  // (every message box) becomes the program's name, other titles stay as
+  // they are.
   EXPECT_EQ(QGuiApplication::applicationDisplayName(), "Varnet");
+  EXPECT_EQ(TitleRule::formatWindowTitle(QString(), " - ").toStdString(), "Varnet");
+  EXPECT_EQ(TitleRule::formatWindowTitle("Varnet V1.3.6", " - ").toStdString(), "Varnet V1.3.6");
+  EXPECT_EQ(TitleRule::formatWindowTitle("Error 1", " - ").toStdString(), "Error 1");
 
   QtPrompts prompts;
   const Message permission{MessageId::OpenComFailed, Icon::Error, Caption::None, Reason::PortPermission};

@@ -10,6 +10,8 @@ namespace varnet::cli {
 
 namespace {
 
+const char kRestartLine[] = "restart command sent: the scanner takes up its new output interface";
+
 const uint32_t kProbeRates[] = {9600, 115200, 57600, 38400, 19200, 230400};
 
 void Usage(std::ostream& err) {
@@ -91,6 +93,14 @@ void CliPrompts::Show(const Message& m) {
 }
 
 bool CliPrompts::AskYesNo(MessageId) { return false; }
+
+bool CloseSession(Session& s) {
+  const bool restart = s.link.IsOpen() && RestartOnClose(s.info);
+  if (restart) SendRestart(s.link);
+  s.info.settingsDirty = 0;
+  CloseLink(s.link);
+  return restart;
+}
 
 bool Connect(Session& s, uint32_t baud, std::string& why) {
   std::vector<uint32_t> rates;
@@ -220,6 +230,7 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
     s.severalTargets = targets.size() > 1;
     if (s.severalTargets) s.prompts.prefix = port;
     PortResult r;
+    bool restart = false;
     std::string why;
     if (!Connect(s, o.baud ? o.baud : target.baud, why)) {
       r.ok = false;
@@ -228,6 +239,11 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
       r = command.run(s, o);
       if (r.dryRun && r.ok && o.save && !r.frames.empty())
         r.frames.push_back(PlannedShortCommand("save the settings", 0xA0, 0x08, 0x01));
+      if (r.dryRun && s.planned && RestartOnClose(*s.planned)) {
+        r.frames.push_back(PlannedShortCommand("restart the scanner (output interface changed)", kRestartCommand[0],
+                                               kRestartCommand[1], kRestartCommand[2]));
+        restart = true;
+      }
       if (r.ok && o.save && s.changed) {
         SendShortCommand(s.link, 0xA0, 0x08, 0x01);
         bool saved = WaitAck(s.link, 2000);
@@ -239,12 +255,17 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
           r.json["message"] = r.message;
         }
       }
-      CloseLink(s.link);
+      if (CloseSession(s)) {
+        restart = true;
+        r.message += (r.message.empty() ? "" : "\n") + std::string(kRestartLine);
+        if (r.json.is_object() && r.json.contains("message")) r.json["message"] = r.message;
+      }
     }
     const int portStatus = r.status >= 0 ? r.status : !r.ok ? int(r.usageError ? kUsage : kFailed) : int(kOk);
     status = std::max(status, portStatus);
     if (o.json) {
       nlohmann::json j = r.json.is_null() ? nlohmann::json{{"port", port}, {"ok", r.ok}, {"message", r.message}} : r.json;
+      if (j.contains("ok")) j["restart"] = restart;
       if (r.dryRun) {
         j["dry_run"] = true;
         nlohmann::json frames = nlohmann::json::array();

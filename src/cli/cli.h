@@ -57,6 +57,7 @@ struct Session {
   DeviceInfo info;
   ScannerTexts texts;
   CliPrompts prompts;
+  std::optional<DeviceInfo> planned;  // after a dry run: what the scanner would hold
   bool changed = false;         // a command changed settings (for --save)
   bool severalTargets = false;  // the command runs on more than one port
 };
@@ -100,6 +101,10 @@ void SetRegistry(DeviceRegistry* registry);
 
 // Connects as the desktop program does. False with the reason on failure.
 bool Connect(Session& s, uint32_t baud, std::string& why);
+
+// Ends a connection as the desktop program's close does: the restart command
+// goes last when the output interface changed. True when it was sent.
+bool CloseSession(Session& s);
 
 // "Caption: text" of a message, as the command line prints it.
 std::string MessageLine(const Message& m);

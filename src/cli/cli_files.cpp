@@ -171,7 +171,7 @@ bool LoadPort(const std::string& port, const Options& o, std::ostream& err, Side
   Session s(err);
   s.port = port;
   if (!Connect(s, o.baud, why)) return false;
-  CloseLink(s.link);
+  CloseSession(s);
   side.name = "port:" + port;
   side.info = s.info;
   side.firmware = s.texts.firmware;

@@ -148,10 +148,18 @@ PortResult Set(Session& s, const Options& o) {
   const std::vector<SetStep>& steps = std::get<std::vector<SetStep>>(parsed);
 
   PortResult r;
+  for (const SetStep& step : steps) {
+    const std::string why = WhyGroupTakesNoClicks(step.group, s.info.HasFormatBlock());
+    if (why.empty()) continue;
+    r.ok = false;
+    r.message = Quoted(Trimmed(step.group.english)) + " cannot be changed: " + why;
+    return r;
+  }
   r.dryRun = o.dryRun;
-  // A dry run works on a copy, so that later pairs see the earlier ones.
-  DeviceInfo scratch = s.info;
-  DeviceInfo& info = o.dryRun ? scratch : s.info;
+  // A dry run works on a copy, so that later pairs see the earlier ones; the
+  // copy is what the scanner would hold at the end.
+  if (o.dryRun) s.planned = s.info;
+  DeviceInfo& info = o.dryRun ? *s.planned : s.info;
   std::vector<std::string> lines;
   for (size_t n = 0; n < steps.size(); ++n) {
     const SetStep& step = steps[n];
@@ -174,6 +182,7 @@ PortResult Set(Session& s, const Options& o) {
     if (o.dryRun) {
       const ClickDecision d = DecideClick(step.group, shown, ticks, row);
       RecordChoice(step.group, shown[row], d.newState, info.paramBlock);
+      info.settingsDirty = 1;  // as if acknowledged
       const auto cmd = OptionCommand(step.group, shown[row], d.newState);
       r.frames.push_back(PlannedShortCommand(step.name + (step.onOff ? (d.newState ? " on" : " off") : ""), cmd[0],
                                              cmd[1], cmd[2]));

@@ -204,6 +204,8 @@ PortResult Restore(Session& s, const Options& o) {
     r.dryRun = true;
     r.frames.push_back({"restore the default settings", *RecordCommandFrame(RestoreDefaultsRecords())});
     PlanReadBack(r.frames, s.info);
+    // Which interface the factory settings hold shows only once restored.
+    r.message = "if the factory settings hold another output interface, the scanner is restarted at the end";
     return r;
   }
   s.prompts.echo = false;

@@ -1,0 +1,63 @@
+// SPDX-License-Identifier: Apache-2.0
+// How a command-line connection ends: the save, then the restart the desktop
+// program sends when the output interface changed.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <nlohmann/json.hpp>
+#include <thread>
+
+#include "sim/sim_scanner.h"
+#include "support/cli_runner.h"
+#include "support/wire.h"
+
+using namespace varnet;
+using namespace varnet::test;
+using Frames = std::vector<std::vector<uint8_t>>;
+
+namespace {
+
+// The restart goes out without waiting for an answer: give the simulator a
+// moment to hear all `count` frames.
+Frames WritesHeard(const sim::SimScanner& s, size_t count) {
+  for (int i = 0; i < 200 && Writes(s.Received()).size() < count; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  return Writes(s.Received());
+}
+
+}  // namespace
+
+TEST(CliClose, AChangedOutputInterfaceRestartsTheScannerLast) {
+  sim::SimScanner s;  // USB CDC Port
+  ASSERT_TRUE(s.Start());
+  const auto rs232 = Cmd(0xA1, 0x49, 0x01), cdc = Cmd(0xA1, 0x49, 0x03), save = Cmd(0xA0, 0x08, 0x01),
+             restart = Cmd(0xA0, 0x08, 0xFF);
+
+  auto r = RunCli({"--port", s.SlavePath(), "--save", "--json", "set", "Output Interface", "RS-232"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  auto j = nlohmann::json::parse(r.out);
+  EXPECT_EQ(j["restart"], true);
+  EXPECT_TRUE(Has(j["message"], "Scanner will be reboot after saving the settings."));
+  EXPECT_EQ(WritesHeard(s, 3), (Frames{rs232, save, restart}));
+
+  // Without --save the restart goes all the same; changed and changed back sends none.
+  s.ClearReceived();
+  r = RunCli({"--port", s.SlavePath(), "set", "Output Interface", "USB CDC Port"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(Has(r.out, "restart"));
+  EXPECT_EQ(WritesHeard(s, 2), (Frames{cdc, restart}));
+  s.ClearReceived();
+  r = RunCli({"--port", s.SlavePath(), "set", "Output Interface", "RS-232", "Output Interface", "USB CDC Port"});
+  EXPECT_EQ(Writes(s.Received()), (Frames{rs232, cdc}));
+  EXPECT_FALSE(Has(r.out, "restart"));
+
+  // A dry run lists the restart as the last frame.
+  s.ClearReceived();
+  r = RunCli({"--port", s.SlavePath(), "--save", "--json", "--dry-run", "set", "Output Interface", "RS-232"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  j = nlohmann::json::parse(r.out);
+  EXPECT_EQ(j["restart"], true);
+  ASSERT_EQ(j["frames"].size(), 3u);
+  EXPECT_EQ(j["frames"][2]["hex"], cli::Hex(restart));
+  EXPECT_TRUE(Writes(s.Received()).empty());
+}

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
 // How a command-line connection ends: the save, then the restart the desktop
-// program sends when the output interface changed.
+// program sends when the output interface changed; progress on several ports.
 #include <gtest/gtest.h>
+#include <pty.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <nlohmann/json.hpp>
@@ -60,4 +62,30 @@ TEST(CliClose, AChangedOutputInterfaceRestartsTheScannerLast) {
   ASSERT_EQ(j["frames"].size(), 3u);
   EXPECT_EQ(j["frames"][2]["hex"], cli::Hex(restart));
   EXPECT_TRUE(Writes(s.Received()).empty());
+}
+
+TEST(CliProgress, ShownOnATerminalOnlyForSeveralPortsWithoutJson) {
+  sim::SimScanner a, b;
+  ASSERT_TRUE(a.Start() && b.Start());
+  int master = -1, slave = -1, pipeFds[2];
+  ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+  ASSERT_EQ(pipe(pipeFds), 0);
+  FakeRegistry none;
+  const std::vector<std::string> both = {"--port", a.SlavePath(), "--port", "ttyVARNET-NONE", "--baud", "115200"};
+  auto run = [&](std::vector<std::string> extra, int fd) {
+    std::vector<std::string> args = both;
+    args.insert(args.end(), extra.begin(), extra.end());
+    return RunCli(args, none, fd);
+  };
+
+  auto r = run({"info"}, slave);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(Has(r.err, "[1/2] " + a.SlavePath() + ": connecting\n[1/2] " + a.SlavePath() + ": info\n[1/2] " +
+                             a.SlavePath() + ": done\n"))
+      << r.err;
+  EXPECT_TRUE(Has(r.err, "[2/2] ttyVARNET-NONE: failed\n")) << r.err;
+  for (const auto& quiet : {run({"info"}, pipeFds[1]), run({"--json", "info"}, slave),
+                            RunCli({"--port", b.SlavePath(), "info"}, none, slave)})
+    EXPECT_FALSE(Has(quiet.err, "[1/")) << quiet.err;
+  for (int fd : {master, slave, pipeFds[0], pipeFds[1]}) close(fd);
 }

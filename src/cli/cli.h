@@ -153,6 +153,9 @@ struct SharedOption {
   const char* help;
 };
 const std::vector<SharedOption>& SharedOptions();
+// The long options a command takes after its name: the shared ones it
+// lists, its own, and --help.
+std::vector<std::string> OptionNamesOf(const CommandSpec& command);
 
 // Connects as the desktop program does. False with the reason on failure.
 bool Connect(Session& s, uint32_t baud, std::string& why);

@@ -222,6 +222,22 @@ const std::vector<SharedOption>& SharedOptions() {
   return options;
 }
 
+std::vector<std::string> OptionNamesOf(const CommandSpec& command) {
+  std::vector<std::string> names;
+  for (const SharedOption& shared : SharedOptions())
+    if (command.Takes(shared.name)) names.push_back(shared.name);
+  if (command.addOptions) {
+    CLI::App app;
+    Options o;
+    command.addOptions(app, o);
+    for (const CLI::Option* option : app.get_options())
+      for (const std::string& n : option->get_lnames())
+        if (n != "help") names.push_back("--" + n);
+  }
+  names.push_back("--help");
+  return names;
+}
+
 bool CommandSpec::Takes(std::string_view option) const {
   return std::find(shared.begin(), shared.end(), option) != shared.end();
 }

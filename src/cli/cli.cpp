@@ -40,8 +40,8 @@ struct Target {
 }  // namespace
 
 std::vector<CommandSpec> AllCommands() {
-  return {ListCommand(),   InfoCommand(),     GetCommand(),      SetCommand(),   SaveCommand(), RestoreDefaultsCommand(),
-          ExportCommand(), ExportQrCommand(), ImportCommand(),   ShowCommand(),  DiffCommand()};
+  return {ListCommand(),   InfoCommand(),     GetCommand(),    SetCommand(),  SaveCommand(), RestoreDefaultsCommand(),
+          ExportCommand(), ExportQrCommand(), ImportCommand(), ShowCommand(), DiffCommand()};
 }
 
 std::string MessageLine(const Message& m) {
@@ -222,7 +222,9 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err, DeviceRegis
       const auto& e = found.DeviceTable[row];
       if (e.portName.empty()) {
         err << "varnet-cli: skipped row " << row + 1 << ": scanner in USB keyboard mode\n";
-        if (o.json) out << nlohmann::json{{"row", row + 1}, {"ok", false}, {"message", "skipped: USB keyboard mode"}}.dump() << "\n";
+        if (o.json)
+          out << nlohmann::json{{"row", row + 1}, {"ok", false}, {"message", "skipped: USB keyboard mode"}}.dump()
+              << "\n";
         continue;
       }
       if (std::none_of(targets.begin(), targets.end(), [&](const Target& t) { return t.port == e.portName; }))

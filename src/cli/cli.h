@@ -164,6 +164,9 @@ bool Connect(Session& s, uint32_t baud, std::string& why);
 // goes last when the output interface changed. True when it was sent.
 bool CloseSession(Session& s);
 
+// "; did you mean "a", "b" or "c"?", or nothing without suggestions.
+std::string CloseMatchText(const std::vector<std::string>& suggestions);
+
 // "Caption: text" of a message, as the command line prints it.
 std::string MessageLine(const Message& m);
 // Bytes as "05 57 0E ...".

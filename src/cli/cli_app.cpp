@@ -2,9 +2,9 @@
 // The command line's grammar: a CLI11 app built from the command table, so
 // that each command's arguments and options are declared once, beside it.
 #include <CLI/CLI.hpp>
-
 #include <algorithm>
 #include <ostream>
+#include <sstream>
 
 #include "cli/cli.h"
 #include "settings/model_rules.h"
@@ -73,23 +73,17 @@ void AddSharedOption(CLI::App& app, const SharedOption& shared) {
     app.add_flag(shared.name)->description(Described(shared.help));
     return;
   }
-  CLI::Option* option =
-      app.add_option(shared.name)->description(Described(shared.help))->type_name(shared.value)->allow_extra_args(false);
-  if (std::string_view(shared.name) == "--port") option->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-  else option->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  CLI::Option* option = app.add_option(shared.name)
+                            ->description(Described(shared.help))
+                            ->type_name(shared.value)
+                            ->allow_extra_args(false);
+  if (std::string_view(shared.name) == "--port")
+    option->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  else
+    option->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 }
 
 std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
-
-std::string DidYouMean(const std::vector<std::string>& matches) {
-  if (matches.empty()) return {};
-  std::string t = "; did you mean ";
-  for (size_t i = 0; i < matches.size(); ++i) {
-    if (i) t += i + 1 == matches.size() ? " or " : ", ";
-    t += Quoted(matches[i]);
-  }
-  return t + "?";
-}
 
 bool ParseBaud(const std::string& s, uint32_t& out) {
   if (s.empty() || s.size() > 9 || s.find_first_not_of("0123456789") != std::string::npos) return false;
@@ -178,8 +172,7 @@ std::vector<std::string> OptionNames(CLI::App& app, CLI::App* sub) {
 int UsageError(std::ostream& err, const std::string& text, const CommandSpec* command) {
   err << "varnet-cli: " << text << "\n";
   if (command)
-    err << "usage: varnet-cli [OPTIONS] " << command->Synopsis() << "   (varnet-cli " << command->name
-        << " --help)\n";
+    err << "usage: varnet-cli [OPTIONS] " << command->Synopsis() << "   (varnet-cli " << command->name << " --help)\n";
   else
     err << "Run \"varnet-cli --help\" for the commands and options.\n";
   return kUsage;
@@ -196,13 +189,13 @@ int ExtrasError(Grammar& g, CLI::App* sub, const CommandSpec* command, const std
     if (word != extras.end() && (option == extras.end() || word < option)) {
       std::vector<std::string> names;
       for (const CommandSpec& c : commands) names.push_back(c.name);
-      return UsageError(err, "unknown command " + Quoted(*word) + DidYouMean(CloseMatches(*word, names)), nullptr);
+      return UsageError(err, "unknown command " + Quoted(*word) + CloseMatchText(CloseMatches(*word, names)), nullptr);
     }
   }
   if (option != extras.end()) {
     const std::string name = option->substr(0, option->find('='));
-    return UsageError(err, "unknown option " + Quoted(name) + DidYouMean(CloseMatches(name, OptionNames(g.app, sub))),
-                      command);
+    return UsageError(
+        err, "unknown option " + Quoted(name) + CloseMatchText(CloseMatches(name, OptionNames(g.app, sub))), command);
   }
   return UsageError(err, command->name + ": unexpected argument " + Quoted(extras.front()), command);
 }

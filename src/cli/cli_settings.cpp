@@ -31,16 +31,6 @@ std::string Folded(const std::string& s) {
 
 std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
 
-std::string CloseMatchText(const std::vector<std::string>& suggestions) {
-  if (suggestions.empty()) return {};
-  std::string t = "; did you mean ";
-  for (size_t i = 0; i < suggestions.size(); ++i) {
-    if (i) t += i + 1 == suggestions.size() ? " or " : ", ";
-    t += Quoted(suggestions[i]);
-  }
-  return t + "?";
-}
-
 PortResult UsageError(std::string message) {
   PortResult r;
   r.ok = false;
@@ -234,6 +224,16 @@ CommandSpec SetCommand() {
                   "--port ttyACM0 --dry-run set \"Readable Symbologies\" QR off"};
   set.run = Set;
   return set;
+}
+
+std::string CloseMatchText(const std::vector<std::string>& suggestions) {
+  if (suggestions.empty()) return {};
+  std::string t = "; did you mean ";
+  for (size_t i = 0; i < suggestions.size(); ++i) {
+    if (i) t += i + 1 == suggestions.size() ? " or " : ", ";
+    t += Quoted(suggestions[i]);
+  }
+  return t + "?";
 }
 
 std::vector<CategoryState> SettingsCategories(const ParamBlock& pb, const ScannerModel& model) {

@@ -194,6 +194,9 @@ int ExtrasError(Grammar& g, CLI::App* sub, const CommandSpec* command, const std
   }
   if (option != extras.end()) {
     const std::string name = option->substr(0, option->find('='));
+    // A command's own option given before the command's name.
+    if (sub && sub->get_option_no_throw(name))
+      return UsageError(err, "option " + Quoted(name) + " belongs after the command " + Quoted(command->name), command);
     return UsageError(
         err, "unknown option " + Quoted(name) + CloseMatchText(CloseMatches(name, OptionNames(g.app, sub))), command);
   }

@@ -4,9 +4,15 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <ostream>
+#include <sstream>
+#include <system_error>
+#include <thread>
 
 #include "cli/progress.h"
+#include "link/doorbell.h"
 #include "link/protocol.h"
 
 namespace varnet::cli {
@@ -36,7 +42,9 @@ std::string FramesText(const std::vector<PlannedFrame>& frames) {
 // The line under a message, in English.
 std::string ReasonText(Reason reason, int error) {
   auto withErrno = [error](const char* text) {
-    return std::string(text) + (error ? std::string(": ") + std::strerror(error) : std::string()) + ".";
+    char buf[128];
+    // The GNU strerror_r: ports may fail on several threads at once.
+    return std::string(text) + (error ? std::string(": ") + strerror_r(error, buf, sizeof buf) : std::string()) + ".";
   };
   switch (reason) {
     case Reason::None: return "";
@@ -202,6 +210,71 @@ PortRun RunOnPort(const CommandSpec& command, const Options& o, const Target& ta
   return run;
 }
 
+// Progress of the workers, handed to the runner's thread, which alone
+// writes to standard error.
+struct ProgressEvent {
+  size_t port;
+  std::string step;  // empty: Done
+  bool ok = true;
+};
+
+// What the workers share with the runner's thread, under `mu`.
+struct Board {
+  std::mutex mu;
+  size_t nextToRun = 0;
+  std::vector<std::optional<PortRun>> runs;  // in port order, filled as ports finish
+  std::vector<std::string> messages;         // each port's messages for standard error
+  std::vector<ProgressEvent> progress;
+  Doorbell bell;
+};
+
+class QueuedProgress : public Progress {
+ public:
+  explicit QueuedProgress(Board& board) : board_(board) {}
+  void Step(size_t port, std::string_view step) override { Post({port, std::string(step)}); }
+  void Done(size_t port, bool ok) override { Post({port, "", ok}); }
+
+ private:
+  void Post(ProgressEvent e) {
+    {
+      std::lock_guard lock(board_.mu);
+      board_.progress.push_back(std::move(e));
+    }
+    board_.bell.Ring();
+  }
+  Board& board_;
+};
+
+void Forward(const std::vector<ProgressEvent>& events, Progress& progress) {
+  for (const ProgressEvent& e : events) {
+    if (e.step.empty()) progress.Done(e.port, e.ok);
+    else progress.Step(e.port, e.step);
+  }
+}
+
+// A worker: the next port nobody has taken, until none is left. Each port has
+// its own session (link, device information, prompts); its messages are kept
+// for the runner to print with the port's result.
+void RunPorts(Board& board, const CommandSpec& command, const Options& o, const std::vector<Target>& targets) {
+  QueuedProgress progress(board);
+  for (;;) {
+    size_t i;
+    {
+      std::lock_guard lock(board.mu);
+      if (board.nextToRun == targets.size()) return;
+      i = board.nextToRun++;
+    }
+    std::ostringstream messages;
+    PortRun run = RunOnPort(command, o, targets[i], targets.size() > 1, messages, progress, i);
+    {
+      std::lock_guard lock(board.mu);
+      board.runs[i] = std::move(run);
+      board.messages[i] = messages.str();
+    }
+    board.bell.Ring();
+  }
+}
+
 // One port's result block, as text or one JSON line; the exit status it
 // stands for.
 int PrintPortRun(const PortRun& run, const std::string& port, const Options& o, bool several, std::ostream& out,
@@ -227,6 +300,54 @@ int PrintPortRun(const PortRun& run, const std::string& port, const Options& o, 
     else if (!r.message.empty()) out << r.message << "\n";
   }
   return r.status >= 0 ? r.status : !r.ok ? int(r.usageError ? kUsage : kFailed) : int(kOk);
+}
+
+// Runs the command on every target, o.jobs ports at a time (by default every
+// port, at most kDefaultJobs), each on a worker thread of its own. This thread
+// alone writes: the progress as it comes, and each port's messages and result
+// once it and every port before it are done, so the output is in port order
+// whatever finishes first; with --jobs 1 the ports run one after the other.
+int RunTargets(const CommandSpec& command, const Options& o, const std::vector<Target>& targets, Progress& progress,
+               std::ostream& out, std::ostream& err) {
+  const size_t n = targets.size();
+  Board board;
+  board.runs.resize(n);
+  board.messages.resize(n);
+  const size_t jobs = std::min(n, o.jobs > 0 ? o.jobs : kDefaultJobs);
+  std::vector<std::thread> workers;
+  for (size_t i = 0; i < jobs; ++i) {
+    try {
+      workers.emplace_back(RunPorts, std::ref(board), std::cref(command), std::cref(o), std::cref(targets));
+    } catch (const std::system_error&) {
+      break;  // no thread to spare: those started take every port
+    }
+  }
+  if (workers.empty()) RunPorts(board, command, o, targets);
+
+  int status = kOk;
+  for (size_t next = 0; next < n;) {
+    std::vector<ProgressEvent> events;
+    const size_t first = next;
+    std::vector<PortRun> finished;
+    std::vector<std::string> messages;
+    {
+      std::lock_guard lock(board.mu);
+      events.swap(board.progress);
+      for (; next < n && board.runs[next]; ++next) {
+        finished.push_back(std::move(*board.runs[next]));
+        messages.push_back(std::move(board.messages[next]));
+      }
+    }
+    Forward(events, progress);
+    for (size_t k = 0; k < finished.size(); ++k) {
+      err << messages[k];
+      status = std::max(status, PrintPortRun(finished[k], targets[first + k].port, o, n > 1, out, err));
+    }
+    if (next < n) board.bell.Wait(nullptr);
+  }
+  for (auto& w : workers) w.join();
+  Forward(board.progress, progress);
+  return status;
 }
 
 }  // namespace
@@ -255,7 +376,7 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err, DeviceRegis
   for (const auto& p : o.ports) targets.push_back({p, 0});
   if (o.all) {
     // Every scanner the search finds; keyboard-mode ones cannot be reached.
-    SearchResult found = RunSearch(registry, true, false, {});
+    SearchResult found = RunSearch(registry, true, false, {}, nullptr, o.jobs);
     for (size_t row = 0; row < found.rows; ++row) {
       const auto& e = found.DeviceTable[row];
       if (e.portName.empty()) {
@@ -284,13 +405,7 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err, DeviceRegis
   std::vector<std::string> ports;
   for (const Target& t : targets) ports.push_back(t.port);
   const std::unique_ptr<Progress> progress = MakeProgress(err, errFd, o.json, ports);
-  const bool several = targets.size() > 1;
-  int status = kOk;
-  for (size_t i = 0; i < targets.size(); ++i) {
-    const PortRun run = RunOnPort(command, o, targets[i], several, err, *progress, i);
-    status = std::max(status, PrintPortRun(run, targets[i].port, o, several, out, err));
-  }
-  return status;
+  return RunTargets(command, o, targets, *progress, out, err);
 }
 
 }  // namespace varnet::cli

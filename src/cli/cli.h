@@ -25,6 +25,9 @@ namespace varnet::cli {
 
 enum Exit { kOk = 0, kFailed = 1, kUsage = 2 };
 
+// Ports a command runs on at once unless --jobs says otherwise.
+constexpr size_t kDefaultJobs = 8;
+
 struct Options {
   std::vector<std::string> ports;
   bool all = false;
@@ -33,6 +36,7 @@ struct Options {
   bool dryRun = false;
   bool noVerify = false;
   uint32_t baud = 0;
+  size_t jobs = 0;  // ports handled at once; 0: every port given, at most kDefaultJobs
   std::string command;
   std::vector<std::string> args;
 };
@@ -125,6 +129,7 @@ struct CommandSpec {
   // Options only this command has; bind them to fields of Options.
   std::function<void(CLI::App&, Options&)> addOptions;
 
+  // Whether the shared option applies; --jobs comes with --port.
   bool Takes(std::string_view option) const;
   // "set GROUP OPTION [on|off]..."
   std::string Synopsis() const;

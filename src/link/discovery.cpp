@@ -59,11 +59,19 @@ struct PortProbe {
 struct Board {
   std::mutex mu;
   std::vector<PortProbe> probes;
+  size_t nextToProbe = 0;
   Doorbell bell;
 };
 
-// The life of one probe thread: its own link, watching the search's stop.
-void ProbeOnePort(Board& board, size_t index, std::string port, bool usb, const LinkCancel& stop, bool chinese) {
+// One port, on the thread that takes it: its own link, watching the search's stop.
+void ProbeOnePort(Board& board, size_t index, const LinkCancel& stop, bool chinese) {
+  std::string port;
+  bool usb;
+  {
+    std::lock_guard lock(board.mu);
+    port = board.probes[index].port;
+    usb = board.probes[index].usb;
+  }
   ScannerLink link;
   link.cancel = &stop;
   DeviceRow row;
@@ -100,10 +108,23 @@ void ProbeOnePort(Board& board, size_t index, std::string port, bool usb, const 
   board.bell.Ring();
 }
 
+// A probe thread: the next port nobody has taken yet, until none is left.
+void ProbePorts(Board& board, const LinkCancel& stop, bool chinese) {
+  for (;;) {
+    size_t index;
+    {
+      std::lock_guard lock(board.mu);
+      if (board.nextToProbe == board.probes.size()) return;
+      index = board.nextToProbe++;
+    }
+    ProbeOnePort(board, index, stop, chinese);
+  }
+}
+
 }  // namespace
 
 SearchResult RunSearch(DeviceRegistry& registry, bool settingMode, bool chinese, const SearchCallbacks& cb,
-                       const LinkCancel* cancel) {
+                       const LinkCancel* cancel, size_t atOnce) {
   SearchResult result;
   auto cancelled = [&] { return cancel && cancel->Raised(); };
   auto progress = [&](int p) {
@@ -151,15 +172,15 @@ SearchResult RunSearch(DeviceRegistry& registry, bool settingMode, bool chinese,
   LinkCancel stop;
   std::vector<std::thread> threads;
   const size_t n = board.probes.size();
-  for (size_t i = 0; i < n && !cancelled(); ++i) {
+  const size_t probers = atOnce > 0 ? std::min(atOnce, n) : n;
+  for (size_t i = 0; i < probers && !cancelled(); ++i) {
     try {
-      threads.emplace_back(ProbeOnePort, std::ref(board), i, board.probes[i].port, board.probes[i].usb,
-                           std::cref(stop), chinese);
+      threads.emplace_back(ProbePorts, std::ref(board), std::cref(stop), chinese);
     } catch (const std::system_error&) {
-      // No thread to spare: this port in turn, here.
-      ProbeOnePort(board, i, board.probes[i].port, board.probes[i].usb, stop, chinese);
+      break;  // no thread to spare: those started take every port
     }
   }
+  if (threads.empty() && !cancelled()) ProbePorts(board, stop, chinese);
 
   int shown = 0;  // the middle position on the bar
   for (size_t next = 0; next < n && !cancelled();) {

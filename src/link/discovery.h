@@ -75,8 +75,9 @@ bool ProbePort(ScannerLink& link, const std::string& port, uint32_t baud, bool c
 // every port before it are done. The middle progress positions follow the
 // slowest RS-232 port still walking. Raising `cancel` (the program is
 // closing) ends the search at once; every probe's link is closed by its own
-// thread before this returns.
+// thread before this returns. atOnce > 0 limits how many ports are probed at
+// the same time (1: one after the other).
 SearchResult RunSearch(DeviceRegistry& registry, bool settingMode, bool chinese, const SearchCallbacks& cb,
-                       const LinkCancel* cancel = nullptr);
+                       const LinkCancel* cancel = nullptr, size_t atOnce = 0);
 
 }  // namespace varnet

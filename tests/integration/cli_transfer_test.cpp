@@ -108,7 +108,7 @@ TEST(CliParallel, PortsRunAtOnceAndReportInPortOrderJobsOneRunsThemInTurn) {
   std::vector<sim::SimScanner*> slow;
   for (int i = 0; i < 3; ++i) {
     slow.push_back(&sims.Add());
-    slow.back()->faults().replyDelayMs = 250;  // five replies: over a second for each port
+    slow.back()->faults().replyDelayMs = 150;  // five replies: 750 ms at least for each port
   }
   // The third port fails at once, long before the two before it are done.
   sims.all.insert(sims.all.begin() + 2, std::make_unique<sim::SimScanner>());
@@ -143,8 +143,8 @@ TEST(CliParallel, PortsRunAtOnceAndReportInPortOrderJobsOneRunsThemInTurn) {
   EXPECT_EQ(inTurn.status, 1);
   EXPECT_EQ(inTurn.out, text.out);
   EXPECT_EQ(inTurn.err, text.err);
-  EXPECT_GE(oneByOne, std::chrono::milliseconds(3 * 5 * 250));
-  EXPECT_LT(together, std::chrono::milliseconds(3 * 5 * 250));
+  EXPECT_GE(oneByOne, std::chrono::milliseconds(3 * 5 * 150));
+  EXPECT_LT(together, std::chrono::milliseconds(3 * 5 * 150));
   for (const char* bad : {"0", "two"}) EXPECT_EQ(RunCli(Args(sims.PortArgs(), {"--jobs", bad, "info"})).status, 2);
 }
 

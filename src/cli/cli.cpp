@@ -2,11 +2,14 @@
 #include "cli/cli.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <ostream>
+#include <set>
 #include <sstream>
 #include <system_error>
 #include <thread>
@@ -221,7 +224,10 @@ struct ProgressEvent {
 // What the workers share with the runner's thread, under `mu`.
 struct Board {
   std::mutex mu;
-  size_t nextToRun = 0;
+  std::condition_variable portFreed;
+  std::vector<std::string> devices;          // each target's device, symbolic links resolved
+  std::vector<bool> started;
+  std::set<std::string> busy;                // devices a worker has open
   std::vector<std::optional<PortRun>> runs;  // in port order, filled as ports finish
   std::vector<std::string> messages;         // each port's messages for standard error
   std::vector<ProgressEvent> progress;
@@ -252,25 +258,36 @@ void Forward(const std::vector<ProgressEvent>& events, Progress& progress) {
   }
 }
 
-// A worker: the next port nobody has taken, until none is left. Each port has
-// its own session (link, device information, prompts); its messages are kept
-// for the runner to print with the port's result.
+// A worker: the first port nobody has taken, until none is left. A device
+// named twice (or under two names) is not opened twice at once: the second
+// waits, as it would one after the other. Each port has its own session
+// (link, device information, prompts); its messages are kept for the runner
+// to print with the port's result.
 void RunPorts(Board& board, const CommandSpec& command, const Options& o, const std::vector<Target>& targets) {
   QueuedProgress progress(board);
+  std::unique_lock lock(board.mu);
   for (;;) {
-    size_t i;
-    {
-      std::lock_guard lock(board.mu);
-      if (board.nextToRun == targets.size()) return;
-      i = board.nextToRun++;
+    size_t i = 0, waiting = 0;
+    for (; i < targets.size(); ++i) {
+      if (board.started[i]) continue;
+      if (!board.busy.count(board.devices[i])) break;
+      ++waiting;
     }
+    if (i == targets.size()) {
+      if (waiting == 0) return;
+      board.portFreed.wait(lock);
+      continue;
+    }
+    board.started[i] = true;
+    board.busy.insert(board.devices[i]);
+    lock.unlock();
     std::ostringstream messages;
     PortRun run = RunOnPort(command, o, targets[i], targets.size() > 1, messages, progress, i);
-    {
-      std::lock_guard lock(board.mu);
-      board.runs[i] = std::move(run);
-      board.messages[i] = messages.str();
-    }
+    lock.lock();
+    board.busy.erase(board.devices[i]);
+    board.runs[i] = std::move(run);
+    board.messages[i] = messages.str();
+    board.portFreed.notify_all();
     board.bell.Ring();
   }
 }
@@ -313,6 +330,12 @@ int RunTargets(const CommandSpec& command, const Options& o, const std::vector<T
   Board board;
   board.runs.resize(n);
   board.messages.resize(n);
+  board.started.resize(n);
+  for (const Target& t : targets) {
+    std::error_code ec;
+    const std::filesystem::path device = std::filesystem::weakly_canonical(PortPath(t.port), ec);
+    board.devices.push_back(ec ? PortPath(t.port) : device.string());
+  }
   const size_t jobs = std::min(n, o.jobs > 0 ? o.jobs : kDefaultJobs);
   std::vector<std::thread> workers;
   for (size_t i = 0; i < jobs; ++i) {

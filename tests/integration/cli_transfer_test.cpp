@@ -146,6 +146,12 @@ TEST(CliParallel, PortsRunAtOnceAndReportInPortOrderJobsOneRunsThemInTurn) {
   EXPECT_GE(oneByOne, std::chrono::milliseconds(3 * 5 * 150));
   EXPECT_LT(together, std::chrono::milliseconds(3 * 5 * 150));
   for (const char* bad : {"0", "two"}) EXPECT_EQ(RunCli(Args(sims.PortArgs(), {"--jobs", bad, "info"})).status, 2);
+
+  // One device named twice, the second time without /dev/: taken in turn, never opened twice at once.
+  sim::SimScanner& twice = sims.Add();
+  const auto r = RunCli({"--port", twice.SlavePath(), "--port", twice.SlavePath().substr(5), "--json", "info"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(JsonLines(r.out).size(), 2u);
 }
 
 TEST(CliTransfer, RoundTripVerificationAndRestore) {

@@ -32,6 +32,12 @@ std::vector<EffectiveGroup> ShownGroups(int category, const ScannerModel& model)
 // option's index is its row.
 std::vector<EffectiveOption> ShownOptions(const EffectiveGroup& group, const ScannerModel& model);
 
+// Every label a group, or its options, may be shown under on some scanner:
+// the catalogue's own and those of the substitutions, in catalogue order.
+// Names outside these are unknown everywhere, not just hidden on one model.
+std::vector<std::string> GroupLabelsOnAnyModel(const SettingGroup& group);
+std::vector<std::string> OptionLabelsOnAnyModel(const SettingGroup& group);
+
 // Look-ups by name for the command line. A name matches exactly, else with
 // surrounding blanks ignored ("Low" finds "Low "), else ignoring case. A
 // group is found by its catalogue title or by the label it is shown under;

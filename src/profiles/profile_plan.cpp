@@ -111,6 +111,7 @@ class Planner {
         const auto it = wanted_.find(std::string(g.Title()));
         if (it != wanted_.end()) PlanGroup(it->second);
       }
+    if (!plan_.Refused()) CheckLinked();
     PlanOutput();
     PlanTrigger();
     CollectChanges();
@@ -346,6 +347,22 @@ class Planner {
         return;
       }
     for (PlanStep& s : steps) plan_.steps.push_back(std::move(s));
+  }
+
+  // A group switched by a later one that shares its command (see
+  // RecordLinked) would not end as the profile says: the profile asks for
+  // one scanner setting both ways.
+  void CheckLinked() {
+    for (const auto& [title, w] : wanted_) {
+      const std::vector<bool> ticks = TicksInForce(w.group, w.shown, scratch_.paramBlock);
+      for (size_t row = 0; row < w.shown.size(); ++row)
+        if (w.rows[row] && ticks[row] != *w.rows[row]) {
+          Usage(w.line, Quoted(Trimmed(w.shown[row].english)) + " in " + Quoted(Trimmed(w.group.english)) +
+                            " is one scanner setting with an option of another group, which the profile sets the "
+                            "other way");
+          break;
+        }
+    }
   }
 
   static std::string ListText(const std::vector<std::string>& labels) {

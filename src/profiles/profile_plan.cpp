@@ -16,7 +16,6 @@ namespace varnet::profiles {
 namespace {
 
 constexpr int kOutputCategory = kCategoryCount;
-constexpr int kTriggerCategory = kCategoryCount + 1;
 
 std::string Trimmed(std::string_view s) {
   size_t b = 0, e = s.size();

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: Apache-2.0
+#include <yaml-cpp/eventhandler.h>
 #include <yaml-cpp/yaml.h>
 
 #include <algorithm>
 #include <exception>
+#include <sstream>
 
 #include "pages/page_summary.h"
 #include "profiles/profile.h"
@@ -13,6 +15,30 @@
 namespace varnet::profiles {
 
 namespace {
+
+// Takes a document's events and drops them.
+class Ignore : public YAML::EventHandler {
+ public:
+  void OnDocumentStart(const YAML::Mark&) override {}
+  void OnDocumentEnd() override {}
+  void OnNull(const YAML::Mark&, YAML::anchor_t) override {}
+  void OnAlias(const YAML::Mark&, YAML::anchor_t) override {}
+  void OnScalar(const YAML::Mark&, const std::string&, YAML::anchor_t, const std::string&) override {}
+  void OnSequenceStart(const YAML::Mark&, const std::string&, YAML::anchor_t, YAML::EmitterStyle::value) override {}
+  void OnSequenceEnd() override {}
+  void OnMapStart(const YAML::Mark&, const std::string&, YAML::anchor_t, YAML::EmitterStyle::value) override {}
+  void OnMapEnd() override {}
+};
+
+// Whether the text holds a second document. Asked with a bounded number of
+// steps: on some malformed input the parser reports empty documents without
+// end, so reading them all (YAML::LoadAll) would never return.
+bool HasSecondDocument(const std::string& text) {
+  std::istringstream in(text);
+  YAML::Parser parser(in);
+  Ignore ignore;
+  return parser.HandleNextDocument(ignore) && parser.HandleNextDocument(ignore);
+}
 
 int LineOf(const YAML::Node& n) { return n.Mark().line >= 0 ? n.Mark().line + 1 : 0; }
 
@@ -215,11 +241,10 @@ ReadResult ReadProfile(std::string_view text) {
     return r;
   }
   try {
-    const std::vector<YAML::Node> documents = YAML::LoadAll(std::string(text));
-    if (documents.size() > 1)
-      reader.Fatal(LineOf(documents[1]), "not a profile: the file holds more than one YAML document");
-    else
-      r.profile = reader.Document(documents.empty() ? YAML::Node() : documents[0]);
+    const std::string copy(text);
+    const YAML::Node root = YAML::Load(copy);
+    if (HasSecondDocument(copy)) reader.Fatal(0, "not a profile: the file does not hold exactly one YAML document");
+    else r.profile = reader.Document(root);
   } catch (const YAML::Exception& e) {
     reader.Fatal(e.mark.line >= 0 ? e.mark.line + 1 : 0, "not valid YAML: " + e.msg);
     r.profile.reset();

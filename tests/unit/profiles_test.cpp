@@ -99,7 +99,8 @@ TEST(ProfileReader, RefusesMalformedFilesWithTheirLine) {
       {"varnet-profile: 2\n", 1, "unsupported profile format", false},
       {"settings: {}\n", 1, "is missing", false},
       {"- a\n- b\n", 1, "must be a map", false},
-      {"varnet-profile: 1\n---\nvarnet-profile: 1\n", 3, "more than one YAML document", false},
+      {"varnet-profile: 1\n---\nvarnet-profile: 1\n", 0, "exactly one YAML document", false},
+      {", a\n", 0, "exactly one YAML document", false},  // the parser reports empty documents without end
       {"varnet-profile: 1\nsettings:\n  Scan Setings:\n    Scan Mode: Sense Mode\n", 3, "\"Scan Settings\"", true},
       {"varnet-profile: 1\nsettings:\n  Interface:\n    USB Keyboard: US\n    USB Keyboard: UK\n", 5, "first on line 4",
        true},

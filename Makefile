@@ -46,8 +46,11 @@ demo:
 bench: build
 	$(BUILD)/bench/varnet_bench
 
-# A .deb of the programs, the udev rule, the desktop file and the icon.
-package: build
+# varnet_VERSION_amd64.deb (stripped programs, udev rule, desktop entry, icon,
+# AppStream metadata) and varnet-dbgsym_VERSION_amd64.ddeb (their debug information).
+package:
+	@scripts/install-deps --package
+	@$(MAKE) --no-print-directory build
 	cd $(BUILD) && cpack -G DEB
 
 clean:

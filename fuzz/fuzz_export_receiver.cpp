@@ -20,20 +20,23 @@ bool Consistent(const SettingsBlock& b, const char* tag) {
 class CheckingSink : public varnet::ExportSink {
  public:
   explicit CheckingSink(uint8_t answers) : answers_(answers) {}
-  bool ParameterBlock(const SettingsBlock& b) override {
+  varnet::ExportResult ParameterBlock(const SettingsBlock& b) override {
     if (!Consistent(b, varnet::kScannerParamTag)) __builtin_trap();
     parameters_++;
-    return !(answers_ & 1);
+    return Answer(!(answers_ & 1));
   }
-  bool FormatBlock(const SettingsBlock& b) override {
+  varnet::ExportResult FormatBlock(const SettingsBlock& b) override {
     // Never without an accepted parameter block before it.
     if (!Consistent(b, varnet::kScannerFormatTag) || parameters_ == 0 || (answers_ & 1)) __builtin_trap();
     formats_++;
-    return !(answers_ & 2);
+    return Answer(!(answers_ & 2));
   }
   int formats() const { return formats_; }
 
  private:
+  static varnet::ExportResult Answer(bool accept) {
+    return accept ? varnet::ExportResult::Done() : varnet::ExportResult::Failed(varnet::Reason::DiskFull);
+  }
   uint8_t answers_;
   int parameters_ = 0;
   int formats_ = 0;
@@ -51,6 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (op == 0xFF) {
       auto step = rx.OnSilence();
       if (step == varnet::ExportReceiver::Step::Succeeded && sink.formats() != 1) __builtin_trap();
+      if (step == varnet::ExportReceiver::Step::Failed && rx.failure().reason == varnet::Reason::None) __builtin_trap();
       if (step != varnet::ExportReceiver::Step::RequestFormatBlock) break;
       if (rx.SilenceLimitMs() != varnet::ExportReceiver::kFirstSilenceMs) __builtin_trap();
       continue;
@@ -58,7 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t n = op < size - i ? op : size - i;
     bool alive = rx.Feed(data + i, n);
     i += n;
-    if (!alive && !rx.failed()) __builtin_trap();
+    // A failed export always knows why.
+    if (!alive && (!rx.failed() || rx.failure().reason == varnet::Reason::None)) __builtin_trap();
     if (rx.count() > varnet::kMaxSettingsBlock) __builtin_trap();
   }
   return 0;

@@ -114,11 +114,12 @@ std::optional<int> MaskBit(uint8_t p1) {
   return std::nullopt;
 }
 
-// Check-digit choice of Codabar and Interleaved 2 of 5 (bits 0 and 1).
+// Check-digit choice of Codabar and Interleaved 2 of 5: bit 0 verifies, bit 1
+// transmits; with verification off the transmit bit is left as it was.
 bool ApplyCheckChoice(std::vector<uint8_t>& p, int at, uint8_t p3) {
   if (p3 < 1 || p3 > 3) return false;
   SetBit(p, at, 0, p3 >= 2);
-  SetBit(p, at, 1, p3 == 3);
+  if (p3 >= 2) SetBit(p, at, 1, p3 == 3);
   return true;
 }
 

@@ -196,12 +196,13 @@ void SimScanner::Impl::Reply(const std::vector<uint8_t>& bytes) {
   if (const int d = faults.replyDelayMs; d > 0 && !SleepFor(d)) return;
   std::vector<uint8_t> out = faults.GarbagePrefix();
   out.insert(out.end(), bytes.begin(), bytes.end());
-  const int slow = faults.slowBytesMs;
-  if (slow <= 0) {
-    WriteAll(out.data(), out.size());
-    return;
-  }
   for (size_t i = 0; i < out.size(); ++i) {
+    // Read for every byte: a test that clears it gets the rest at once.
+    const int slow = faults.slowBytesMs;
+    if (slow <= 0) {
+      WriteAll(&out[i], out.size() - i);
+      return;
+    }
     if (i > 0 && !SleepFor(slow)) return;
     WriteAll(&out[i], 1);
   }
@@ -288,6 +289,7 @@ bool SimScanner::Impl::PumpRaw() {
       backToFrames(28);
       return true;
     }
+    if (faults.handshakeFault == HandshakeFault::LateEcho && !SleepFor(faults.handshakeLateMs)) return false;
     Reply({'*', 'e', 'c', 'h', 'o'});
     raw.erase(raw.begin(), raw.begin() + 28);
     payloadWant = len;
@@ -374,6 +376,7 @@ void SimScanner::Impl::HandleShort(uint8_t p1, uint8_t p2, uint8_t p3) {
   if (p1 == 0x0E && p2 == 0x0C && (p3 == 0x08 || p3 == 0x0A)) {
     if (refused || (p3 == 0x0A && !hasFormat)) return Reply(kNak);
     if (faults.handshakeFault == HandshakeFault::NoAck) return;
+    if (faults.handshakeFault == HandshakeFault::LateAck && !SleepFor(faults.handshakeLateMs)) return;
     writingFormat = p3 == 0x0A;
     raw.clear();
     phase = Phase::Header;

@@ -47,8 +47,9 @@ std::vector<std::string> ProfileNames();
 // Which block a block fault applies to.
 enum class BlockKind { Any, Param, Format };
 
-// Where the block write handshake goes wrong.
-enum class HandshakeFault { None, NoAck, NoEcho, NoFinalAck, NakFinal };
+// Where the block write handshake goes wrong. Late: "*ack" or "*echo" comes
+// only after handshakeLateMs.
+enum class HandshakeFault { None, NoAck, NoEcho, NoFinalAck, NakFinal, LateAck, LateEcho };
 
 // Knobs that tests flip while the simulator runs. Plain fields are atomics;
 // the few composite ones sit behind a mutex.
@@ -71,6 +72,7 @@ class Faults {
 
   // Block writes (0E 0C 08 / 0E 0C 0A).
   std::atomic<HandshakeFault> handshakeFault{HandshakeFault::None};
+  std::atomic<int> handshakeLateMs{380};
   std::atomic<int> storeDifferentByteAt{-1};  // >= 0: ack, but store this payload byte changed
 
   // Image stream (0E 0D 07).

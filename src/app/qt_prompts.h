@@ -10,6 +10,8 @@ namespace varnet {
 
 // Text of a message in the interface language (English-only texts stay).
 QString MessageString(MessageId id);
+// The line under a message, in the interface language; empty for none.
+QString ReasonString(Reason reason, int error);
 
 // Top-most message boxes with an empty title, and save-style file dialogs.
 class QtPrompts : public Prompts {

@@ -51,8 +51,14 @@ void OnTerminate(int) {
 }  // namespace
 
 CVarnetApp::CVarnetApp(int& argc, char** argv) : QApplication(argc, argv) {
-  setApplicationName(QStringLiteral("varnet"));
+  // X11 and Wayland title a window with an empty title (every message box)
+  // by the application's name, which is also its display name. An explicit
+  // display name would be appended to every other title as well
+  // ("Varnet V1.3.6 - Varnet", "Error 1 - Varnet"), so none is set.
+  setApplicationName(QStringLiteral("Varnet"));
   setApplicationVersion(QStringLiteral("1.3.6"));
+  // The installed desktop entry's name: Wayland shells match windows to it for the icon.
+  setDesktopFileName(QStringLiteral("org.varnet.varnet"));
   // A logout or kill ends the event loop normally, so the window closes its
   // connection and the capture files are removed.
   if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
@@ -73,6 +79,11 @@ CVarnetApp::CVarnetApp(int& argc, char** argv) : QApplication(argc, argv) {
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGHUP, &sa, nullptr);
   }
+}
+
+CVarnetApp::~CVarnetApp() {
+  // Without the event loop the handlers would swallow the signals.
+  for (int sig : {SIGTERM, SIGINT, SIGHUP}) ::signal(sig, SIG_DFL);
 }
 
 int CVarnetApp::Run(DeviceRegistry& registry, const std::function<void(CVarnetDlg&)>& setup) {

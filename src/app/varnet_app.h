@@ -25,9 +25,9 @@ void InstallTranslations(QCoreApplication& app, uint16_t lang);
 class CVarnetApp : public QApplication {
  public:
   CVarnetApp(int& argc, char** argv);
+  ~CVarnetApp() override;
   // The demo passes its simulated registry; the program the system's.
   int Run(DeviceRegistry& registry, const std::function<void(class CVarnetDlg&)>& setup = {});
-
 };
 
 }  // namespace varnet

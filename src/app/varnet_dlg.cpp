@@ -291,7 +291,7 @@ void CVarnetDlg::Connect() {
   uint32_t baud = ImageModeSelected() ? 115200 : (entry.baud ? entry.baud : kUsbConnectRate);
 
   if (!OpenLink(app_.link, entry.portName, baud)) {
-    app_.prompts->Show({MessageId::OpenComFailed, Icon::Error, Caption::None, OpenFailureDetail(app_.link)});
+    app_.prompts->Show(OpenFailureMessage(app_.link));
     ShowDisconnectedLayout();
     return;
   }

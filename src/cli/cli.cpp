@@ -2,6 +2,7 @@
 #include "cli/cli.h"
 
 #include <algorithm>
+#include <cstring>
 #include <iostream>
 
 #include "link/protocol.h"
@@ -40,6 +41,38 @@ std::string FramesText(const std::vector<PlannedFrame>& frames) {
   return t;
 }
 
+// The line under a message, in English.
+std::string ReasonText(Reason reason, int error) {
+  auto withErrno = [error](const char* text) {
+    return std::string(text) + (error ? std::string(": ") + std::strerror(error) : std::string()) + ".";
+  };
+  switch (reason) {
+    case Reason::None: return "";
+    case Reason::PortGone: return "The port does not exist (the scanner may have been unplugged).";
+    case Reason::PortPermission:
+      return "Permission denied: add your user to the dialout group, or install the udev rule for the scanner.";
+    case Reason::PortBusy: return "The port is in use by another program (for example ModemManager or another Varnet).";
+    case Reason::NotASerialPort: return "This is not a serial port.";
+    case Reason::PortSettings: return "The port refused the line settings.";
+    case Reason::PortError: return withErrno("The port cannot be opened");
+    case Reason::FolderMissing: return "The folder does not exist.";
+    case Reason::FilePermission: return "Permission denied: the file cannot be written there.";
+    case Reason::ReadOnlyFileSystem: return "The file system is read-only.";
+    case Reason::DiskFull: return "The disk is full.";
+    case Reason::FileError: return withErrno("The file cannot be written");
+    case Reason::QrTooLarge: return "The settings are too large for a QR code.";
+    case Reason::QrError: return withErrno("The QR code cannot be made");
+    case Reason::ScannerSilent: return "The scanner did not send its settings.";
+    case Reason::NoFormatBlock: return "The scanner did not send its format block.";
+    case Reason::ScannerStopped: return "The scanner stopped sending before the block was complete.";
+    case Reason::BlockRefused: return "The scanner refused to send its settings.";
+    case Reason::BlockTooLong: return "The scanner sent a block that is too long.";
+    case Reason::UnexpectedData: return "The scanner sent something other than its settings.";
+    case Reason::ScannerGone: return "The connection to the scanner was lost.";
+  }
+  return "";
+}
+
 DeviceRegistry* g_registry = nullptr;
 
 struct Target {
@@ -64,7 +97,7 @@ std::map<std::string, CommandSpec>& Commands() {
 std::string MessageLine(const Message& m) {
   const char* caption = CaptionText(m.caption);
   std::string line = (*caption ? std::string(caption) + ": " : std::string()) + MessageText(m.id);
-  if (!m.detail.empty()) line += "\n" + m.detail;
+  if (m.reason != Reason::None) line += "\n" + ReasonText(m.reason, m.error);
   return line;
 }
 
@@ -99,7 +132,7 @@ bool Connect(Session& s, uint32_t baud, std::string& why) {
   bool opened = false;
   for (uint32_t rate : rates) {
     if (!OpenLink(s.link, s.port, rate)) {
-      why = std::string(MessageText(MessageId::OpenComFailed)) + "\n" + OpenFailureDetail(s.link);
+      why = MessageLine(OpenFailureMessage(s.link));
       return false;
     }
     opened = true;
@@ -182,6 +215,12 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
     return kUsage;
   }
   if (alone) return command.runAlone(o, out, err);
+  std::string unwritable, why;
+  if (!DestinationWritable(o, unwritable, why)) {
+    if (o.json) out << nlohmann::json{{"file", unwritable}, {"ok", false}, {"message", why}}.dump() << "\n";
+    else err << "varnet-cli: " << unwritable << ": " << why << "\n";
+    return kFailed;
+  }
 
   std::vector<Target> targets;
   for (const auto& p : o.ports) targets.push_back({p, 0});

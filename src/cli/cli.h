@@ -101,6 +101,11 @@ void SetRegistry(DeviceRegistry* registry);
 // Connects as the desktop program does. False with the reason on failure.
 bool Connect(Session& s, uint32_t baud, std::string& why);
 
+// Where a command writes files, checked before any port is opened so that a
+// destination that cannot take them fails with nothing sent to a scanner.
+// False with the first such file and the reason.
+bool DestinationWritable(const Options& o, std::string& file, std::string& why);
+
 // "Caption: text" of a message, as the command line prints it.
 std::string MessageLine(const Message& m);
 // Bytes as "05 57 0E ...".

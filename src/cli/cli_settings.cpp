@@ -192,7 +192,7 @@ PortResult Set(Session& s, const Options& o) {
     if (applied.reopenFailed) {
       // The scanner runs at the new rate, but the port could not follow it.
       r.ok = false;
-      lines.push_back(std::string(MessageText(MessageId::OpenComFailed)) + "\n" + OpenFailureDetail(s.link));
+      lines.push_back(MessageLine(OpenFailureMessage(s.link)));
       break;
     }
     if (applied.reopened) lines.push_back("link now at " + std::to_string(s.link.baud) + " bit/s");

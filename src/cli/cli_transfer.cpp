@@ -43,20 +43,25 @@ std::string PathForPort(const std::string& path, const std::string& port) {
   return path.substr(0, dot) + "_" + tag + path.substr(dot);
 }
 
+// The files an export writes for the path it was given.
+std::vector<std::string> ExportFiles(const std::string& path, ExportMode mode) {
+  if (mode == ExportMode::Qr) return {SettingsBitmapName(path, 1), SettingsBitmapName(path, 2)};
+  return {path};
+}
+
 PortResult Export(Session& s, const Options& o, ExportMode mode) {
   const std::string path = s.severalTargets ? PathForPort(o.args[0], s.port) : o.args[0];
-  std::vector<std::string> files{path};
-  if (mode == ExportMode::Qr) files = {SettingsBitmapName(path, 1), SettingsBitmapName(path, 2)};
+  const std::vector<std::string> files = ExportFiles(path, mode);
   // The desktop page offers no configuration file without a format block:
   // the file needs both blocks, and asking would only end in silence.
   if (mode == ExportMode::File && !s.info.HasFormatBlock())
     return Failed(std::string(MessageText(MessageId::ExportFailed)) +
                   "\nthe scanner has no format block, so its settings cannot go into a configuration file");
-  const bool ok = ExportSettings(s.link, path, mode);
+  const ExportResult result = ExportSettings(s.link, path, mode);
   PortResult r;
-  r.ok = ok;
-  r.message = MessageText(ok ? MessageId::ExportedSuccessfully : MessageId::ExportFailed);
-  if (ok) {
+  r.ok = result.ok;
+  r.message = result.ok ? MessageText(MessageId::ExportedSuccessfully) : MessageLine(ExportFailureMessage(result));
+  if (result.ok) {
     for (const std::string& f : files) r.text += "wrote " + f + "\n";
     r.json = {{"port", s.port}, {"ok", true}, {"message", r.message}, {"files", files}};
   }
@@ -235,4 +240,19 @@ const bool registered = [] {
 }();
 
 }  // namespace
+
+bool DestinationWritable(const Options& o, std::string& file, std::string& why) {
+  std::vector<std::string> files;
+  if (o.command == "export") files = ExportFiles(o.args.at(0), ExportMode::File);
+  else if (o.command == "export-qr") files = ExportFiles(o.args.at(0), ExportMode::Qr);
+  for (const std::string& f : files) {
+    const ExportResult checked = CheckExportDestination(f);
+    if (checked.ok) continue;
+    file = f;
+    why = MessageLine(ExportFailureMessage(checked));
+    return false;
+  }
+  return true;
+}
+
 }  // namespace varnet::cli

@@ -35,11 +35,41 @@ enum class MessageId {
 enum class Caption { None, Error1, Error2, Error3, Error4, DeviceConfiguration, OutputDataFormat };
 enum class Icon { Information, Error, Question };
 
+// Why an operation failed, shown as a line under its message. The core only
+// names the reason; each front end words it (and an errno through strerror).
+enum class Reason {
+  None,
+  // A port that cannot be opened.
+  PortGone,
+  PortPermission,
+  PortBusy,
+  NotASerialPort,
+  PortSettings,
+  PortError,  // errno
+  // An export's files.
+  FolderMissing,
+  FilePermission,
+  ReadOnlyFileSystem,
+  DiskFull,
+  FileError,  // errno
+  QrTooLarge,
+  QrError,  // errno
+  // An export's transfer.
+  ScannerSilent,      // nothing came
+  NoFormatBlock,      // the parameter block came, the format block did not
+  ScannerStopped,     // a block ended before its announced length
+  BlockRefused,       // a refusal or an acknowledgement instead of a block
+  BlockTooLong,       // announced above the limit, or more bytes than announced
+  UnexpectedData,     // bytes that are not a settings block, or that never stop
+  ScannerGone,        // the port closed or the device went away
+};
+
 struct Message {
   MessageId id;
   Icon icon = Icon::Information;
   Caption caption = Caption::None;
-  std::string detail;  // an extra line (why a port could not be opened), may be empty
+  Reason reason = Reason::None;  // the line under the text, if any
+  int error = 0;                 // the errno behind the reason, 0 when none
 };
 
 // English text of a message, and whether it exists in English only.

@@ -11,7 +11,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstring>
 
 #include "link/ticks.h"
 
@@ -19,17 +18,17 @@ namespace varnet {
 
 namespace {
 
-OpenFailure FailureFromErrno(int err) {
+Reason FailureFromErrno(int err) {
   switch (err) {
     case ENOENT:
     case ENODEV:
-    case ENXIO: return OpenFailure::NotFound;
+    case ENXIO: return Reason::PortGone;
     case EACCES:
-    case EPERM: return OpenFailure::PermissionDenied;
+    case EPERM: return Reason::PortPermission;
     case EBUSY:
-    case EWOULDBLOCK: return OpenFailure::Busy;
-    case ENOTTY: return OpenFailure::NotATerminal;
-    default: return OpenFailure::Other;
+    case EWOULDBLOCK: return Reason::PortBusy;
+    case ENOTTY: return Reason::NotASerialPort;
+    default: return Reason::PortError;
   }
 }
 
@@ -64,19 +63,8 @@ ScannerLink::~ScannerLink() {
   if (wakeFd >= 0) ::close(wakeFd);
 }
 
-std::string OpenFailureDetail(const ScannerLink& link) {
-  switch (link.lastFailure) {
-    case OpenFailure::None: return "";
-    case OpenFailure::NotFound: return "The port does not exist (the scanner may have been unplugged).";
-    case OpenFailure::PermissionDenied:
-      return "Permission denied: add your user to the dialout group, or install the udev rule for the scanner.";
-    case OpenFailure::Busy:
-      return "The port is in use by another program (for example ModemManager or another Varnet).";
-    case OpenFailure::NotATerminal: return "This is not a serial port.";
-    case OpenFailure::Settings: return "The port refused the line settings.";
-    case OpenFailure::Other: break;
-  }
-  return std::string("The port cannot be opened: ") + strerror(link.lastErrno) + ".";
+Message OpenFailureMessage(const ScannerLink& link) {
+  return {MessageId::OpenComFailed, Icon::Error, Caption::None, link.lastFailure, link.lastErrno};
 }
 
 std::string PortPath(const std::string& portName) {
@@ -86,9 +74,9 @@ std::string PortPath(const std::string& portName) {
 
 bool OpenLink(ScannerLink& link, const std::string& portName, uint32_t baud) {
   CloseLink(link);
-  link.lastFailure = OpenFailure::None;
+  link.lastFailure = Reason::None;
   link.lastErrno = 0;
-  auto fail = [&](int fd, OpenFailure why, int err) {
+  auto fail = [&](int fd, Reason why, int err) {
     if (fd >= 0) {
       (void)ioctl(fd, TIOCNXCL);
       ::close(fd);
@@ -97,15 +85,15 @@ bool OpenLink(ScannerLink& link, const std::string& portName, uint32_t baud) {
     link.lastErrno = err;
     return false;
   };
-  if (portName.empty() || baud == 0) return fail(-1, OpenFailure::NotFound, ENOENT);
+  if (portName.empty() || baud == 0) return fail(-1, Reason::PortGone, ENOENT);
 
   int fd = ::open(PortPath(portName).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return fail(-1, FailureFromErrno(errno), errno);
-  if (!isatty(fd)) return fail(fd, OpenFailure::NotATerminal, ENOTTY);
+  if (!isatty(fd)) return fail(fd, Reason::NotASerialPort, ENOTTY);
   // Exclusive: another Varnet (flock) or anyone else (TIOCEXCL) keeps out.
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0) return fail(fd, OpenFailure::Busy, errno);
-  if (ioctl(fd, TIOCEXCL) != 0) return fail(fd, OpenFailure::Settings, errno);
-  if (!ApplyLineSettings(fd, baud)) return fail(fd, OpenFailure::Settings, errno);
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) return fail(fd, Reason::PortBusy, errno);
+  if (ioctl(fd, TIOCEXCL) != 0) return fail(fd, Reason::PortSettings, errno);
+  if (!ApplyLineSettings(fd, baud)) return fail(fd, Reason::PortSettings, errno);
   ClearModemLines(fd);
   (void)ioctl(fd, TCFLSH, TCIOFLUSH);
 

@@ -5,11 +5,9 @@
 #include <cstdint>
 #include <string>
 
-namespace varnet {
+#include "link/prompts.h"
 
-// Why the last OpenLink failed, so that the front ends can say more than
-// "Open COM Failed".
-enum class OpenFailure { None, NotFound, PermissionDenied, Busy, NotATerminal, Settings, Other };
+namespace varnet {
 
 // The one link slot of the process (a serial port, or none), its port name
 // and the busy flag that keeps the timer off the port during multi-step
@@ -28,7 +26,9 @@ struct ScannerLink {
   uint32_t baud = 0;            // rate of the open port
   int LinkBusy = 1;             // 0/1, plain assignments only
   bool hungUp = false;          // the device went away; reads return nothing
-  OpenFailure lastFailure = OpenFailure::None;
+  // Why the last OpenLink failed (one of the Port reasons), so that the front
+  // ends can say more than "Open COM Failed".
+  Reason lastFailure = Reason::None;
   int lastErrno = 0;
 };
 
@@ -38,8 +38,8 @@ struct CollectResult {
   CollectEnd end = CollectEnd::Idle;
 };
 
-// Why the last open failed, in a line a user can act on (English).
-std::string OpenFailureDetail(const ScannerLink& link);
+// "Open COM Failed" with the reason of the last failed open.
+Message OpenFailureMessage(const ScannerLink& link);
 
 // "/dev/" + name, or the name itself when it is already a path.
 std::string PortPath(const std::string& portName);

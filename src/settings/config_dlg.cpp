@@ -295,7 +295,7 @@ void ConfigDlg::ApplyClickedOption(int row) {
       app_.prompts->Error(MessageId::SetFailed);
     } else if (result.reopenFailed) {
       // The scanner took the new rate but the port would not follow.
-      app_.prompts->Show({MessageId::OpenComFailed, Icon::Error, Caption::None, OpenFailureDetail(app_.link)});
+      app_.prompts->Show(OpenFailureMessage(app_.link));
     } else if (result.rebootNotice) {
       app_.prompts->Info(MessageId::RebootNotice);
     }

@@ -40,6 +40,13 @@ AtomicFile::AtomicFile(std::string target) : target_(std::move(target)) {}
 
 AtomicFile::~AtomicFile() { Discard(); }
 
+bool AtomicFile::Failed(int err) {
+  // Kept before Discard, whose close and unlink may change errno.
+  error_ = err ? err : EIO;
+  Discard();
+  return false;
+}
+
 bool AtomicFile::Open() {
   Discard();
   auto [dir, name] = SplitPath(target_);
@@ -63,29 +70,27 @@ bool AtomicFile::Open() {
       tempPath_ = candidate;
       return true;
     }
-    if (errno != EEXIST) return false;
+    if (errno != EEXIST) return Failed(errno);
   }
-  return false;
+  return Failed(EEXIST);
 }
 
 bool AtomicFile::Write(const uint8_t* data, size_t n) {
-  if (fd_ < 0) return false;
+  if (fd_ < 0) return Failed(EBADF);
   if (WriteAll(fd_, data, n)) return true;
-  Discard();
-  return false;
+  return Failed(errno);
 }
 
 bool AtomicFile::Commit() {
-  if (fd_ < 0) return false;
-  bool ok = ::fsync(fd_) == 0;
-  ok = ::close(fd_) == 0 && ok;
+  if (fd_ < 0) return Failed(EBADF);
+  // A full disk may only show here, when the data reach it.
+  int err = ::fsync(fd_) == 0 ? 0 : errno;
+  if (::close(fd_) != 0 && !err) err = errno;
   fd_ = -1;
-  if (ok && ::rename(tempPath_.c_str(), target_.c_str()) == 0) {
-    tempPath_.clear();
-    return true;
-  }
-  Discard();
-  return false;
+  if (!err && ::rename(tempPath_.c_str(), target_.c_str()) != 0) err = errno;
+  if (err) return Failed(err);
+  tempPath_.clear();
+  return true;
 }
 
 void AtomicFile::Discard() {
@@ -99,9 +104,11 @@ void AtomicFile::Discard() {
   }
 }
 
-bool WriteFileAtomically(const std::string& path, const uint8_t* data, size_t n) {
+bool WriteFileAtomically(const std::string& path, const uint8_t* data, size_t n, int* error) {
   AtomicFile file(path);
-  return file.Open() && file.Write(data, n) && file.Commit();
+  if (file.Open() && file.Write(data, n) && file.Commit()) return true;
+  if (error) *error = file.error();
+  return false;
 }
 
 }  // namespace varnet

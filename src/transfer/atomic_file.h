@@ -29,13 +29,19 @@ class AtomicFile {
 
   const std::string& target() const { return target_; }
   const std::string& temporaryPath() const { return tempPath_; }
+  // The errno of the last failure (never 0 after one), 0 before any.
+  int error() const { return error_; }
 
  private:
+  bool Failed(int err);
+
   std::string target_;
   std::string tempPath_;
   int fd_ = -1;
+  int error_ = 0;
 };
 
-bool WriteFileAtomically(const std::string& path, const uint8_t* data, size_t n);
+// False on failure, with its errno in *error when asked.
+bool WriteFileAtomically(const std::string& path, const uint8_t* data, size_t n, int* error = nullptr);
 
 }  // namespace varnet

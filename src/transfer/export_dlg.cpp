@@ -257,8 +257,9 @@ void ExportDlg::OnExport() {
     setEnabled(true);
     return;
   }
-  if (ExportSettings(app_.link, *path, mode)) app_.prompts->Info(MessageId::ExportedSuccessfully);
-  else app_.prompts->Error(MessageId::ExportFailed);
+  const ExportResult result = ExportSettings(app_.link, *path, mode);
+  if (result.ok) app_.prompts->Info(MessageId::ExportedSuccessfully);
+  else app_.prompts->Show(ExportFailureMessage(result));
   setEnabled(true);
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "transfer/export_settings.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "link/ticks.h"
@@ -10,21 +11,24 @@ namespace varnet {
 
 // ---- sinks ----
 
-bool ConfigFileSink::ParameterBlock(const SettingsBlock& block) {
+ExportResult ConfigFileSink::ParameterBlock(const SettingsBlock& block) {
   // A repeated parameter block starts the file over, as a fresh file would.
-  return file_.Open() && file_.Write(ConfigFileBlock(block, kFileParamTag));
+  if (file_.Open() && file_.Write(ConfigFileBlock(block, kFileParamTag))) return ExportResult::Done();
+  return FileFailure(file_.error());
 }
 
-bool ConfigFileSink::FormatBlock(const SettingsBlock& block) {
-  return file_.IsOpen() && file_.Write(ConfigFileBlock(block, kFileFormatTag)) && file_.Commit();
+ExportResult ConfigFileSink::FormatBlock(const SettingsBlock& block) {
+  if (!file_.IsOpen()) return ExportResult::Failed(Reason::UnexpectedData);
+  if (file_.Write(ConfigFileBlock(block, kFileFormatTag)) && file_.Commit()) return ExportResult::Done();
+  return FileFailure(file_.error());
 }
 
-bool QrBitmapSink::ParameterBlock(const SettingsBlock& block) {
+ExportResult QrBitmapSink::ParameterBlock(const SettingsBlock& block) {
   std::vector<uint8_t> content = QrSymbolContent(block, kFileParamTag);
   return WriteQrBitmap(SettingsBitmapName(path_, 1), content.data(), content.size());
 }
 
-bool QrBitmapSink::FormatBlock(const SettingsBlock& block) {
+ExportResult QrBitmapSink::FormatBlock(const SettingsBlock& block) {
   std::vector<uint8_t> content = QrSymbolContent(block, kFileFormatTag);
   return WriteQrBitmap(SettingsBitmapName(path_, 2), content.data(), content.size());
 }
@@ -48,7 +52,7 @@ bool ExportReceiver::Feed(uint8_t byte) {
     // More bytes than announced can never end well; stop at once rather
     // than wait for the line to fall silent.
     if (count_ >= payload_.size()) {
-      Fail();
+      Fail(Reason::BlockTooLong);
       return false;
     }
     payload_[count_++] = byte;
@@ -56,7 +60,7 @@ bool ExportReceiver::Feed(uint8_t byte) {
   }
 
   if (++hunted_ > kMaxHuntBytes) {
-    Fail();
+    Fail(Reason::UnexpectedData);
     return false;
   }
   hunt_[count_++] = byte;
@@ -68,7 +72,7 @@ bool ExportReceiver::Feed(uint8_t byte) {
     if (kind != Block::None) {
       uint32_t length = candidate_.Length();
       if (length > kMaxSettingsBlock) {
-        Fail();
+        Fail(Reason::BlockTooLong);
         return false;
       }
       payload_.assign(length, 0);
@@ -83,23 +87,39 @@ bool ExportReceiver::Feed(uint8_t byte) {
   return true;
 }
 
+ExportReceiver::Step ExportReceiver::Fail(ExportResult why) {
+  if (!failed_) failure_ = why;
+  failed_ = true;
+  return Step::Failed;
+}
+
+Reason ExportReceiver::StallReason() const {
+  // After the parameter block, a refusal or silence both mean the same.
+  const bool refused = StartsWithAck(hunt_.data(), hunt_.size()) || StartsWithNak(hunt_.data(), hunt_.size());
+  if (refused) return parameterDone_ ? Reason::NoFormatBlock : Reason::BlockRefused;
+  if (receiving_ != Block::None) return count_ != payload_.size() ? Reason::ScannerStopped : Reason::UnexpectedData;
+  if (hunted_ == 0) return parameterDone_ ? Reason::NoFormatBlock : Reason::ScannerSilent;
+  // The first bytes of a header that never finished.
+  const size_t tag = std::min<size_t>(count_, 5);
+  const bool header = hunted_ == count_ && count_ < kBlockHeaderSize &&
+                      (std::memcmp(hunt_.data(), kScannerParamTag, tag) == 0 ||
+                       std::memcmp(hunt_.data(), kScannerFormatTag, tag) == 0);
+  return header ? Reason::ScannerStopped : Reason::UnexpectedData;
+}
+
 ExportReceiver::Step ExportReceiver::OnSilence() {
   if (failed_) return Step::Failed;
   if (StartsWithAck(hunt_.data(), hunt_.size()) || StartsWithNak(hunt_.data(), hunt_.size()) ||
-      count_ != candidate_.Length()) {
-    Fail();
-    return Step::Failed;
-  }
+      count_ != candidate_.Length())
+    return Fail(StallReason());
   if (receiving_ == Block::Parameter && candidate_.HasTag(kScannerParamTag)) {
     SettingsBlock block{candidate_, std::move(payload_)};
     payload_.clear();
     receiving_ = Block::None;
     count_ = 0;
     candidate_ = BlockHeader{};
-    if (!sink_.ParameterBlock(block)) {
-      Fail();
-      return Step::Failed;
-    }
+    ExportResult stored = sink_.ParameterBlock(block);
+    if (!stored.ok) return Fail(stored);
     parameterDone_ = true;
     return Step::RequestFormatBlock;
   }
@@ -109,10 +129,11 @@ ExportReceiver::Step ExportReceiver::OnSilence() {
     SettingsBlock block{candidate_, std::move(payload_)};
     payload_.clear();
     receiving_ = Block::None;
-    if (sink_.FormatBlock(block)) return Step::Succeeded;
+    ExportResult stored = sink_.FormatBlock(block);
+    if (stored.ok) return Step::Succeeded;
+    return Fail(stored);
   }
-  Fail();
-  return Step::Failed;
+  return Fail(StallReason());
 }
 
 // ---- driver ----
@@ -131,9 +152,9 @@ bool DiscardPendingInput(ScannerLink& link, uint32_t start) {
 
 }  // namespace
 
-bool RunExport(ScannerLink& link, ExportSink& sink) {
+ExportResult RunExport(ScannerLink& link, ExportSink& sink) {
   const uint32_t start = TickCount();
-  if (!DiscardPendingInput(link, start)) return false;
+  if (!DiscardPendingInput(link, start)) return ExportResult::Failed(Reason::UnexpectedData);
   SendShortCommand(link, 0x0E, 0x0D, 0x08);
 
   ExportReceiver receiver(sink);
@@ -143,26 +164,38 @@ bool RunExport(ScannerLink& link, ExportSink& sink) {
     size_t n = PollRead(link, buf, sizeof buf);
     if (n > 0) {
       lastByte = TickCount();
-      if (!receiver.Feed(buf, n)) return false;
+      if (!receiver.Feed(buf, n)) return receiver.failure();
       continue;
     }
+    // A device that went away sends nothing more: no need to wait for its
+    // silence, but a block it finished still counts.
+    const bool gone = link.hungUp;
     uint32_t limit = receiver.SilenceLimitMs();
     uint32_t quiet = TicksSince(lastByte);
-    if (quiet <= limit) {
+    if (!gone && quiet <= limit) {
       // Sleep in the kernel until a byte comes or the limit is just past.
       WaitReadable(link, limit - quiet + 1);
       continue;
     }
+    if (!link.IsOpen()) break;
     switch (receiver.OnSilence()) {
-      case ExportReceiver::Step::RequestFormatBlock: SendShortCommand(link, 0x0E, 0x0D, 0x0A); break;
-      case ExportReceiver::Step::Succeeded: return true;
-      case ExportReceiver::Step::Failed: return false;
+      case ExportReceiver::Step::RequestFormatBlock:
+        if (gone) return ExportResult::Failed(Reason::ScannerGone);
+        SendShortCommand(link, 0x0E, 0x0D, 0x0A);
+        break;
+      case ExportReceiver::Step::Succeeded: return ExportResult::Done();
+      case ExportReceiver::Step::Failed: {
+        const Reason why = receiver.failure().reason;
+        const bool silence =
+            why == Reason::ScannerSilent || why == Reason::ScannerStopped || why == Reason::NoFormatBlock;
+        return gone && silence ? ExportResult::Failed(Reason::ScannerGone) : receiver.failure();
+      }
     }
   }
-  return false;
+  return ExportResult::Failed(Reason::ScannerGone);
 }
 
-bool ExportSettings(ScannerLink& link, const std::string& path, ExportMode mode) {
+ExportResult ExportSettings(ScannerLink& link, const std::string& path, ExportMode mode) {
   std::unique_ptr<ExportSink> sink = MakeExportSink(path, mode);
   return RunExport(link, *sink);
 }

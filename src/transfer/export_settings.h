@@ -12,17 +12,18 @@
 #include "link/serial_link.h"
 #include "transfer/atomic_file.h"
 #include "transfer/config_file.h"
+#include "transfer/export_result.h"
 
 namespace varnet {
 
 enum class ExportMode { File, Qr };
 
-// Where the received blocks go. A false return fails the export.
+// Where the received blocks go. A failure fails the export, for its reason.
 class ExportSink {
  public:
   virtual ~ExportSink() = default;
-  virtual bool ParameterBlock(const SettingsBlock& block) = 0;
-  virtual bool FormatBlock(const SettingsBlock& block) = 0;
+  virtual ExportResult ParameterBlock(const SettingsBlock& block) = 0;
+  virtual ExportResult FormatBlock(const SettingsBlock& block) = 0;
 };
 
 // The configuration file: kept in a temporary file beside the target until
@@ -30,8 +31,8 @@ class ExportSink {
 class ConfigFileSink : public ExportSink {
  public:
   explicit ConfigFileSink(std::string path) : file_(std::move(path)) {}
-  bool ParameterBlock(const SettingsBlock& block) override;
-  bool FormatBlock(const SettingsBlock& block) override;
+  ExportResult ParameterBlock(const SettingsBlock& block) override;
+  ExportResult FormatBlock(const SettingsBlock& block) override;
 
  private:
   AtomicFile file_;
@@ -41,8 +42,8 @@ class ConfigFileSink : public ExportSink {
 class QrBitmapSink : public ExportSink {
  public:
   explicit QrBitmapSink(std::string path) : path_(std::move(path)) {}
-  bool ParameterBlock(const SettingsBlock& block) override;
-  bool FormatBlock(const SettingsBlock& block) override;
+  ExportResult ParameterBlock(const SettingsBlock& block) override;
+  ExportResult FormatBlock(const SettingsBlock& block) override;
 
  private:
   std::string path_;
@@ -75,12 +76,17 @@ class ExportReceiver {
   Step OnSilence();
 
   bool failed() const { return failed_; }
+  // Why the export failed, once it has.
+  const ExportResult& failure() const { return failure_; }
   size_t count() const { return count_; }
 
  private:
   enum class Block { None, Parameter, Format };
 
-  void Fail() { failed_ = true; }
+  Step Fail(ExportResult why);
+  Step Fail(Reason reason) { return Fail(ExportResult::Failed(reason)); }
+  // Why a chunk that ended in silence is not a block this export can take.
+  Reason StallReason() const;
 
   ExportSink& sink_;
   std::array<uint8_t, kHuntSize> hunt_{};
@@ -91,15 +97,17 @@ class ExportReceiver {
   std::vector<uint8_t> payload_;  // exactly the announced length
   bool parameterDone_ = false;
   bool failed_ = false;
+  ExportResult failure_;
 };
 
 // Input still arriving this long after the start fails the export.
 constexpr uint32_t kExportDrainMs = 500;
 
 // Reads the scanner's parameter and format blocks into a configuration file
-// (File) or two settings barcodes (Qr). The caller shows the final message.
-bool ExportSettings(ScannerLink& link, const std::string& path, ExportMode mode);
+// (File) or two settings barcodes (Qr). The caller shows the final message,
+// with the reason on failure.
+ExportResult ExportSettings(ScannerLink& link, const std::string& path, ExportMode mode);
 // The same with any sink.
-bool RunExport(ScannerLink& link, ExportSink& sink);
+ExportResult RunExport(ScannerLink& link, ExportSink& sink);
 
 }  // namespace varnet

@@ -4,6 +4,7 @@
 #include <qrencode.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <memory>
 
@@ -60,19 +61,29 @@ std::vector<uint8_t> QrBitmapFromModules(int width, const uint8_t* modules) {
   return bmp;
 }
 
-std::optional<std::vector<uint8_t>> EncodeQrBitmap(const uint8_t* data, size_t size) {
-  if (data == nullptr || size == 0 || size > size_t(INT_MAX)) return std::nullopt;
+std::optional<std::vector<uint8_t>> EncodeQrBitmap(const uint8_t* data, size_t size, int* error) {
+  auto fail = [error](int err) {
+    if (error) *error = err;
+    return std::nullopt;
+  };
+  if (data == nullptr || size == 0) return fail(EINVAL);
+  if (size > size_t(INT_MAX)) return fail(ERANGE);
+  errno = 0;
   std::unique_ptr<QRcode, decltype(&QRcode_free)> code(QRcode_encodeData(int(size), data, 0, QR_ECLEVEL_H),
                                                        &QRcode_free);
-  if (!code) return std::nullopt;
+  // libqrencode says why in errno: ERANGE when the data do not fit.
+  if (!code) return fail(errno ? errno : EINVAL);
   std::vector<uint8_t> bmp = QrBitmapFromModules(code->width, code->data);
-  if (bmp.empty()) return std::nullopt;
+  if (bmp.empty()) return fail(EINVAL);
   return bmp;
 }
 
-bool WriteQrBitmap(const std::string& path, const uint8_t* data, size_t size) {
-  std::optional<std::vector<uint8_t>> bmp = EncodeQrBitmap(data, size);
-  return bmp && WriteFileAtomically(path, bmp->data(), bmp->size());
+ExportResult WriteQrBitmap(const std::string& path, const uint8_t* data, size_t size) {
+  int error = 0;
+  std::optional<std::vector<uint8_t>> bmp = EncodeQrBitmap(data, size, &error);
+  if (!bmp) return ExportResult::Failed(error == ERANGE ? Reason::QrTooLarge : Reason::QrError, error);
+  if (!WriteFileAtomically(path, bmp->data(), bmp->size(), &error)) return FileFailure(error);
+  return ExportResult::Done();
 }
 
 std::string SettingsBitmapName(const std::string& chosen, int symbol) {

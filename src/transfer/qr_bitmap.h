@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "transfer/export_result.h"
+
 namespace varnet {
 
 // A 24-bit top-down BMP of a QR module matrix (libqrencode's layout: width x
@@ -14,11 +16,12 @@ namespace varnet {
 std::vector<uint8_t> QrBitmapFromModules(int width, const uint8_t* modules);
 
 // Encodes the bytes (byte mode, smallest version, level H) and renders them.
-// None when they do not fit a symbol or the encoder fails.
-std::optional<std::vector<uint8_t>> EncodeQrBitmap(const uint8_t* data, size_t size);
+// None when they do not fit a symbol (*error ERANGE) or the encoder fails
+// (its errno).
+std::optional<std::vector<uint8_t>> EncodeQrBitmap(const uint8_t* data, size_t size, int* error = nullptr);
 
-// Encodes and writes the bitmap file, atomically. False on any failure.
-bool WriteQrBitmap(const std::string& path, const uint8_t* data, size_t size);
+// Encodes and writes the bitmap file, atomically.
+ExportResult WriteQrBitmap(const std::string& path, const uint8_t* data, size_t size);
 
 // File name of settings barcode `symbol` (1 or 2) for the chosen path: in
 // its file-name part the first ".bmp" becomes "_S1.bmp" (or "_S2.bmp") and

@@ -83,6 +83,9 @@ class ExportDlgTest : public ::testing::Test {
 };
 
 MATCHER_P2(Is, id, icon, "") { return arg && arg->id == id && arg->icon == icon; }
+MATCHER_P(FailedFor, reason, "") {
+  return arg && arg->id == MessageId::ExportFailed && arg->icon == Icon::Error && arg->reason == reason;
+}
 
 }  // namespace
 
@@ -118,7 +121,14 @@ TEST_F(ExportDlgTest, QrExportWritesBothBitmapsFailureAndCancelLeaveThePageUsabl
   EXPECT_EQ(prompts.fileRequests[0].filters, (Filters{{"Setting barcode (*.bmp)", "*.bmp"}, {"All Files (*.*)", "*.*"}}));
   EXPECT_TRUE(IsBitmap("codes_S1.bmp") && IsBitmap("codes_S2.bmp"));
 
-  EXPECT_THAT(Press(page->ExportButton(), {dir.File("missing/codes.bmp")}), Is(MessageId::ExportFailed, Icon::Error));
+  // Why a destination failed is told with the message.
+  EXPECT_THAT(Press(page->ExportButton(), {dir.File("missing/codes.bmp")}), FailedFor(Reason::FolderMissing));
+  if (const std::string locked = FolderNobodyMayWrite(); !locked.empty()) {
+    EXPECT_THAT(Press(page->ExportButton(), {locked + "/codes.bmp"}), FailedFor(Reason::FilePermission));
+  }
+  sim_->faults().RefuseCommand(0x0E, 0x0D, 0x08);
+  EXPECT_THAT(Press(page->ExportButton(), {dir.File("refused.bmp")}), FailedFor(Reason::BlockRefused));
+  sim_->faults().ClearRefused();
   sim_->ClearReceived();
   EXPECT_EQ(Press(page->ExportButton()), std::nullopt);  // cancelled: nothing sent either
   EXPECT_TRUE(sim_->Received().empty());
@@ -134,7 +144,7 @@ TEST_F(ExportDlgTest, WithoutFormatBlockOnlyQrExportAndRestoreAreOffered) {
   EXPECT_TRUE(page->ExportButton()->isEnabled() && page->RestoreButton()->isEnabled());
 
   // The first symbol is written, then the missing format block fails it.
-  EXPECT_THAT(Press(page->ExportButton(), {dir.File("old.bmp")}), Is(MessageId::ExportFailed, Icon::Error));
+  EXPECT_THAT(Press(page->ExportButton(), {dir.File("old.bmp")}), FailedFor(Reason::NoFormatBlock));
   EXPECT_TRUE(IsBitmap("old_S1.bmp"));
   EXPECT_FALSE(std::filesystem::exists(dir.File("old_S2.bmp")));
 }

@@ -148,7 +148,7 @@ TEST_F(MainWindowTest, FailedOpenAndFailedConnection) {
   prompts.shown.clear();
   ConnectRow(0);
   ASSERT_EQ(prompts.Ids(), std::vector<MessageId>{MessageId::OpenComFailed});
-  EXPECT_FALSE(prompts.shown[0].detail.empty());
+  EXPECT_EQ(prompts.shown[0].reason, Reason::PortGone);
   EXPECT_FALSE(dlg->DeviceList()->isHidden());
 }
 

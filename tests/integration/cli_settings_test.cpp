@@ -117,6 +117,15 @@ TEST_F(CliSettings, SetSendsOnlyWhatAClickSends) {
   EXPECT_EQ(j["ok"], false);
   EXPECT_EQ(j["message"], "Set Failed");
   EXPECT_EQ(Sent(), Frames{Cmd(0xA1, 0x02, 0x04)});
+
+  // Set, but the save is refused: the command fails with "Save Failed".
+  s->ClearReceived();
+  s->faults().ClearRefused();
+  s->faults().RefuseCommand(0xA0, 0x08, 0x01);
+  r = Run({"--save", "set", "Scan Mode", "Pulse Trigger"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(Has(r.err, "Save Failed")) << r.err;
+  EXPECT_EQ(Sent(), (Frames{Cmd(0xA1, 0x02, 0x04), Cmd(0xA0, 0x08, 0x01)}));
 }
 
 TEST_F(CliSettings, WrongNamesExitTwoWithCloseMatches) {

@@ -141,6 +141,36 @@ TEST(CliTransfer, RoundTripVerificationAndRestore) {
   EXPECT_EQ(target.SaveCount(), 1);
 }
 
+// A destination that cannot take the files fails before the scanner hears a
+// thing; a failure during the transfer says why as well.
+TEST(CliTransfer, ExportFailedSaysWhy) {
+  TempDir dir;
+  Sims sims;
+  sim::SimScanner& s = sims.Add();
+  WriteWholeFile(dir.File("plain"), {1});
+  const std::string missing = "Export Failed\nThe folder does not exist.";
+  std::vector<std::pair<std::string, std::string>> destinations = {{dir.File("gone/x.vt"), missing},
+                                                                    {dir.File("plain/x.vt"), missing}};
+  if (const std::string locked = FolderNobodyMayWrite(); !locked.empty())
+    destinations.push_back({locked + "/x.vt", "Export Failed\nPermission denied: the file cannot be written there."});
+  for (const char* command : {"export", "export-qr"}) {
+    for (const auto& [file, why] : destinations) {
+      auto r = RunCli({"--port", s.SlavePath(), command, file});
+      EXPECT_EQ(r.status, 1) << command << " " << file;
+      EXPECT_TRUE(Has(r.err, why + "\n")) << r.err;
+    }
+  }
+  auto r = RunCli({"--port", s.SlavePath(), "--json", "export", dir.File("gone/x.vt")});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(nlohmann::json::parse(r.out),
+            (nlohmann::json{{"file", dir.File("gone/x.vt")}, {"ok", false}, {"message", missing}}));
+  EXPECT_TRUE(s.Received().empty());
+
+  // A reason found once connected.
+  r = RunCli({"--port", sims.Add(sim::ProfileNamed("legacy")).SlavePath(), "export-qr", dir.File("x.bmp")});
+  EXPECT_TRUE(Has(r.err, "Export Failed\nThe scanner did not send its format block.\n")) << r.err;
+}
+
 TEST(CliDryRun, SendsNothingButTheConnectionAndListsWhatARealRunSends) {
   TempDir dir;
   Sims sims;

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 // Image Mode end to end against the simulated scanner: fetch, the JPEG and
 // its corners, the decoded data; and the scanned data of Setting Mode.
-#define ZX_USE_UTF8
 #include <ZXing/ReadBarcode.h>
 #include <gtest/gtest.h>
 

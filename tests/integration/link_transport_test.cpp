@@ -41,7 +41,7 @@ class Transport : public ::testing::Test {
 TEST_F(Transport, MissingPortLeavesTheSlotEmpty) {
   EXPECT_FALSE(OpenLink(link, "ttyVARNET-NOPE", 9600));
   EXPECT_FALSE(link.IsOpen());
-  EXPECT_EQ(link.lastFailure, OpenFailure::NotFound);
+  EXPECT_EQ(link.lastFailure, Reason::PortGone);
   // A regular file is no serial port either.
   EXPECT_FALSE(OpenLink(link, "/etc/hostname", 9600));
   EXPECT_FALSE(link.IsOpen());
@@ -54,7 +54,7 @@ TEST_F(Transport, PortNamesOpenIsExclusiveAndReopenFollowsTheRate) {
 
   ScannerLink other;
   EXPECT_FALSE(OpenLink(other, peer.SlavePath(), 115200));
-  EXPECT_EQ(other.lastFailure, OpenFailure::Busy);
+  EXPECT_EQ(other.lastFailure, Reason::PortBusy);
   EXPECT_FALSE(other.IsOpen());
   link.LinkPortName = peer.SlavePath();
   ASSERT_TRUE(ReopenLink(link, 9600));

@@ -68,7 +68,9 @@ TEST(Unplug, DuringAnExportLeavesTheOldFileAndNoTemporary) {
   std::string target = c.dir.File("golden.vt");
   WriteWholeFile(target, {'o', 'l', 'd'});
   // During the format block.
-  EXPECT_LT(c.UnpluggedDuring(600, 2, [&] { EXPECT_FALSE(ExportSettings(c.link, target, ExportMode::File)); }), 4000);
+  EXPECT_LT(c.UnpluggedDuring(600, 2, [&] {
+    EXPECT_EQ(ExportSettings(c.link, target, ExportMode::File).reason, Reason::ScannerGone);
+  }), 4000);
   EXPECT_EQ(ReadWholeFile(target), (std::vector<uint8_t>{'o', 'l', 'd'}));
   EXPECT_EQ(c.dir.Entries(), std::vector<std::string>{"golden.vt"});
 }
@@ -76,7 +78,7 @@ TEST(Unplug, DuringAnExportLeavesTheOldFileAndNoTemporary) {
 TEST(Unplug, DuringAnImportEndsWithItsMessages) {
   Connected c;
   std::string file = c.dir.File("cfg.vt");
-  ASSERT_TRUE(ExportSettings(c.link, file, ExportMode::File));
+  ASSERT_TRUE(ExportSettings(c.link, file, ExportMode::File).ok);
   // The handshake answers crawl.
   EXPECT_LT(c.UnpluggedDuring(100, 30, [&] {
     EXPECT_FALSE(ImportSettingsFromFile(c.link, c.info, c.prompts, file).succeeded);

@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
+#include <fcntl.h>
 #include <stdlib.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <algorithm>
 #include <cstdint>
@@ -41,6 +45,18 @@ class TempDir {
  private:
   std::string path_;
 };
+
+// A folder in which no one may create a file, root included (sysfs refuses
+// new files to everyone); empty where the system has none.
+inline std::string FolderNobodyMayWrite() {
+  const std::string dir = "/sys/kernel";
+  const std::string probe = dir + "/.varnet-probe";
+  int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) return errno == EACCES ? dir : std::string();
+  ::close(fd);
+  ::unlink(probe.c_str());
+  return {};
+}
 
 inline std::vector<uint8_t> ReadWholeFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

@@ -16,8 +16,11 @@ using Step = ExportReceiver::Step;
 
 class RecordingSink : public ExportSink {
  public:
-  bool ParameterBlock(const SettingsBlock& b) override { return params.push_back(b), acceptParameter; }
-  bool FormatBlock(const SettingsBlock& b) override { return formats.push_back(b), acceptFormat; }
+  ExportResult ParameterBlock(const SettingsBlock& b) override { return params.push_back(b), Answer(acceptParameter); }
+  ExportResult FormatBlock(const SettingsBlock& b) override { return formats.push_back(b), Answer(acceptFormat); }
+  static ExportResult Answer(bool accept) {
+    return accept ? ExportResult::Done() : ExportResult::Failed(Reason::DiskFull, ENOSPC);
+  }
   std::vector<SettingsBlock> params, formats;
   bool acceptParameter = true, acceptFormat = true;
 };
@@ -68,18 +71,21 @@ TEST(ExportReceiver, AnythingButTwoWholeBlocksFails) {
   struct Row {
     const char* what;
     std::vector<std::vector<uint8_t>> answers;
+    Reason reason;
   } rows[] = {
-      {"refusal", {nak}},
-      {"acknowledgement and more", {Concat({ack, TextBytes("xyz")})}},
-      {"silence", {{}}},
-      {"header byte 5 not zero", {byte5}},
-      {"payload short by one", {std::vector<uint8_t>(param.begin(), param.end() - 1)}},
-      {"payload long by one", {Concat({param, {0}})}},
-      {"unknown 28-byte header", {HeaderBytes("*XYZ*", 0)}},
-      {"format block first", {Block("*DFF*", 10)}},
-      {"no format block", {param, {}}},
-      {"format block refused", {param, nak}},
-      {"parameter block again, then nothing", {param, param, {}}},
+      {"refusal", {nak}, Reason::BlockRefused},
+      {"acknowledgement and more", {Concat({ack, TextBytes("xyz")})}, Reason::BlockRefused},
+      {"silence", {{}}, Reason::ScannerSilent},
+      {"header byte 5 not zero", {byte5}, Reason::UnexpectedData},
+      {"payload short by one", {std::vector<uint8_t>(param.begin(), param.end() - 1)}, Reason::ScannerStopped},
+      {"payload long by one", {Concat({param, {0}})}, Reason::BlockTooLong},
+      {"unknown 28-byte header", {HeaderBytes("*XYZ*", 0)}, Reason::UnexpectedData},
+      {"format block first", {Block("*DFF*", 10)}, Reason::UnexpectedData},
+      {"no format block", {param, {}}, Reason::NoFormatBlock},
+      {"format block refused", {param, nak}, Reason::NoFormatBlock},
+      {"header cut short", {std::vector<uint8_t>(param.begin(), param.begin() + 20)}, Reason::ScannerStopped},
+      {"a few other bytes", {TextBytes("xyz")}, Reason::UnexpectedData},
+      {"parameter block again, then nothing", {param, param, {}}, Reason::NoFormatBlock},
   };
   for (const Row& row : rows) {
     RecordingSink sink;
@@ -90,6 +96,7 @@ TEST(ExportReceiver, AnythingButTwoWholeBlocksFails) {
       step = rx.OnSilence();
     }
     EXPECT_EQ(step, Step::Failed) << row.what;
+    EXPECT_EQ(rx.failure().reason, row.reason) << row.what;
     EXPECT_TRUE(sink.formats.empty()) << row.what;
   }
 }

@@ -24,6 +24,29 @@
     <message><source>Restore Successfully</source><translation>恢復默認设置</translation></message>
 </context>
 <context>
+    <name>Reason</name>
+    <message><source>The port does not exist (the scanner may have been unplugged).</source><translation>连接埠不存在 (扫描器可能已被拔除)。</translation></message>
+    <message><source>Permission denied: add your user to the dialout group, or install the udev rule for the scanner.</source><translation>权限不足：请将您的用户加入 dialout 群组，或安装扫描器的 udev 规则。</translation></message>
+    <message><source>The port is in use by another program (for example ModemManager or another Varnet).</source><translation>连接埠正被其他程序使用 (例如 ModemManager 或另一个 Varnet)。</translation></message>
+    <message><source>This is not a serial port.</source><translation>这不是序列埠。</translation></message>
+    <message><source>The port refused the line settings.</source><translation>连接埠不接受通讯设置。</translation></message>
+    <message><source>The port cannot be opened: %1.</source><translation>无法开启连接埠：%1。</translation></message>
+    <message><source>The folder does not exist.</source><translation>资料夹不存在。</translation></message>
+    <message><source>Permission denied: the file cannot be written there.</source><translation>权限不足：无法在此写入档案。</translation></message>
+    <message><source>The file system is read-only.</source><translation>档案系统为唯读。</translation></message>
+    <message><source>The disk is full.</source><translation>磁碟已满。</translation></message>
+    <message><source>The file cannot be written: %1.</source><translation>无法写入档案：%1。</translation></message>
+    <message><source>The settings are too large for a QR code.</source><translation>设置资料太大，无法放入 QR 码。</translation></message>
+    <message><source>The QR code cannot be made: %1.</source><translation>无法产生 QR 码：%1。</translation></message>
+    <message><source>The scanner did not send its settings.</source><translation>扫描器没有送出设置。</translation></message>
+    <message><source>The scanner did not send its format block.</source><translation>扫描器没有送出输出格式设置。</translation></message>
+    <message><source>The scanner stopped sending before the block was complete.</source><translation>扫描器在资料区块传送完成前停止传送。</translation></message>
+    <message><source>The scanner refused to send its settings.</source><translation>扫描器拒绝送出设置。</translation></message>
+    <message><source>The scanner sent a block that is too long.</source><translation>扫描器送出的资料区块过长。</translation></message>
+    <message><source>The scanner sent something other than its settings.</source><translation>扫描器送出的不是设置资料。</translation></message>
+    <message><source>The connection to the scanner was lost.</source><translation>与扫描器的连线已中断。</translation></message>
+</context>
+<context>
     <name>varnet::CVarnetDlg</name>
     <message><source>Image Mode  ( USB Port Only )</source><translation>影像模式 (USB 接口)</translation></message>
     <message><source>Setting Mode</source><translation>设置模式</translation></message>

@@ -127,6 +127,8 @@ class Planner {
   std::vector<WantedField> fields_;           // in file order
   std::vector<std::pair<std::string, int>> named_;  // groups and fields named, with their lines
 
+  std::string ScannerText() const { return ModelText(Latin1ToUtf8(model_.name), model_.code); }
+
   void Refuse(RefusalKind kind, int line, std::string message) {
     plan_.refusals.push_back({kind, line, std::move(message)});
   }
@@ -156,11 +158,13 @@ class Planner {
 
   void CheckModel(const Profile& p) {
     const ParamBlock& pb = info_.paramBlock;
-    const bool otherName = p.modelName && *p.modelName != pb.ModelName();
+    // The block holds ISO-8859-1, the profile UTF-8.
+    const std::string name = Latin1ToUtf8(pb.ModelName());
+    const bool otherName = p.modelName && *p.modelName != name;
     const bool otherCode = p.modelCode && *p.modelCode != pb.ModelCode();
     if ((otherName || otherCode) && !options_.anyModel)
       NotHere(p.modelLine, "the profile is for " + ModelText(p.modelName, p.modelCode) + ", this scanner is " +
-                               ModelText(pb.ModelName(), pb.ModelCode()) + " (--any-model applies it anyway)");
+                               ModelText(name, pb.ModelCode()) + " (--any-model applies it anyway)");
   }
 
   // ---- settings groups -------------------------------------------------
@@ -181,7 +185,7 @@ class Planner {
                                Quoted(Category(category)->name));
       } else if (knownIn >= 0) {
         NotHere(g.name.line, "group " + Quoted(name) + " is not shown for this scanner (" +
-                                 ModelText(model_.name, model_.code) + ")");
+                                 ScannerText() + ")");
       } else {
         std::vector<std::string> names;
         for (const EffectiveGroup& eg : ShownGroups(category, model_)) names.emplace_back(eg.english);
@@ -288,7 +292,7 @@ class Planner {
       if (Folded(label) == Folded(s.text)) known = true;
     if (known)
       NotHere(s.line, "option " + Quoted(s.text) + " of " + group + " is not shown for this scanner (" +
-                          ModelText(model_.name, model_.code) + ")");
+                          ScannerText() + ")");
     else
       Usage(s.line, "unknown option " + Quoted(s.text) + " of " + group + DidYouMean(s.text, lookup.suggestions));
     return std::nullopt;
@@ -386,7 +390,7 @@ class Planner {
       const std::vector<PageField> all = output ? OutputSettingsFields(1) : fields;
       const bool known = std::any_of(all.begin(), all.end(), [&](const PageField& f) { return Folded(f.name) == Folded(name); });
       if (known) {
-        NotHere(g.name.line, Quoted(name) + " is not shown for this scanner (" + ModelText(model_.name, model_.code) + ")");
+        NotHere(g.name.line, Quoted(name) + " is not shown for this scanner (" + ScannerText() + ")");
       } else {
         std::vector<std::string> names;
         for (const PageField& f : all) names.push_back(f.name);

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "pages/page_summary.h"
+#include "profiles/names.h"
 #include "profiles/profile.h"
 #include "profiles/yaml11.h"
 #include "settings/catalogue.h"
@@ -41,19 +42,6 @@ bool HasSecondDocument(const std::string& text) {
 }
 
 int LineOf(const YAML::Node& n) { return n.Mark().line >= 0 ? n.Mark().line + 1 : 0; }
-
-std::string Quoted(std::string_view s) { return "\"" + std::string(s) + "\""; }
-
-std::string DidYouMean(std::string_view name, const std::vector<std::string>& candidates) {
-  const std::vector<std::string> close = CloseMatches(name, candidates);
-  if (close.empty()) return {};
-  std::string t = "; did you mean ";
-  for (size_t i = 0; i < close.size(); ++i) {
-    if (i) t += i + 1 == close.size() ? " or " : ", ";
-    t += Quoted(close[i]);
-  }
-  return t + "?";
-}
 
 class Reader {
  public:

@@ -15,19 +15,12 @@ namespace {
 
 using nlohmann::json;
 
-std::string Trimmed(std::string_view s) {
-  size_t b = 0, e = s.size();
-  while (b < e && s[b] == ' ') ++b;
-  while (e > b && s[e - 1] == ' ') --e;
-  return std::string(s.substr(b, e - b));
-}
-
 // The labels, and the booleans and numbers a YAML 1.1 reader makes of them.
 json Choices(const std::vector<std::string>& labels) {
   json e = json::array();
-  for (const std::string& l : labels) e.push_back(Trimmed(l));
+  for (const std::string& l : labels) e.push_back(TrimmedName(l));
   for (const std::string& l : labels) {
-    const std::string t = Trimmed(l);
+    const std::string t = TrimmedName(l);
     if (t == "On") e.push_back(true);
     if (t == "Off") e.push_back(false);
     if (!t.empty() && t.find_first_not_of("0123456789") == std::string::npos && t.size() < 10)

@@ -16,13 +16,6 @@ namespace {
 
 constexpr size_t kCommentWidth = 100;
 
-std::string Trimmed(std::string_view s) {
-  size_t b = 0, e = s.size();
-  while (b < e && s[b] == ' ') ++b;
-  while (e > b && s[e - 1] == ' ') --e;
-  return std::string(s.substr(b, e - b));
-}
-
 // A text from the scanner inside a comment line: no line breaks.
 std::string CommentText(std::string s) {
   for (char& c : s)
@@ -73,7 +66,7 @@ std::vector<std::string> Labels(const std::vector<EffectiveOption>& shown, const
                                 const std::function<bool(const EffectiveOption&)>& which) {
   std::vector<std::string> labels;
   for (size_t r = 0; r < shown.size(); ++r)
-    if (which(shown[r]) && (!inForce || ticks[r])) labels.push_back(Trimmed(shown[r].english));
+    if (which(shown[r]) && (!inForce || ticks[r])) labels.push_back(TrimmedName(shown[r].english));
   return labels;
 }
 
@@ -81,7 +74,7 @@ void WriteGroup(Writer& w, const EffectiveGroup& g, const ParamBlock& pb, const 
   const std::string indent = "    ";
   const std::vector<EffectiveOption> shown = ShownOptions(g, model);
   const std::vector<bool> ticks = TicksInForce(g, shown, pb);
-  const std::string key = Trimmed(g.english);
+  const std::string key = TrimmedName(g.english);
   auto any = [](const EffectiveOption&) { return true; };
   if (g.category != kSymbologies) {
     const std::vector<std::string> choices = Labels(shown, ticks, false, any);
@@ -107,7 +100,7 @@ void WriteGroup(Writer& w, const EffectiveGroup& g, const ParamBlock& pb, const 
     w.List(indent + "  ", "add", Labels(shown, ticks, true, onOff));
     std::vector<std::string> off;
     for (size_t r = 0; r < shown.size(); ++r)
-      if (onOff(shown[r]) && !ticks[r]) off.push_back(Trimmed(shown[r].english));
+      if (onOff(shown[r]) && !ticks[r]) off.push_back(TrimmedName(shown[r].english));
     w.List(indent + "  ", "remove", off);
     return;
   }

@@ -151,6 +151,9 @@ std::optional<size_t> BestMatch(size_t count, NamesOf namesOf, std::string_view 
 
 }  // namespace
 
+std::string TrimmedName(std::string_view name) { return Trimmed(name); }
+std::string FoldedName(std::string_view name) { return Folded(name); }
+
 ScannerModel ScannerModel::From(const ParamBlock& pb, std::string firmware) {
   ScannerModel m;
   m.code = pb.ModelCode();

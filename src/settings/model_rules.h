@@ -57,6 +57,11 @@ struct OptionLookup {
 };
 OptionLookup FindShownOption(const EffectiveGroup& group, const ScannerModel& model, std::string_view label);
 
+// A name without surrounding blanks ("Low " is shown as "Low"), and the
+// same ignoring case: how names given by people are compared.
+std::string TrimmedName(std::string_view name);
+std::string FoldedName(std::string_view name);
+
 // Candidates within a small edit distance of `name` (blanks around and case
 // ignored), closest first, at most `max`.
 std::vector<std::string> CloseMatches(std::string_view name, const std::vector<std::string>& candidates,

@@ -427,10 +427,11 @@ bool CVarnetDlg::CloseRequest() {
       if (saved) app_.prompts->Info(MessageId::SettingsSaved);
       else app_.prompts->Error(MessageId::SaveFailed);
     }
-    app_.device.settingsDirty = 0;
     // A changed output interface restarts the scanner instead.
-    if (app_.device.interfaceAtConnect != app_.device.paramBlock.U8(pb::OutputInterface)) {
-      SendShortCommand(app_.link, 0xA0, 0x08, 0xFF);
+    const bool restart = RestartOnClose(app_.device);
+    app_.device.settingsDirty = 0;
+    if (restart) {
+      SendRestart(app_.link);
       skipImageStop = true;
     }
   } else {

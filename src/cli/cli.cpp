@@ -3,27 +3,19 @@
 
 #include <algorithm>
 #include <cstring>
-#include <iostream>
+#include <memory>
+#include <ostream>
 
+#include "cli/progress.h"
 #include "link/protocol.h"
 
 namespace varnet::cli {
 
 namespace {
 
+const char kRestartLine[] = "restart command sent: the scanner takes up its new output interface";
+
 const uint32_t kProbeRates[] = {9600, 115200, 57600, 38400, 19200, 230400};
-
-void Usage(std::ostream& err) {
-  err << "usage: varnet-cli [--port PORT]... [--all] [--baud N] [--save] [--dry-run] [--no-verify] [--json]\n"
-         "                  COMMAND [ARGS]\n\ncommands:\n";
-  for (auto& [name, command] : Commands()) err << "  " << command.usage << "\n";
-}
-
-bool ParseBaud(const std::string& s, uint32_t& out) {
-  if (s.empty() || s.size() > 9 || s.find_first_not_of("0123456789") != std::string::npos) return false;
-  out = uint32_t(std::stoul(s));
-  return out > 0;
-}
 
 // A dry run's frames: short ones on their line, blocks wrapped.
 std::string FramesText(const std::vector<PlannedFrame>& frames) {
@@ -73,8 +65,6 @@ std::string ReasonText(Reason reason, int error) {
   return "";
 }
 
-DeviceRegistry* g_registry = nullptr;
-
 struct Target {
   std::string port;
   uint32_t baud = 0;  // the rate the search found an RS-232 scanner at
@@ -82,16 +72,9 @@ struct Target {
 
 }  // namespace
 
-DeviceRegistry& Registry() {
-  static std::unique_ptr<DeviceRegistry> system = MakeSystemRegistry();
-  return g_registry ? *g_registry : *system;
-}
-
-void SetRegistry(DeviceRegistry* registry) { g_registry = registry; }
-
-std::map<std::string, CommandSpec>& Commands() {
-  static std::map<std::string, CommandSpec> commands;
-  return commands;
+std::vector<CommandSpec> AllCommands() {
+  return {ListCommand(),   InfoCommand(),     GetCommand(),    SetCommand(),  SaveCommand(), RestoreDefaultsCommand(),
+          ExportCommand(), ExportQrCommand(), ImportCommand(), ShowCommand(), DiffCommand()};
 }
 
 std::string MessageLine(const Message& m) {
@@ -125,6 +108,14 @@ void CliPrompts::Show(const Message& m) {
 
 bool CliPrompts::AskYesNo(MessageId) { return false; }
 
+bool CloseSession(Session& s) {
+  const bool restart = s.link.IsOpen() && RestartOnClose(s.info);
+  if (restart) SendRestart(s.link);
+  s.info.settingsDirty = 0;
+  CloseLink(s.link);
+  return restart;
+}
+
 bool Connect(Session& s, uint32_t baud, std::string& why) {
   std::vector<uint32_t> rates;
   if (baud) rates = {baud};
@@ -156,65 +147,103 @@ bool Connect(Session& s, uint32_t baud, std::string& why) {
   return true;
 }
 
-int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
+namespace {
+
+// One port's run: connect, the command, the save, the end of the connection.
+// Touches nothing but its own session, so that ports can run at once.
+struct PortRun {
+  PortResult result;
+  bool restart = false;  // the restart command was sent (or, in a dry run, would be)
+};
+
+PortRun RunOnPort(const CommandSpec& command, const Options& o, const Target& target, bool several,
+                  std::ostream& err, Progress& progress, size_t index) {
+  Session s(err);
+  s.port = target.port;
+  s.severalTargets = several;
+  if (several) s.prompts.prefix = target.port;
+  PortRun run;
+  PortResult& r = run.result;
+  std::string why;
+  progress.Step(index, "connecting");
+  if (!Connect(s, o.baud ? o.baud : target.baud, why)) {
+    r.ok = false;
+    r.message = why;
+    progress.Done(index, false);
+    return run;
+  }
+  progress.Step(index, command.name);
+  r = command.run(s, o);
+  if (r.dryRun && r.ok && o.save && !r.frames.empty())
+    r.frames.push_back(PlannedShortCommand("save the settings", 0xA0, 0x08, 0x01));
+  if (r.dryRun && s.planned && RestartOnClose(*s.planned)) {
+    r.frames.push_back(PlannedShortCommand("restart the scanner (output interface changed)", kRestartCommand[0],
+                                           kRestartCommand[1], kRestartCommand[2]));
+    run.restart = true;
+  }
+  if (r.ok && o.save && s.changed) {
+    progress.Step(index, "saving");
+    SendShortCommand(s.link, 0xA0, 0x08, 0x01);
+    bool saved = WaitAck(s.link, 2000);
+    if (!saved) r.ok = false;
+    const char* text = MessageText(saved ? MessageId::SettingsSaved : MessageId::SaveFailed);
+    r.message += (r.message.empty() ? "" : "\n") + std::string(text);
+    if (r.json.is_object()) {
+      r.json["ok"] = r.ok;
+      r.json["message"] = r.message;
+    }
+  }
+  if (CloseSession(s)) {
+    run.restart = true;
+    r.message += (r.message.empty() ? "" : "\n") + std::string(kRestartLine);
+    if (r.json.is_object() && r.json.contains("message")) r.json["message"] = r.message;
+  }
+  progress.Done(index, r.ok);
+  return run;
+}
+
+// One port's result block, as text or one JSON line; the exit status it
+// stands for.
+int PrintPortRun(const PortRun& run, const std::string& port, const Options& o, bool several, std::ostream& out,
+                 std::ostream& err) {
+  const PortResult& r = run.result;
+  if (o.json) {
+    nlohmann::json j = r.json.is_null() ? nlohmann::json{{"port", port}, {"ok", r.ok}, {"message", r.message}} : r.json;
+    if (j.contains("ok")) j["restart"] = run.restart;
+    if (r.dryRun) {
+      j["dry_run"] = true;
+      nlohmann::json frames = nlohmann::json::array();
+      for (const PlannedFrame& f : r.frames) frames.push_back({{"what", f.what}, {"hex", Hex(f.bytes)}});
+      j["frames"] = frames;
+    }
+    out << j.dump() << "\n";
+    // Close matches are for the person typing: always on standard error.
+    if (r.usageError) err << "varnet-cli: " << r.message << "\n";
+  } else {
+    if (several) out << "== " << port << "\n";
+    if (!r.text.empty()) out << r.text;
+    if (r.dryRun) out << FramesText(r.frames);
+    if (!r.ok) err << "varnet-cli: " << port << ": " << r.message << "\n";
+    else if (!r.message.empty()) out << r.message << "\n";
+  }
+  return r.status >= 0 ? r.status : !r.ok ? int(r.usageError ? kUsage : kFailed) : int(kOk);
+}
+
+}  // namespace
+
+int Run(int argc, char** argv, std::ostream& out, std::ostream& err, DeviceRegistry& registry, int errFd) {
+  const std::vector<CommandSpec> commands = AllCommands();
   Options o;
-  int i = 1;
-  for (; i < argc; ++i) {
-    std::string a = argv[i];
-    auto value = [&](std::string& v) {
-      if (i + 1 >= argc) return false;
-      v = argv[++i];
-      return true;
-    };
-    if (a == "--port") {
-      std::string v;
-      if (!value(v)) return Usage(err), kUsage;
-      o.ports.push_back(v);
-    } else if (a == "--baud") {
-      std::string v;
-      if (!value(v) || !ParseBaud(v, o.baud)) {
-        err << "varnet-cli: --baud needs a positive number\n";
-        return kUsage;
-      }
-    } else if (a == "--all") o.all = true;
-    else if (a == "--save") o.save = true;
-    else if (a == "--json") o.json = true;
-    else if (a == "--dry-run") o.dryRun = true;
-    else if (a == "--no-verify") o.noVerify = true;
-    else if (a == "--help" || a == "-h") {
-      Usage(out);
-      return kOk;
-    } else if (a.size() > 1 && a[0] == '-' && o.command.empty()) {
-      err << "varnet-cli: unknown option " << a << "\n";
-      return kUsage;
-    } else if (o.command.empty()) o.command = a;
-    else o.args.push_back(a);
-  }
-  if (o.command.empty()) {
-    Usage(err);
-    return kUsage;
-  }
-  auto it = Commands().find(o.command);
-  if (it == Commands().end()) {
-    err << "varnet-cli: unknown command " << o.command << "\n";
-    Usage(err);
-    return kUsage;
-  }
-  const CommandSpec& command = it->second;
-  if (o.args.size() < command.minArgs || o.args.size() > command.maxArgs) {
-    err << "usage: varnet-cli " << command.usage << "\n";
-    return kUsage;
-  }
-  if (o.dryRun && !command.dryRun) {
-    err << "varnet-cli: --dry-run applies to set, import and restore-defaults only\n";
-    return kUsage;
-  }
+  const CommandSpec* spec = nullptr;
+  if (const int status = ParseCommandLine(argc, argv, commands, o, spec, out, err); status >= 0) return status;
+  const CommandSpec& command = *spec;
   const bool alone = !command.needsScanner || (command.aloneFromArgs && o.args.size() >= command.aloneFromArgs);
   if (alone && command.needsScanner && (o.all || !o.ports.empty())) {
-    err << "usage: varnet-cli " << command.usage << "\n(this form names its ports itself, as port:NAME)\n";
+    err << "usage: varnet-cli " << command.Synopsis() << "\n(this form names its ports itself, as port:NAME)\n";
     return kUsage;
   }
-  if (alone) return command.runAlone(o, out, err);
+  Context context{out, err, registry};
+  if (alone) return command.runAlone(o, context);
   std::string unwritable, why;
   if (!DestinationWritable(o, unwritable, why)) {
     if (o.json) out << nlohmann::json{{"file", unwritable}, {"ok", false}, {"message", why}}.dump() << "\n";
@@ -224,16 +253,17 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
 
   std::vector<Target> targets;
   for (const auto& p : o.ports) targets.push_back({p, 0});
-  int status = kOk;
   if (o.all) {
     // Every scanner the search finds; keyboard-mode ones cannot be reached.
     ScannerLink probe;
-    SearchResult found = RunSearch(Registry(), probe, true, false, {});
+    SearchResult found = RunSearch(registry, probe, true, false, {});
     for (size_t row = 0; row < found.rows; ++row) {
       const auto& e = found.DeviceTable[row];
       if (e.portName.empty()) {
         err << "varnet-cli: skipped row " << row + 1 << ": scanner in USB keyboard mode\n";
-        if (o.json) out << nlohmann::json{{"row", row + 1}, {"ok", false}, {"message", "skipped: USB keyboard mode"}}.dump() << "\n";
+        if (o.json)
+          out << nlohmann::json{{"row", row + 1}, {"ok", false}, {"message", "skipped: USB keyboard mode"}}.dump()
+              << "\n";
         continue;
       }
       if (std::none_of(targets.begin(), targets.end(), [&](const Target& t) { return t.port == e.portName; }))
@@ -244,7 +274,7 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
       return kFailed;
     }
   } else if (targets.empty()) {
-    auto usb = Registry().ListUsbScannerPorts();
+    auto usb = registry.ListUsbScannerPorts();
     if (usb.empty()) {
       err << "varnet-cli: no scanner found on a USB virtual port (use --port PORT)\n";
       return kFailed;
@@ -252,54 +282,14 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
     targets.push_back({usb.front(), 115200});
   }
 
-  for (const auto& target : targets) {
-    const std::string& port = target.port;
-    Session s(err);
-    s.port = port;
-    s.severalTargets = targets.size() > 1;
-    if (s.severalTargets) s.prompts.prefix = port;
-    PortResult r;
-    std::string why;
-    if (!Connect(s, o.baud ? o.baud : target.baud, why)) {
-      r.ok = false;
-      r.message = why;
-    } else {
-      r = command.run(s, o);
-      if (r.dryRun && r.ok && o.save && !r.frames.empty())
-        r.frames.push_back(PlannedShortCommand("save the settings", 0xA0, 0x08, 0x01));
-      if (r.ok && o.save && s.changed) {
-        SendShortCommand(s.link, 0xA0, 0x08, 0x01);
-        bool saved = WaitAck(s.link, 2000);
-        if (!saved) r.ok = false;
-        const char* text = MessageText(saved ? MessageId::SettingsSaved : MessageId::SaveFailed);
-        r.message += (r.message.empty() ? "" : "\n") + std::string(text);
-        if (r.json.is_object()) {
-          r.json["ok"] = r.ok;
-          r.json["message"] = r.message;
-        }
-      }
-      CloseLink(s.link);
-    }
-    const int portStatus = r.status >= 0 ? r.status : !r.ok ? int(r.usageError ? kUsage : kFailed) : int(kOk);
-    status = std::max(status, portStatus);
-    if (o.json) {
-      nlohmann::json j = r.json.is_null() ? nlohmann::json{{"port", port}, {"ok", r.ok}, {"message", r.message}} : r.json;
-      if (r.dryRun) {
-        j["dry_run"] = true;
-        nlohmann::json frames = nlohmann::json::array();
-        for (const PlannedFrame& f : r.frames) frames.push_back({{"what", f.what}, {"hex", Hex(f.bytes)}});
-        j["frames"] = frames;
-      }
-      out << j.dump() << "\n";
-      // Close matches are for the person typing: always on standard error.
-      if (r.usageError) err << "varnet-cli: " << r.message << "\n";
-    } else {
-      if (targets.size() > 1) out << "== " << port << "\n";
-      if (!r.text.empty()) out << r.text;
-      if (r.dryRun) out << FramesText(r.frames);
-      if (!r.ok) err << "varnet-cli: " << port << ": " << r.message << "\n";
-      else if (!r.message.empty()) out << r.message << "\n";
-    }
+  std::vector<std::string> ports;
+  for (const Target& t : targets) ports.push_back(t.port);
+  const std::unique_ptr<Progress> progress = MakeProgress(err, errFd, o.json, ports);
+  const bool several = targets.size() > 1;
+  int status = kOk;
+  for (size_t i = 0; i < targets.size(); ++i) {
+    const PortRun run = RunOnPort(command, o, targets[i], several, err, *progress, i);
+    status = std::max(status, PrintPortRun(run, targets[i].port, o, several, out, err));
   }
   return status;
 }

@@ -6,6 +6,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -15,6 +16,10 @@
 #include "link/prompts.h"
 #include "link/scanner_texts.h"
 #include "link/serial_link.h"
+
+namespace CLI {
+class App;
+}
 
 namespace varnet::cli {
 
@@ -57,6 +62,7 @@ struct Session {
   DeviceInfo info;
   ScannerTexts texts;
   CliPrompts prompts;
+  std::optional<DeviceInfo> planned;  // after a dry run: what the scanner would hold
   bool changed = false;         // a command changed settings (for --save)
   bool severalTargets = false;  // the command runs on more than one port
 };
@@ -81,22 +87,75 @@ struct PortResult {
 
 using PortCommand = std::function<PortResult(Session&, const Options&)>;
 
-// Each capability registers its commands here.
-struct CommandSpec {
-  std::string usage;
-  bool needsScanner = true;
-  size_t minArgs = 0;
-  size_t maxArgs = 0;
-  PortCommand run;                                             // per port
-  std::function<int(const Options&, std::ostream&, std::ostream&)> runAlone;  // commands without a port
-  bool dryRun = false;        // takes --dry-run
-  size_t aloneFromArgs = 0;   // with this many arguments or more, runAlone instead of the targets
+// What a command that names its own inputs works with.
+struct Context {
+  std::ostream& out;
+  std::ostream& err;
+  DeviceRegistry& registry;
 };
-std::map<std::string, CommandSpec>& Commands();
+using AloneCommand = std::function<int(const Options&, Context&)>;
 
-// The device database the command line searches; tests put their own.
-DeviceRegistry& Registry();
-void SetRegistry(DeviceRegistry* registry);
+// How the shell completes an argument (the bash completion is generated from
+// the command table).
+enum class Completion { None, File, Group, SetPairs, FileOrPort };
+
+// One positional argument of a command.
+struct Argument {
+  std::string name;  // as the usage shows it: "FILE.vt", "GROUP"
+  std::string help;
+  size_t min = 1;
+  size_t max = 1;  // SIZE_MAX: any number
+  Completion completion = Completion::None;
+  std::string extension;  // of the files it names: ".vt"
+};
+
+// A command, declared in one place: its texts, its arguments, the options
+// shared by all commands that apply to it, options of its own, and what it runs.
+struct CommandSpec {
+  std::string name;
+  std::string summary;  // one line in the overview
+  std::string details;  // more, in its own --help
+  std::vector<Argument> args;
+  std::vector<std::string> shared;    // shared options shown in its --help ("--port", "--save", ...)
+  std::vector<std::string> examples;  // command lines without "varnet-cli"
+  bool needsScanner = true;
+  PortCommand run;          // per port
+  AloneCommand runAlone;    // commands without a port
+  size_t aloneFromArgs = 0;  // with this many arguments or more, runAlone instead of the targets
+  // Options only this command has; bind them to fields of Options.
+  std::function<void(CLI::App&, Options&)> addOptions;
+
+  bool Takes(std::string_view option) const;
+  // "set GROUP OPTION [on|off]..."
+  std::string Synopsis() const;
+};
+
+// Every command, in the order the help lists them: the one place where
+// commands are registered.
+std::vector<CommandSpec> AllCommands();
+// Each command's declaration, beside its code.
+CommandSpec ListCommand();              // cli_list_save.cpp
+CommandSpec InfoCommand();              // cli_info.cpp
+CommandSpec GetCommand();               // cli_settings.cpp
+CommandSpec SetCommand();
+CommandSpec SaveCommand();              // cli_list_save.cpp
+CommandSpec RestoreDefaultsCommand();   // cli_transfer.cpp
+CommandSpec ExportCommand();
+CommandSpec ExportQrCommand();
+CommandSpec ImportCommand();
+CommandSpec ShowCommand();              // cli_files.cpp
+CommandSpec DiffCommand();
+
+// Options every command may take, before or after its name.
+struct SharedOption {
+  const char* name;
+  const char* value;  // the value's name, empty for a flag
+  const char* help;
+};
+const std::vector<SharedOption>& SharedOptions();
+// The long options a command takes after its name: the shared ones it
+// lists, its own, and --help.
+std::vector<std::string> OptionNamesOf(const CommandSpec& command);
 
 // Connects as the desktop program does. False with the reason on failure.
 bool Connect(Session& s, uint32_t baud, std::string& why);
@@ -106,6 +165,13 @@ bool Connect(Session& s, uint32_t baud, std::string& why);
 // False with the first such file and the reason.
 bool DestinationWritable(const Options& o, std::string& file, std::string& why);
 
+// Ends a connection as the desktop program's close does: the restart command
+// goes last when the output interface changed. True when it was sent.
+bool CloseSession(Session& s);
+
+// "; did you mean "a", "b" or "c"?", or nothing without suggestions.
+std::string CloseMatchText(const std::vector<std::string>& suggestions);
+
 // "Caption: text" of a message, as the command line prints it.
 std::string MessageLine(const Message& m);
 // Bytes as "05 57 0E ...".
@@ -113,6 +179,13 @@ std::string Hex(const uint8_t* bytes, size_t n);
 inline std::string Hex(const std::vector<uint8_t>& bytes) { return Hex(bytes.data(), bytes.size()); }
 PlannedFrame PlannedShortCommand(std::string what, uint8_t p1, uint8_t p2, uint8_t p3);
 
-int Run(int argc, char** argv, std::ostream& out, std::ostream& err);
+// Parses the command line into `o` and picks the command. -1 to go on, else
+// the exit status (help, version, wrong usage: the texts are written).
+int ParseCommandLine(int argc, char** argv, const std::vector<CommandSpec>& commands, Options& o,
+                     const CommandSpec*& command, std::ostream& out, std::ostream& err);
+
+// The whole command line. `registry` is where discovery looks; `errFd` is the
+// descriptor behind `err`, to tell whether a person watches it (-1: nobody).
+int Run(int argc, char** argv, std::ostream& out, std::ostream& err, DeviceRegistry& registry, int errFd = -1);
 
 }  // namespace varnet::cli

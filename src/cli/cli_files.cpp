@@ -46,7 +46,9 @@ std::vector<CategoryState> CategoriesOf(const Side& side) {
 }
 
 // show FILE.vt...
-int Show(const Options& o, std::ostream& out, std::ostream& err) {
+int Show(const Options& o, Context& context) {
+  std::ostream& out = context.out;
+  std::ostream& err = context.err;
   int status = kOk;
   for (const std::string& path : o.args) {
     Side side;
@@ -171,7 +173,7 @@ bool LoadPort(const std::string& port, const Options& o, std::ostream& err, Side
   Session s(err);
   s.port = port;
   if (!Connect(s, o.baud, why)) return false;
-  CloseLink(s.link);
+  CloseSession(s);
   side.name = "port:" + port;
   side.info = s.info;
   side.firmware = s.texts.firmware;
@@ -191,7 +193,9 @@ bool LoadSide(const std::string& arg, const Options& o, std::ostream& err, Side&
 }
 
 // diff A B
-int DiffAlone(const Options& o, std::ostream& out, std::ostream& err) {
+int DiffAlone(const Options& o, Context& context) {
+  std::ostream& out = context.out;
+  std::ostream& err = context.err;
   Side sides[2];
   for (int i = 0; i < 2; ++i) {
     std::string why;
@@ -227,16 +231,35 @@ PortResult DiffPort(Session& s, const Options& o) {
   return r;
 }
 
-const bool registered = [] {
-  CommandSpec show{"show FILE.vt...            the settings a configuration file holds", false, 1, SIZE_MAX};
-  show.runAlone = Show;
-  Commands()["show"] = show;
-  CommandSpec diff{"diff A B | diff FILE       differing settings; A, B: files or port:NAME; FILE: against each port",
-                   true, 1, 2, DiffPort, DiffAlone};
-  diff.aloneFromArgs = 2;
-  Commands()["diff"] = diff;
-  return true;
-}();
-
 }  // namespace
+
+CommandSpec ShowCommand() {
+  CommandSpec c{.name = "show", .summary = "the settings a configuration file holds"};
+  c.details =
+      "Reads each file as the import would take it and lists its settings with the model rules of the file's model, "
+      "as get lists a scanner's.";
+  c.args = {{"FILE.vt", "configuration files", 1, SIZE_MAX, Completion::File, ".vt"}};
+  c.shared = {"--json"};
+  c.examples = {"show golden.vt"};
+  c.needsScanner = false;
+  c.runAlone = Show;
+  return c;
+}
+
+CommandSpec DiffCommand() {
+  CommandSpec c{.name = "diff", .summary = "differing settings; A, B: files or port:NAME; FILE: against each port"};
+  c.details =
+      "With two arguments, each a configuration file or port:NAME, the groups whose options in force differ. With "
+      "one file, that file against each scanner of --port or --all (or the first USB scanner). Exit status 0 when "
+      "nothing differs, 1 when something does.";
+  c.args = {{"A", "a configuration file or port:NAME (alone: the file to hold against each scanner)", 1, 1,
+             Completion::FileOrPort, ".vt"},
+            {"B", "a configuration file or port:NAME", 0, 1, Completion::FileOrPort, ".vt"}};
+  c.shared = {"--port", "--all", "--baud", "--json"};
+  c.examples = {"diff golden.vt port:ttyACM0", "--all --json diff golden.vt"};
+  c.run = DiffPort;
+  c.runAlone = DiffAlone;
+  c.aloneFromArgs = 2;
+  return c;
+}
 }  // namespace varnet::cli

@@ -38,11 +38,15 @@ PortResult Info(Session& s, const Options&) {
   return r;
 }
 
-const bool registered = [] {
-  Commands()["info"] = CommandSpec{"info                       device type, model, firmware, serial number, format block",
-                                   true, 0, 0, Info, nullptr};
-  return true;
-}();
-
 }  // namespace
+
+CommandSpec InfoCommand() {
+  CommandSpec info{.name = "info", .summary = "device type, model, firmware, serial number, format block"};
+  info.details = "What the scanner says of itself at connection, as the desktop program reads it.";
+  info.shared = {"--port", "--all", "--baud", "--json"};
+  info.examples = {"--port ttyACM0 info", "--all --json info"};
+  info.run = Info;
+  return info;
+}
+
 }  // namespace varnet::cli

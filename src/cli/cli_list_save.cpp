@@ -9,12 +9,13 @@ namespace varnet::cli {
 namespace {
 
 // The search of the desktop program in Setting Mode.
-int List(const Options& o, std::ostream& out, std::ostream&) {
+int List(const Options& o, Context& context) {
+  std::ostream& out = context.out;
   ScannerLink probe;
   std::vector<DeviceRow> rows;
   SearchCallbacks cb;
   cb.addRow = [&](const DeviceRow& r) { rows.push_back(r); };
-  SearchResult found = RunSearch(Registry(), probe, true, false, cb);
+  SearchResult found = RunSearch(context.registry, probe, true, false, cb);
   for (size_t i = 0; i < rows.size(); ++i) {
     const auto& e = found.DeviceTable[i];
     if (o.json) {
@@ -42,13 +43,27 @@ PortResult Save(Session& s, const Options&) {
   return r;
 }
 
-const bool registered = [] {
-  CommandSpec list{"list                       search as the desktop program does in Setting Mode", false, 0, 0};
-  list.runAlone = List;
-  Commands()["list"] = list;
-  Commands()["save"] = CommandSpec{"save                       make the settings permanent", true, 0, 0, Save, nullptr};
-  return true;
-}();
-
 }  // namespace
+
+CommandSpec ListCommand() {
+  CommandSpec list{.name = "list", .summary = "search as the desktop program does in Setting Mode"};
+  list.details =
+      "One line per row of the device list: keyboard-mode scanners, USB virtual ports, and every serial port "
+      "probed at the six RS-232 rates.";
+  list.shared = {"--json"};
+  list.examples = {"list", "--json list"};
+  list.needsScanner = false;
+  list.runAlone = List;
+  return list;
+}
+
+CommandSpec SaveCommand() {
+  CommandSpec save{.name = "save", .summary = "make the settings permanent"};
+  save.details = "Sends the save command (A0 08 01); the scanner must acknowledge it within 2000 ms.";
+  save.shared = {"--port", "--all", "--baud", "--json"};
+  save.examples = {"--port ttyACM0 save"};
+  save.run = Save;
+  return save;
+}
+
 }  // namespace varnet::cli

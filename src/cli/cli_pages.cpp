@@ -19,14 +19,4 @@ std::vector<CategoryState> PageCategoryStates(const ParamBlock& pb, const std::o
   return out;
 }
 
-namespace {
-
-const bool registered = [] {
-  AddCategoryHook(0, [](const DeviceInfo& info, const ScannerModel&) {
-    return PageCategoryStates(info.paramBlock, info.formatBlock);
-  });
-  return true;
-}();
-
-}  // namespace
 }  // namespace varnet::cli

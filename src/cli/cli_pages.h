@@ -9,8 +9,7 @@
 namespace varnet::cli {
 
 // "Output Settings" and "Trigger Settings" as the categories that follow the
-// settings in "get" and "show" (registered as a category hook); every value
-// listed is one in force.
+// settings in "get" and "show"; every value listed is one in force.
 std::vector<CategoryState> PageCategoryStates(const ParamBlock& pb, const std::optional<FormatBlock>& block);
 
 }  // namespace varnet::cli

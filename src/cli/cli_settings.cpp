@@ -4,23 +4,18 @@
 
 #include <algorithm>
 #include <cctype>
-#include <map>
 #include <optional>
 #include <sstream>
 #include <variant>
 
 #include "cli/cli.h"
+#include "cli/cli_pages.h"
 #include "settings/apply_option.h"
 #include "settings/catalogue.h"
 
 namespace varnet::cli {
 
 namespace {
-
-std::multimap<int, CategoryHook>& Hooks() {
-  static std::multimap<int, CategoryHook> hooks;
-  return hooks;
-}
 
 std::string Trimmed(const std::string& s) {
   const size_t b = s.find_first_not_of(' ');
@@ -35,16 +30,6 @@ std::string Folded(const std::string& s) {
 }
 
 std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
-
-std::string CloseMatchText(const std::vector<std::string>& suggestions) {
-  if (suggestions.empty()) return {};
-  std::string t = "; did you mean ";
-  for (size_t i = 0; i < suggestions.size(); ++i) {
-    if (i) t += i + 1 == suggestions.size() ? " or " : ", ";
-    t += Quoted(suggestions[i]);
-  }
-  return t + "?";
-}
 
 PortResult UsageError(std::string message) {
   PortResult r;
@@ -148,10 +133,18 @@ PortResult Set(Session& s, const Options& o) {
   const std::vector<SetStep>& steps = std::get<std::vector<SetStep>>(parsed);
 
   PortResult r;
+  for (const SetStep& step : steps) {
+    const std::string why = WhyGroupTakesNoClicks(step.group, s.info.HasFormatBlock());
+    if (why.empty()) continue;
+    r.ok = false;
+    r.message = Quoted(Trimmed(step.group.english)) + " cannot be changed: " + why;
+    return r;
+  }
   r.dryRun = o.dryRun;
-  // A dry run works on a copy, so that later pairs see the earlier ones.
-  DeviceInfo scratch = s.info;
-  DeviceInfo& info = o.dryRun ? scratch : s.info;
+  // A dry run works on a copy, so that later pairs see the earlier ones; the
+  // copy is what the scanner would hold at the end.
+  if (o.dryRun) s.planned = s.info;
+  DeviceInfo& info = o.dryRun ? *s.planned : s.info;
   std::vector<std::string> lines;
   for (size_t n = 0; n < steps.size(); ++n) {
     const SetStep& step = steps[n];
@@ -174,6 +167,7 @@ PortResult Set(Session& s, const Options& o) {
     if (o.dryRun) {
       const ClickDecision d = DecideClick(step.group, shown, ticks, row);
       RecordChoice(step.group, shown[row], d.newState, info.paramBlock);
+      info.settingsDirty = 1;  // as if acknowledged
       const auto cmd = OptionCommand(step.group, shown[row], d.newState);
       r.frames.push_back(PlannedShortCommand(step.name + (step.onOff ? (d.newState ? " on" : " off") : ""), cmd[0],
                                              cmd[1], cmd[2]));
@@ -202,16 +196,45 @@ PortResult Set(Session& s, const Options& o) {
   return r;
 }
 
-const bool registered = [] {
-  Commands()["get"] = CommandSpec{"get [GROUP]                each shown group with the options in force", true, 0, 1,
-                                  Get, nullptr};
-  CommandSpec set{"set GROUP OPTION [on|off]... what one click on each option row does", true, 2, SIZE_MAX, Set};
-  set.dryRun = true;
-  Commands()["set"] = set;
-  return true;
-}();
-
 }  // namespace
+
+CommandSpec GetCommand() {
+  CommandSpec get{.name = "get", .summary = "each shown group with the options in force"};
+  get.details =
+      "The groups this scanner shows (the model rules applied), by category, then the output format and trigger "
+      "values as the categories \"Output Settings\" and \"Trigger Settings\".";
+  get.args = {{"GROUP", "only this group: its title or the label it is shown under (case is ignored)", 0, 1,
+               Completion::Group}};
+  get.shared = {"--port", "--all", "--baud", "--json"};
+  get.examples = {"--port ttyACM0 get", "--port ttyACM0 --json get \"Readable Symbologies\""};
+  get.run = Get;
+  return get;
+}
+
+CommandSpec SetCommand() {
+  CommandSpec set{.name = "set", .summary = "what one click on each option row does"};
+  set.details =
+      "Each GROUP OPTION pair is one click on that row of the settings page; \"on\" or \"off\" after an option "
+      "of a group of switches asks for that state (nothing is sent when it holds already). Every pair is checked "
+      "before anything is sent; the first pair the scanner refuses stops the rest.";
+  set.args = {{"GROUP OPTION [on|off]", "a group's title or label, one of its options, and for a switch on or off", 2,
+               SIZE_MAX, Completion::SetPairs}};
+  set.shared = {"--port", "--all", "--baud", "--save", "--dry-run", "--json"};
+  set.examples = {"--port ttyACM0 --save set \"Scan Mode\" \"Sense Mode\"",
+                  "--port ttyACM0 --dry-run set \"Readable Symbologies\" QR off"};
+  set.run = Set;
+  return set;
+}
+
+std::string CloseMatchText(const std::vector<std::string>& suggestions) {
+  if (suggestions.empty()) return {};
+  std::string t = "; did you mean ";
+  for (size_t i = 0; i < suggestions.size(); ++i) {
+    if (i) t += i + 1 == suggestions.size() ? " or " : ", ";
+    t += Quoted(suggestions[i]);
+  }
+  return t + "?";
+}
 
 std::vector<CategoryState> SettingsCategories(const ParamBlock& pb, const ScannerModel& model) {
   std::vector<CategoryState> categories;
@@ -229,14 +252,10 @@ std::vector<CategoryState> SettingsCategories(const ParamBlock& pb, const Scanne
   return categories;
 }
 
-void AddCategoryHook(int order, CategoryHook hook) { Hooks().emplace(order, std::move(hook)); }
-
 std::vector<CategoryState> AllCategories(const DeviceInfo& info, const ScannerModel& model) {
   std::vector<CategoryState> categories = SettingsCategories(info.paramBlock, model);
-  for (const auto& [order, hook] : Hooks()) {
-    std::vector<CategoryState> more = hook(info, model);
-    categories.insert(categories.end(), more.begin(), more.end());
-  }
+  std::vector<CategoryState> pages = PageCategoryStates(info.paramBlock, info.formatBlock);
+  categories.insert(categories.end(), pages.begin(), pages.end());
   return categories;
 }
 

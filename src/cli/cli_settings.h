@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,12 +29,7 @@ struct CategoryState {
 // The four settings categories with the model rules applied.
 std::vector<CategoryState> SettingsCategories(const ParamBlock& pb, const ScannerModel& model);
 
-// Categories that follow the four settings categories ("Output Settings",
-// "Trigger Settings"). Hooks run in the order of their `order` key, so that
-// registration from several files does not depend on initialisation order.
-using CategoryHook = std::function<std::vector<CategoryState>(const DeviceInfo&, const ScannerModel&)>;
-void AddCategoryHook(int order, CategoryHook hook);
-// The settings categories, then those of every hook.
+// The settings categories, then "Output Settings" and "Trigger Settings".
 std::vector<CategoryState> AllCategories(const DeviceInfo& info, const ScannerModel& model);
 
 // {"name", "groups": [{"title", "label", "options": [{"label", "in_force"}]}]} per category.

@@ -209,6 +209,8 @@ PortResult Restore(Session& s, const Options& o) {
     r.dryRun = true;
     r.frames.push_back({"restore the default settings", *RecordCommandFrame(RestoreDefaultsRecords())});
     PlanReadBack(r.frames, s.info);
+    // Which interface the factory settings hold shows only once restored.
+    r.message = "if the factory settings hold another output interface, the scanner is restarted at the end";
     return r;
   }
   s.prompts.echo = false;
@@ -223,21 +225,6 @@ PortResult Restore(Session& s, const Options& o) {
   if (!restored.refreshed) r.message += "\nthe settings could not be read back afterwards";
   return r;
 }
-
-const bool registered = [] {
-  auto& c = Commands();
-  c["export"] = CommandSpec{"export FILE.vt             configuration file (with several ports: FILE_PORT.vt)", true,
-                            1, 1, [](Session& s, const Options& o) { return Export(s, o, ExportMode::File); }};
-  c["export-qr"] = CommandSpec{"export-qr FILE.bmp         settings barcodes FILE_S1.bmp and FILE_S2.bmp", true, 1, 1,
-                               [](Session& s, const Options& o) { return Export(s, o, ExportMode::Qr); }};
-  CommandSpec import{"import FILE.vt             then reads both blocks back and compares them", true, 1, 1, Import};
-  import.dryRun = true;
-  c["import"] = import;
-  CommandSpec restore{"restore-defaults           the scanner's factory settings", true, 0, 0, Restore};
-  restore.dryRun = true;
-  c["restore-defaults"] = restore;
-  return true;
-}();
 
 }  // namespace
 
@@ -255,4 +242,47 @@ bool DestinationWritable(const Options& o, std::string& file, std::string& why) 
   return true;
 }
 
+CommandSpec ExportCommand() {
+  CommandSpec c{.name = "export", .summary = "configuration file (with several ports: FILE_PORT.vt)"};
+  c.details =
+      "Both blocks of the scanner into one file, written whole or not at all. With several ports each scanner gets "
+      "its own file: the port's name goes in front of the extension. A scanner without a format block cannot be "
+      "exported to a file.";
+  c.args = {{"FILE.vt", "the configuration file to write", 1, 1, Completion::File, ".vt"}};
+  c.shared = {"--port", "--all", "--baud", "--json"};
+  c.examples = {"--port ttyACM0 export golden.vt", "--all export backup.vt"};
+  c.run = [](Session& s, const Options& o) { return Export(s, o, ExportMode::File); };
+  return c;
+}
+
+CommandSpec ExportQrCommand() {
+  CommandSpec c{.name = "export-qr", .summary = "settings barcodes FILE_S1.bmp and FILE_S2.bmp"};
+  c.details = "Two QR settings barcodes that a scanner reads back; names are taken as the desktop program takes them.";
+  c.args = {{"FILE.bmp", "the name the two bitmaps are derived from", 1, 1, Completion::File, ".bmp"}};
+  c.shared = {"--port", "--all", "--baud", "--json"};
+  c.examples = {"--port ttyACM0 export-qr sheet.bmp"};
+  c.run = [](Session& s, const Options& o) { return Export(s, o, ExportMode::Qr); };
+  return c;
+}
+
+CommandSpec ImportCommand() {
+  CommandSpec c{.name = "import", .summary = "then reads both blocks back and compares them"};
+  c.details =
+      "Writes a configuration file of the scanner's model code into it, with the desktop program's messages, then "
+      "reads both blocks back and lists every byte the scanner holds otherwise (exit 1).";
+  c.args = {{"FILE.vt", "the configuration file to write into the scanner", 1, 1, Completion::File, ".vt"}};
+  c.shared = {"--port", "--all", "--baud", "--save", "--dry-run", "--no-verify", "--json"};
+  c.examples = {"--all --dry-run --save import golden.vt", "--all --save import golden.vt"};
+  c.run = Import;
+  return c;
+}
+
+CommandSpec RestoreDefaultsCommand() {
+  CommandSpec c{.name = "restore-defaults", .summary = "the scanner's factory settings"};
+  c.details = "Sends the restore command and reads the settings back; a scanner that does not acknowledge fails.";
+  c.shared = {"--port", "--all", "--baud", "--save", "--dry-run", "--json"};
+  c.examples = {"--port ttyACM0 --save restore-defaults"};
+  c.run = Restore;
+  return c;
+}
 }  // namespace varnet::cli

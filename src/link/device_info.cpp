@@ -33,6 +33,14 @@ bool ReadDeviceInformation(ScannerLink& link, DeviceInfo& info, Prompts& prompts
   return true;
 }
 
+bool RestartOnClose(const DeviceInfo& info) {
+  return info.settingsDirty && info.interfaceAtConnect != info.paramBlock.U8(pb::OutputInterface);
+}
+
+void SendRestart(ScannerLink& link) {
+  SendShortCommand(link, kRestartCommand[0], kRestartCommand[1], kRestartCommand[2]);
+}
+
 bool RefreshBlocks(ScannerLink& link, DeviceInfo& info) {
   SendShortCommand(link, 0x0E, 0x0D, 0x08);
   if (!ReadBlock(link, info)) return false;

@@ -56,6 +56,11 @@ bool OptionListEnabled(const EffectiveGroup& group, bool hasFormatBlock) {
   return true;
 }
 
+std::string WhyGroupTakesNoClicks(const EffectiveGroup& group, bool hasFormatBlock) {
+  if (OptionListEnabled(group, hasFormatBlock)) return {};
+  return "the scanner has no format block, so the desktop program shows this group greyed";
+}
+
 std::vector<bool> TicksInForce(const EffectiveGroup& group, const std::vector<EffectiveOption>& shown,
                                const ParamBlock& pb) {
   std::vector<bool> ticks;

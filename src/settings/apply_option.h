@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 #include <cstddef>
+#include <string>
 #include <vector>
 
 #include "link/device_info.h"
@@ -24,6 +25,10 @@ ClickDecision DecideClick(const EffectiveGroup& group, const std::vector<Effecti
 // Whether the rows of a group take clicks: the interface and decode area
 // groups only on scanners with a format block.
 bool OptionListEnabled(const EffectiveGroup& group, bool hasFormatBlock);
+// For tools that change settings by name: why the page would take no click
+// on this group's rows, or empty when it would. Such a change is refused
+// before anything is sent.
+std::string WhyGroupTakesNoClicks(const EffectiveGroup& group, bool hasFormatBlock);
 
 struct ApplyResult {
   bool sent = false;          // a write frame went out

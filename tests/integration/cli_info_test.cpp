@@ -60,22 +60,12 @@ TEST(CliInfo, RefusedDeviceTypeMissingPortAndBadUsage) {
   EXPECT_EQ(RunCli({"--port", "x", "info", "extra"}).status, 2);
 }
 
-namespace {
-
-struct RegistryScope {
-  FakeRegistry registry;
-  RegistryScope() { cli::SetRegistry(&registry); }
-  ~RegistryScope() { cli::SetRegistry(nullptr); }
-};
-
-}  // namespace
-
 TEST(CliList, ListsEveryRowWithItsPortAndRate) {
-  RegistryScope scope;
+  FakeRegistry registry;
   sim::SimScanner usb, rs(sim::ProfileNamed("rs232"));
   ASSERT_TRUE(usb.Start() && rs.Start());
-  scope.registry.Set(1, {usb.SlavePath()}, {rs.SlavePath()});
-  auto r = RunCli({"--json", "list"});
+  registry.Set(1, {usb.SlavePath()}, {rs.SlavePath()});
+  auto r = RunCli({"--json", "list"}, registry);
   ASSERT_EQ(r.status, 0) << r.err;
   const auto rows = JsonLines(r.out);
   ASSERT_EQ(rows.size(), 3u);
@@ -89,12 +79,12 @@ TEST(CliList, ListsEveryRowWithItsPortAndRate) {
 }
 
 TEST(CliSave, FirstUsbScannerByDefaultAndNoSaveWithoutAnAcknowledgement) {
-  RegistryScope scope;
-  EXPECT_EQ(RunCli({"info"}).status, 1);  // no scanner at all
+  FakeRegistry registry;
+  EXPECT_EQ(RunCli({"info"}, registry).status, 1);  // no scanner at all
   sim::SimScanner usb;
   ASSERT_TRUE(usb.Start());
-  scope.registry.Set(1, {usb.SlavePath()});
-  auto r = RunCli({"save"});
+  registry.Set(1, {usb.SlavePath()});
+  auto r = RunCli({"save"}, registry);
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(Has(r.out, "Settings Saved Successfully"));
   EXPECT_EQ(usb.SaveCount(), 1);
@@ -103,8 +93,36 @@ TEST(CliSave, FirstUsbScannerByDefaultAndNoSaveWithoutAnAcknowledgement) {
   r = RunCli({"--port", usb.SlavePath(), "save"});
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(Has(r.err, "Save Failed"));
-  r = RunCli({"--all", "--json", "info"});
+  r = RunCli({"--all", "--json", "info"}, registry);
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(Has(r.err, "keyboard mode"));
   EXPECT_NE(r.out.find(usb.SlavePath()), std::string::npos);
+}
+
+TEST(CliCommandLine, HelpVersionCloseMatchesAndOptionsAfterTheCommand) {
+  auto r = RunCli({"set", "--help"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(Has(r.out, "Usage: varnet-cli set [OPTIONS] GROUP OPTION [on|off]...") && Has(r.out, "Example")) << r.out;
+  r = RunCli({"--version"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out.rfind("varnet-cli ", 0), 0u);
+
+  // Wrong words are named, with the close matches, and exit 2.
+  const std::pair<std::vector<std::string>, const char*> wrong[] = {
+      {{"sett", "a", "b"}, "unknown command \"sett\"; did you mean \"set\""},
+      {{"info", "--jsno"}, "unknown option \"--jsno\"; did you mean \"--json\""},
+      {{"export"}, "missing FILE.vt"},
+      {{"get", "a", "b"}, "unexpected argument \"b\""},
+  };
+  for (const auto& [args, text] : wrong) {
+    r = RunCli(args);
+    EXPECT_EQ(r.status, 2) << args[0];
+    EXPECT_TRUE(Has(r.err, text)) << r.err;
+  }
+
+  sim::SimScanner s;
+  ASSERT_TRUE(s.Start());
+  r = RunCli({"info", "--json", "--port", s.SlavePath(), "--baud", "115200"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(nlohmann::json::parse(r.out)["port"], s.SlavePath());
 }

@@ -147,3 +147,25 @@ TEST_F(CliSettings, WrongNamesExitTwoWithCloseMatches) {
   }
   EXPECT_TRUE(Sent().empty());
 }
+
+// Without a format block the page greys the interface and decode area groups:
+// a change there by name is refused before anything is sent, and is no usage error.
+TEST(CliSetGreyed, GroupsThePageGreysAreRefusedWithoutAFormatBlock) {
+  sim::SimScanner s(sim::ProfileNamed("legacy"));
+  ASSERT_TRUE(s.Start());
+  ASSERT_EQ(RunCli({"--port", s.SlavePath(), "info"}).status, 0);
+  const auto connect = s.Received();
+  for (const char* group : {"Output Interface", "USB Keyboard", "Decode Area"}) {
+    s.ClearReceived();
+    const std::string option = group[0] == 'O' ? "RS-232" : group[0] == 'U' ? "UK" : "50%";
+    auto r = RunCli({"--port", s.SlavePath(), "--save", "set", "Scan Mode", "Sense Mode", group, option});
+    EXPECT_EQ(r.status, 1) << group;
+    EXPECT_TRUE(Has(r.err, std::string("\"") + group + "\"") && Has(r.err, "no format block")) << r.err;
+    EXPECT_EQ(s.Received(), connect) << group;
+  }
+  // With a format block the same change goes out.
+  sim::SimScanner usb;
+  ASSERT_TRUE(usb.Start());
+  EXPECT_EQ(RunCli({"--port", usb.SlavePath(), "set", "Decode Area", "50%"}).status, 0);
+  EXPECT_TRUE(Heard(usb.Received(), Cmd(0xA1, 0x03, 0x13)));
+}

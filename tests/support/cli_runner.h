@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "support/fake_registry.h"
 
 namespace varnet::test {
 
@@ -14,14 +15,20 @@ struct CliRun {
   std::string out, err;
 };
 
-// Runs varnet-cli in-process with the given arguments.
-inline CliRun RunCli(std::vector<std::string> args) {
+// Runs varnet-cli in-process with the given arguments. Discovery sees
+// `registry` (by default no scanner at all); `errFd` stands for standard
+// error's descriptor.
+inline CliRun RunCli(std::vector<std::string> args, DeviceRegistry& registry, int errFd = -1) {
   args.insert(args.begin(), "varnet-cli");
   std::vector<char*> argv;
   for (auto& a : args) argv.push_back(a.data());
   std::ostringstream out, err;
-  int status = cli::Run(int(argv.size()), argv.data(), out, err);
+  int status = cli::Run(int(argv.size()), argv.data(), out, err, registry, errFd);
   return {status, out.str(), err.str()};
+}
+inline CliRun RunCli(std::vector<std::string> args) {
+  FakeRegistry none;
+  return RunCli(std::move(args), none);
 }
 
 inline bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }

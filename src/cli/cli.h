@@ -32,6 +32,7 @@ struct Options {
   bool json = false;
   bool dryRun = false;
   bool noVerify = false;
+  bool anyModel = false;  // apply: a profile for another model
   uint32_t baud = 0;
   std::string command;
   std::vector<std::string> args;
@@ -145,6 +146,9 @@ CommandSpec ExportQrCommand();
 CommandSpec ImportCommand();
 CommandSpec ShowCommand();              // cli_files.cpp
 CommandSpec DiffCommand();
+CommandSpec ProfileCommand();           // cli_profiles.cpp
+CommandSpec ApplyCommand();
+CommandSpec SchemaCommand();
 
 // Options every command may take, before or after its name.
 struct SharedOption {

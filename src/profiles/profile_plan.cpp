@@ -70,14 +70,7 @@ class Planner {
       : info_(info), model_(model), options_(options), scratch_(info) {}
 
   ProfilePlan Run(const Profile& profile) {
-    for (const CategoryEntry& c : profile.categories) {
-      const auto& names = CategoryNames();
-      const int index = int(std::find(names.begin(), names.end(), c.name.text) - names.begin());
-      for (const GroupEntry& g : c.groups) {
-        if (index < kCategoryCount) ResolveSettingsGroup(index, g);
-        else ResolvePageField(index, g);
-      }
-    }
+    Resolve(profile);
     if (plan_.UsageError()) return Finish();
     CheckModel(profile);
     for (int c = 0; c < kCategoryCount; ++c)
@@ -92,7 +85,26 @@ class Planner {
     return Finish();
   }
 
+  std::vector<Change> Compare(const Profile& profile, const DeviceInfo& after) {
+    Resolve(profile);
+    if (plan_.Refused()) return {};
+    scratch_ = after;
+    CollectChanges();
+    return plan_.changes;
+  }
+
  private:
+  void Resolve(const Profile& profile) {
+    for (const CategoryEntry& c : profile.categories) {
+      const auto& names = CategoryNames();
+      const int index = int(std::find(names.begin(), names.end(), c.name.text) - names.begin());
+      for (const GroupEntry& g : c.groups) {
+        if (index < kCategoryCount) ResolveSettingsGroup(index, g);
+        else ResolvePageField(index, g);
+      }
+    }
+  }
+
   const DeviceInfo& info_;
   const ScannerModel& model_;
   const PlanOptions& options_;
@@ -111,6 +123,7 @@ class Planner {
   void NotHere(int line, std::string message) { Refuse(RefusalKind::Scanner, line, std::move(message)); }
 
   ProfilePlan Finish() {
+    plan_.after = scratch_;
     if (plan_.Refused()) {
       plan_.steps.clear();
       plan_.changes.clear();
@@ -597,6 +610,12 @@ bool ProfilePlan::UsageError() const {
 ProfilePlan PlanProfile(const Profile& profile, const DeviceInfo& info, const ScannerModel& model,
                         const PlanOptions& options) {
   return Planner(info, model, options).Run(profile);
+}
+
+std::vector<Change> ChangedGroups(const Profile& profile, const DeviceInfo& before, const DeviceInfo& after,
+                                  const ScannerModel& model) {
+  const PlanOptions options{.anyModel = true};
+  return Planner(before, model, options).Compare(profile, after);
 }
 
 std::string RefusalsText(const std::vector<Refusal>& refusals) {

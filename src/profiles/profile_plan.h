@@ -77,6 +77,7 @@ struct ProfilePlan {
   std::vector<Refusal> refusals;  // nothing is sent when there is any
   std::vector<PlanStep> steps;    // in catalogue order
   std::vector<Change> changes;
+  DeviceInfo after;               // the copies as the steps would leave them
 
   bool Refused() const { return !refusals.empty(); }
   bool UsageError() const;
@@ -86,6 +87,11 @@ struct ProfilePlan {
 // to what the profile says; nothing for a group already as it says.
 ProfilePlan PlanProfile(const Profile& profile, const DeviceInfo& info, const ScannerModel& model,
                         const PlanOptions& options = {});
+
+// The named groups whose labels in force differ between two states of one
+// scanner (what an apply changed, also when it stopped half-way).
+std::vector<Change> ChangedGroups(const Profile& profile, const DeviceInfo& before, const DeviceInfo& after,
+                                  const ScannerModel& model);
 
 // Every refusal on its own line ("line 7: ...").
 std::string RefusalsText(const std::vector<Refusal>& refusals);

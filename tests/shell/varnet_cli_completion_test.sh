@@ -39,9 +39,11 @@ expect 'Code 128' varnet-cli set '"Scan Mode"' "'Sense Mode'" 'Readable\ Symbolo
 expect $'on\noff' varnet-cli set '"Readable Symbologies"' QR o
 # Files by the command's extension.
 dir=$(mktemp -d)
-touch "$dir/golden.vt" "$dir/golden.bmp" "$dir/notes.txt"
+touch "$dir/golden.vt" "$dir/golden.bmp" "$dir/notes.txt" "$dir/till.yaml"
 expect "$dir/golden.vt" varnet-cli --port ttyACM0 import "$dir/g"
 expect "$dir/golden.bmp" varnet-cli export-qr "$dir/g"
+# apply takes profiles and configuration files.
+expect "$dir/till.yaml"$'\n'"$dir/golden.vt" varnet-cli apply "$dir/"
 rm -r "$dir"
 
 if ((failures)); then

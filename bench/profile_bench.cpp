@@ -5,6 +5,8 @@
 // against a `set` of the same ten clicks plus one `get`.
 #include <benchmark/benchmark.h>
 
+#include <fstream>
+
 #include "link/device_info.h"
 #include "link/scanner_texts.h"
 #include "link/serial_link.h"
@@ -16,7 +18,9 @@
 #include "settings/apply_option.h"
 #include "settings/model_rules.h"
 #include "sim/sim_scanner.h"
+#include "support/cli_runner.h"
 #include "support/recording_prompts.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -139,6 +143,61 @@ void BM_ApplyTenGroupProfile(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_ApplyTenGroupProfile)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The same through the command line, as people run it: one process's work
+// per run (connect, the command, close).
+void BM_CliGet(benchmark::State& state) {
+  sim::SimScanner sim;
+  if (!sim.Start()) return state.SkipWithError("no pty");
+  for (auto _ : state)
+    if (test::RunCli({"--port", sim.SlavePath(), "get"}).status != 0) return state.SkipWithError("get failed");
+}
+BENCHMARK(BM_CliGet)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_CliApplyMatchingProfile(benchmark::State& state) {
+  sim::SimScanner sim;
+  if (!sim.Start()) return state.SkipWithError("no pty");
+  test::TempDir dir;
+  const std::string file = dir.File("till.yaml");
+  if (test::RunCli({"--port", sim.SlavePath(), "profile", file}).status != 0) return state.SkipWithError("no profile");
+  sim.ClearReceived();
+  for (auto _ : state)
+    if (test::RunCli({"--port", sim.SlavePath(), "apply", file}).status != 0) return state.SkipWithError("apply failed");
+  if (sim.SaveCount() != 0) state.SkipWithError("something was saved");
+}
+BENCHMARK(BM_CliApplyMatchingProfile)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_CliTenSetClicksThenGet(benchmark::State& state) {
+  sim::SimScanner sim;
+  if (!sim.Start()) return state.SkipWithError("no pty");
+  const std::vector<std::string> set = {
+      "--port", sim.SlavePath(), "set", "Scan Mode", "Sense Mode", "Power On Beep", "Off", "Good Read Beep", "Off",
+      "Good Read Frequency", "High", "Aiming LED", "Always On", "Illumination Mode", "Always On", "Decode Area", "50%",
+      "Decode Redundancy", "Read 2 times", "Same Barcode Reading Mode", "Ignore Last Barcode", "USB Keyboard", "UK"};
+  for (auto _ : state) {
+    state.PauseTiming();
+    sim.SetParamBlock(sim.DefaultParam());
+    state.ResumeTiming();
+    if (test::RunCli(set).status != 0) return state.SkipWithError("set failed");
+    if (test::RunCli({"--port", sim.SlavePath(), "get"}).status != 0) return state.SkipWithError("get failed");
+  }
+}
+BENCHMARK(BM_CliTenSetClicksThenGet)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_CliApplyTenGroupProfile(benchmark::State& state) {
+  sim::SimScanner sim;
+  if (!sim.Start()) return state.SkipWithError("no pty");
+  test::TempDir dir;
+  const std::string file = dir.File("ten.yaml");
+  std::ofstream(file) << kTenGroups;
+  for (auto _ : state) {
+    state.PauseTiming();
+    sim.SetParamBlock(sim.DefaultParam());
+    state.ResumeTiming();
+    if (test::RunCli({"--port", sim.SlavePath(), "apply", file}).status != 0) return state.SkipWithError("failed");
+  }
+}
+BENCHMARK(BM_CliApplyTenGroupProfile)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The reader and planner alone, without the port.
 void BM_ReadAndPlanWrittenProfile(benchmark::State& state) {

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <regex>
+#include <thread>
 
 #include "sim/sim_scanner.h"
 #include "support/cli_runner.h"
@@ -101,6 +101,22 @@ TEST_F(CliProfiles, ARefusedStepStopsTheApplyAndNothingIsSaved) {
   EXPECT_TRUE(Has(j["message"], "Set Failed: Power On Beep: Off\ntaken before it: Scan Mode: Sense Mode"));
   EXPECT_EQ(Writes(s.Received()), (std::vector<Bytes>{Cmd(0xA1, 0x02, 0x02), Cmd(0xA1, 0x05, 0x1D)}));
   EXPECT_EQ(s.SaveCount(), 0);
+
+  // Taken, but the read-back fails: not verified, so not saved either.
+  sim::SimScanner t;
+  ASSERT_TRUE(t.Start());
+  WriteText(yaml, "varnet-profile: 1\nsettings:\n  Scan Settings:\n    Scan Mode: Sense Mode\n");
+  std::thread spoil([&] {
+    // Connecting takes five requests; the click is the sixth.
+    if (t.WaitReceived(6, 5000)) t.faults().blockShortBy = 20;
+  });
+  const CliRun unverified = On(t, {"--json", "--save", "apply", yaml});
+  spoil.join();
+  EXPECT_EQ(unverified.status, 1);
+  const nlohmann::json u = JsonLines(unverified.out).at(0);
+  EXPECT_FALSE(u["verified"]);
+  EXPECT_TRUE(Has(u["message"], "verification failed: the scanner's settings could not be read back"));
+  EXPECT_EQ(t.SaveCount(), 0);
 }
 
 TEST_F(CliProfiles, EveryRefusalComesBeforeAnythingIsSent) {

@@ -12,14 +12,7 @@ inline std::string Quoted(std::string_view s) { return "\"" + std::string(s) + "
 
 // "; did you mean "A", "B" or "C"?" for the close matches, or nothing.
 inline std::string DidYouMean(std::string_view name, const std::vector<std::string>& candidates) {
-  const std::vector<std::string> close = CloseMatches(name, candidates);
-  if (close.empty()) return {};
-  std::string t = "; did you mean ";
-  for (size_t i = 0; i < close.size(); ++i) {
-    if (i) t += i + 1 == close.size() ? " or " : ", ";
-    t += Quoted(close[i]);
-  }
-  return t + "?";
+  return SuggestionText(CloseMatches(name, candidates));
 }
 
 }  // namespace varnet::profiles

@@ -152,6 +152,16 @@ std::optional<size_t> BestMatch(size_t count, NamesOf namesOf, std::string_view 
 }  // namespace
 
 std::string TrimmedName(std::string_view name) { return Trimmed(name); }
+
+std::string SuggestionText(const std::vector<std::string>& suggestions) {
+  if (suggestions.empty()) return {};
+  std::string t = "; did you mean ";
+  for (size_t i = 0; i < suggestions.size(); ++i) {
+    if (i) t += i + 1 == suggestions.size() ? " or " : ", ";
+    t += "\"" + suggestions[i] + "\"";
+  }
+  return t + "?";
+}
 std::string FoldedName(std::string_view name) { return Folded(name); }
 
 ScannerModel ScannerModel::From(const ParamBlock& pb, std::string firmware) {

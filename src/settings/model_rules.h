@@ -62,6 +62,9 @@ OptionLookup FindShownOption(const EffectiveGroup& group, const ScannerModel& mo
 std::string TrimmedName(std::string_view name);
 std::string FoldedName(std::string_view name);
 
+// "; did you mean "a", "b" or "c"?", or nothing without suggestions.
+std::string SuggestionText(const std::vector<std::string>& suggestions);
+
 // Candidates within a small edit distance of `name` (blanks around and case
 // ignored), closest first, at most `max`.
 std::vector<std::string> CloseMatches(std::string_view name, const std::vector<std::string>& candidates,

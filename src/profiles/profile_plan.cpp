@@ -338,6 +338,7 @@ class Planner {
         return;
       }
     for (PlanStep& s : steps) plan_.steps.push_back(std::move(s));
+    if (!steps.empty()) scratch_.settingsDirty = 1;  // as the acknowledged clicks would leave it
   }
 
   // A group switched by a later one that shares its command (see
@@ -440,7 +441,10 @@ class Planner {
     fields_.push_back(std::move(w));
   }
 
-  void AddSet(PlanStep step) { plan_.steps.push_back(std::move(step)); }
+  void AddSet(PlanStep step) {
+    plan_.steps.push_back(std::move(step));
+    scratch_.settingsDirty = 1;
+  }
 
   void PlanOutput() {
     std::vector<const WantedField*> wanted;

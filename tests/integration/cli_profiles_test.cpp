@@ -102,13 +102,23 @@ TEST_F(CliProfiles, ARefusedStepStopsTheApplyAndNothingIsSaved) {
   EXPECT_EQ(Writes(s.Received()), (std::vector<Bytes>{Cmd(0xA1, 0x02, 0x02), Cmd(0xA1, 0x05, 0x1D)}));
   EXPECT_EQ(s.SaveCount(), 0);
 
+  // A new output interface: the restart goes last, in the dry run's list too.
+  s.faults().ClearRefused();
+  WriteText(yaml, "varnet-profile: 1\nsettings:\n  Interface:\n    Output Interface: RS-232\n");
+  const nlohmann::json dry = JsonLines(On(s, {"--json", "--dry-run", "apply", yaml}).out).at(0);
+  EXPECT_TRUE(Has(dry["frames"].back()["what"], "restart"));
+  s.ClearReceived();
+  EXPECT_TRUE(JsonLines(On(s, {"--json", "apply", yaml}).out).at(0)["restart"]);
+  s.WaitReceived(10, 2000);  // connecting (6), the click, two read-backs, the restart, sent without a wait
+  EXPECT_EQ(Writes(s.Received()), (std::vector<Bytes>{Cmd(0xA1, 0x49, 0x01), Cmd(0xA0, 0x08, 0xFF)}));
+
   // Taken, but the read-back fails: not verified, so not saved either.
   sim::SimScanner t;
   ASSERT_TRUE(t.Start());
   WriteText(yaml, "varnet-profile: 1\nsettings:\n  Scan Settings:\n    Scan Mode: Sense Mode\n");
   std::thread spoil([&] {
-    // Connecting takes five requests; the click is the sixth.
-    if (t.WaitReceived(6, 5000)) t.faults().blockShortBy = 20;
+    // Connecting takes six requests (the rate probe asks for the device type first); the click is the seventh.
+    if (t.WaitReceived(7, 5000)) t.faults().blockShortBy = 20;
   });
   const CliRun unverified = On(t, {"--json", "--save", "apply", yaml});
   spoil.join();

@@ -13,7 +13,6 @@
 #include "profiles/profile_plan.h"
 #include "profiles/profile_schema.h"
 #include "profiles/profile_writer.h"
-#include "settings/apply_option.h"
 #include "transfer/atomic_file.h"
 
 namespace varnet::cli {
@@ -34,13 +33,6 @@ bool EndsWith(std::string path, const std::string& ext) {
 }
 
 ScannerModel ModelOf(const Session& s) { return ScannerModel::From(s.info.paramBlock, s.texts.firmware); }
-
-// The settings page's own reason for a greyed group, as `set` gives it.
-std::optional<std::string> Greyed(const EffectiveGroup& g, const DeviceInfo& info) {
-  const std::string why = WhyGroupTakesNoClicks(g, info.HasFormatBlock());
-  if (why.empty()) return std::nullopt;
-  return "group \"" + std::string(g.english) + "\": " + why;
-}
 
 std::string LabelsText(const std::vector<std::string>& labels) {
   if (labels.empty()) return "(none)";
@@ -131,7 +123,7 @@ PortResult Apply(Session& s, const Options& o) {
     return r;
   }
   const ScannerModel model = ModelOf(s);
-  const profiles::PlanOptions options{.anyModel = o.anyModel, .greyed = Greyed};
+  const profiles::PlanOptions options{.anyModel = o.anyModel};
   const profiles::ProfilePlan plan = profiles::PlanProfile(*loaded.profile, s.info, model, options);
   if (plan.Refused()) {
     std::string text = profiles::RefusalsText(plan.refusals);

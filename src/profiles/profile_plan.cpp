@@ -59,9 +59,11 @@ bool IsInnerChoice(const EffectiveGroup& g, int index) {
   return k == OptionKind::SymbologyChoice || k == OptionKind::Code11Choice;
 }
 
+// The settings page's own rule and reason, as `set` gives it.
 std::optional<std::string> DefaultGreyed(const EffectiveGroup& g, const DeviceInfo& info) {
-  if (OptionListEnabled(g, info.HasFormatBlock())) return std::nullopt;
-  return "group " + Quoted(g.english) + " is greyed on a scanner without a format block";
+  const std::string why = WhyGroupTakesNoClicks(g, info.HasFormatBlock());
+  if (why.empty()) return std::nullopt;
+  return "group " + Quoted(g.english) + ": " + why;
 }
 
 class Planner {

@@ -68,8 +68,9 @@ struct PlanStep {
 struct PlanOptions {
   bool anyModel = false;  // apply a profile that names another model
   // Why a group takes no clicks on this scanner, or nothing. The default is
-  // the settings page's rule: the interface and decode area groups need a
-  // format block.
+  // the settings page's rule and reason (WhyGroupTakesNoClicks): the
+  // interface and decode area groups need a format block. Comparing alone
+  // (diff) passes one that never refuses.
   std::function<std::optional<std::string>(const EffectiveGroup&, const DeviceInfo&)> greyed;
 };
 

@@ -313,9 +313,10 @@ QByteArray RenderSettingsSheet(const SheetContent& content, const SheetOptions& 
   };
   std::vector<Placed> placed;
   int pageCount = 1;
+  const Paragraph listTitle(Tr("Settings these barcodes carry", zh), listHeading, &writer, textWidth);
+  int titlePage = 1;
+  double titleY = y;
   {
-    double at =
-        y + Paragraph(Tr("Settings these barcodes carry", zh), listHeading, &writer, textWidth).height() + 2 * mm;
     auto height = [&](size_t i) {
       const Entry& e = entries[i];
       if (e.heading) return headingGap + categoryParagraph(e, false).height() + 1.5 * mm;
@@ -323,6 +324,17 @@ QByteArray RenderSettingsSheet(const SheetContent& content, const SheetOptions& 
                       Paragraph(e.value, itemFont, &writer, valueWidth).height()) +
              0.6 * mm;
     };
+    // The list's title stays with its first lines: after large symbols it
+    // starts the second page.
+    double at = y;
+    double first = listTitle.height() + 2 * mm;
+    for (size_t i = 0; i < entries.size() && i < 2; ++i) first += height(i);
+    if (at + first > bottom) {
+      ++pageCount;
+      at = titleY = top;
+      titlePage = pageCount;
+    }
+    at += listTitle.height() + 2 * mm;
     for (size_t i = 0; i < entries.size(); ++i) {
       double h = height(i);
       // A category's name stays with its first group.
@@ -354,15 +366,17 @@ QByteArray RenderSettingsSheet(const SheetContent& content, const SheetOptions& 
     p.restore();
   };
 
-  Paragraph listTitle(Tr("Settings these barcodes carry", zh), listHeading, &writer, textWidth);
-  listTitle.Draw(p, left, y);
   int current = 1;
-  for (const Placed& at : placed) {
-    if (at.page != current) {
+  auto turnTo = [&](int page) {
+    for (; current < page; ++current) {
       footer(current);
       writer.newPage();
-      current = at.page;
+      if (current + 1 == titlePage) listTitle.Draw(p, left, titleY);
     }
+  };
+  if (titlePage == 1) listTitle.Draw(p, left, titleY);
+  for (const Placed& at : placed) {
+    turnTo(at.page);
     const Entry& e = entries[at.entry];
     if (e.heading || at.continued) {
       categoryParagraph(e, at.continued).Draw(p, left, at.y + (at.continued ? 0 : headingGap));
@@ -373,6 +387,7 @@ QByteArray RenderSettingsSheet(const SheetContent& content, const SheetOptions& 
     p.setPen(Qt::black);
     Paragraph(e.value, itemFont, &writer, valueWidth).Draw(p, left + valueLeft, at.y);
   }
+  turnTo(pageCount);
   footer(current);
   if (!p.end()) return {};
   if (layoutOut) *layoutOut = {pageCount, module, sideBySide};

@@ -46,6 +46,14 @@ std::string Pattern(const std::string& text) {
   return std::regex_replace(escaped, std::regex(" +"), "\\s+");
 }
 
+// Nothing runs into the bottom margin but the footer (15 mm and 10 mm up).
+void ExpectBottomMarginClear(const std::string& pdf) {
+  for (const PdfWord& w : PdfWords(pdf))
+    if (w.yMax > w.pageHeight - 15 / 25.4 * 72) {
+      EXPECT_GT(w.yMin, w.pageHeight - 11 / 25.4 * 72) << w.text << " on page " << w.page;
+    }
+}
+
 }  // namespace
 
 TEST(CliSheet, SymbolsCarryTheQrExportsBytesAndTheTextNamesScannerAndSettings) {
@@ -129,13 +137,29 @@ TEST(CliSheet, LongListsGoOnToFurtherPagesWithoutCuttingALine) {
       ++checked;
     }
   EXPECT_GT(checked, 100);
-  // Nothing runs into the bottom margin but the footer (15 mm and 10 mm up).
-  for (const PdfWord& w : PdfWords(pdf))
-    if (w.yMax > w.pageHeight - 15 / 25.4 * 72) {
-      EXPECT_GT(w.yMin, w.pageHeight - 11 / 25.4 * 72) << w.text;
-    }
+  ExpectBottomMarginClear(pdf);
   for (int p = 1; p <= pages; ++p)
     EXPECT_TRUE(Has(pageText[size_t(p - 1)], "Page " + std::to_string(p) + " of " + std::to_string(pages)));
+}
+
+TEST(CliSheet, SymbolsTooLargeToStandSideBySideGoOneAboveTheOther) {
+  ASSERT_TRUE(EnsureGuiApplication());
+  TempDir dir;
+  Bytes a(1200), b(1200);
+  for (size_t i = 0; i < a.size(); ++i) a[i] = uint8_t(i * 7), b[i] = uint8_t(i * 11 + 1);
+  SheetContent content;
+  content.symbols = {*EncodeQrSymbol(a.data(), a.size()), *EncodeQrSymbol(b.data(), b.size())};
+  for (SheetPageSize size : {SheetPageSize::A4, SheetPageSize::Letter}) {
+    SheetLayout layout;
+    const QByteArray pdf = RenderSettingsSheet(content, {size, false}, &layout);
+    EXPECT_FALSE(layout.sideBySide);
+    EXPECT_GE(layout.moduleMm, kMinModuleMm);
+    const std::string file = dir.File("big.pdf");
+    WriteWholeFile(file, Bytes(pdf.begin(), pdf.end()));
+    const Bytes read = ZbarBytes(RenderPage(file, 1, 150));
+    EXPECT_TRUE(read == Concat({a, b}) || read == Concat({b, a})) << read.size() << " bytes";
+    ExpectBottomMarginClear(file);
+  }
 }
 
 TEST(CliSheet, SeveralPortsAndFailuresThatLeaveNothingHalfWritten) {

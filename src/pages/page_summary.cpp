@@ -16,6 +16,12 @@ std::string WithoutLeadingBlanks(const char* name) {
 
 PageGroup Group(const std::string& title, std::vector<std::string> values) { return {title, title, std::move(values)}; }
 
+PageGroup SymbologyGroup(const std::string& symbology, const char* field, std::vector<std::string> values) {
+  PageGroup g = Group(symbology + " " + field, std::move(values));
+  g.symbology = symbology;
+  return g;
+}
+
 PageGroup ListGroup(const char* title, std::span<const OptionRow> rows, std::optional<int> row) {
   if (!row) return Group(title, {});
   return Group(title, {WithoutLeadingBlanks(rows[*row].name)});
@@ -44,11 +50,13 @@ PageCategory OutputSettingsCategory(const ParamBlock& pb, const std::optional<Fo
     SymbologySlot slot = SlotOfCode(SymbologyRows()[row].code);
     // A count above the list's 20 is still in force on the scanner.
     if (view.fields.leadingCut && b[fb::LeadingCut + slot] != 0)
-      c.groups.push_back(Group(name + " Truncate Leading Data", {std::to_string(b[fb::LeadingCut + slot])}));
+      c.groups.push_back(SymbologyGroup(name, "Truncate Leading Data", {std::to_string(b[fb::LeadingCut + slot])}));
     if (view.fields.endingCut && b[fb::EndingCut + slot] != 0)
-      c.groups.push_back(Group(name + " Truncate Ending Data", {std::to_string(b[fb::EndingCut + slot])}));
-    if (!view.values.prefix.empty()) c.groups.push_back(Group(name + " Prefix", {Latin1ToUtf8(view.values.prefix)}));
-    if (!view.values.suffix.empty()) c.groups.push_back(Group(name + " Suffix", {Latin1ToUtf8(view.values.suffix)}));
+      c.groups.push_back(SymbologyGroup(name, "Truncate Ending Data", {std::to_string(b[fb::EndingCut + slot])}));
+    if (!view.values.prefix.empty())
+      c.groups.push_back(SymbologyGroup(name, "Prefix", {Latin1ToUtf8(view.values.prefix)}));
+    if (!view.values.suffix.empty())
+      c.groups.push_back(SymbologyGroup(name, "Suffix", {Latin1ToUtf8(view.values.suffix)}));
   }
   return c;
 }

@@ -78,11 +78,14 @@ std::vector<CategoryState> ProfileCategories(const profiles::Profile& p) {
   for (const profiles::CategoryEntry& c : p.categories) {
     CategoryState category{c.name.text, {}};
     for (const profiles::GroupEntry& g : c.groups) {
-      GroupState group{TitleOf(c.name.text, g.name.text), g.name.text, {}};
-      if (g.form == profiles::ValueForm::Text) group.options.push_back({g.text.text, true});
-      for (const profiles::Scalar& v : g.list) group.options.push_back({v.text, true});
-      for (const profiles::Scalar& v : g.add) group.options.push_back({v.text, true});
-      for (const profiles::Scalar& v : g.remove) group.options.push_back({v.text, false});
+      GroupState group;
+      group.title = TitleOf(c.name.text, g.name.text);
+      group.label = g.name.text;
+      auto option = [&](const profiles::Scalar& v, bool on) { group.options.push_back({v.text, "", on}); };
+      if (g.form == profiles::ValueForm::Text) option(g.text, true);
+      for (const profiles::Scalar& v : g.list) option(v, true);
+      for (const profiles::Scalar& v : g.add) option(v, true);
+      for (const profiles::Scalar& v : g.remove) option(v, false);
       category.groups.push_back(std::move(group));
     }
     out.push_back(std::move(category));

@@ -95,6 +95,7 @@ _varnet_cli() {
   case $prev in
     --port) _varnet_cli_reply_ports "$cur"; return ;;
     --baud) _varnet_cli_reply "$cur" 9600 115200 57600 38400 19200 230400; return ;;
+    --page-size) _varnet_cli_reply "$cur" a4 letter; return ;;
   esac
 
   # The command and its arguments so far; "port:NAME" comes as three words.
@@ -102,7 +103,7 @@ _varnet_cli() {
   for ((i = 1; i < cword; i++)); do
     w=${COMP_WORDS[i]}
     if [[ $w == -* ]]; then
-      _varnet_cli_in "$w" "${_varnet_cli_value_options[@]}" && ((i++))
+      _varnet_cli_in "$w" "${_varnet_cli_value_options[@]}" --page-size && ((i++))
       continue
     fi
     if [[ -z $command ]]; then

@@ -128,7 +128,9 @@ PageCategory OutputSettingsCategory(const ParamBlock& pb, const std::optional<Fo
       // Per symbology only what is set.
       if (values.empty() || values[0].empty() || values[0] == "0") continue;
     }
-    c.groups.push_back(Group(f.name, std::move(values)));
+    PageGroup g = Group(f.name, std::move(values));
+    if (f.symbologyRow >= 0) g.symbology = SymbologyRows()[size_t(f.symbologyRow)].name;
+    c.groups.push_back(std::move(g));
   }
   return c;
 }

@@ -18,6 +18,7 @@ struct PageGroup {
   std::string title;                // English field name: "Case Conversion", "Code 39 Prefix"
   std::string label;                // the same; kept apart to match the catalogue's groups
   std::vector<std::string> values;  // what is in force; empty when a stored code matches no row
+  std::string symbology;            // for the fields kept per symbology: its name, which begins the title
 };
 
 struct PageCategory {

@@ -74,7 +74,8 @@ struct Target {
 
 std::vector<CommandSpec> AllCommands() {
   return {ListCommand(),   InfoCommand(),     GetCommand(),    SetCommand(),  SaveCommand(), RestoreDefaultsCommand(),
-          ExportCommand(), ExportQrCommand(), ExportSheetCommand(), ImportCommand(), ShowCommand(), DiffCommand()};
+          ExportCommand(), ExportQrCommand(), ExportSheetCommand(), ImportCommand(), ShowCommand(), DiffCommand(),
+          ProfileCommand(), ApplyCommand(), SchemaCommand()};
 }
 
 std::string MessageLine(const Message& m) {

@@ -32,6 +32,7 @@ struct Options {
   bool json = false;
   bool dryRun = false;
   bool noVerify = false;
+  bool anyModel = false;  // apply: a profile for another model
   uint32_t baud = 0;
   std::string pageSize;  // export-sheet: "a4" or "letter"; empty: from the locale
   std::string command;
@@ -150,6 +151,9 @@ CommandSpec ExportSheetCommand();
 CommandSpec ImportCommand();
 CommandSpec ShowCommand();              // cli_files.cpp
 CommandSpec DiffCommand();
+CommandSpec ProfileCommand();           // cli_profiles.cpp
+CommandSpec ApplyCommand();
+CommandSpec SchemaCommand();
 
 // Options every command may take, before or after its name.
 struct SharedOption {

@@ -225,15 +225,7 @@ CommandSpec SetCommand() {
   return set;
 }
 
-std::string CloseMatchText(const std::vector<std::string>& suggestions) {
-  if (suggestions.empty()) return {};
-  std::string t = "; did you mean ";
-  for (size_t i = 0; i < suggestions.size(); ++i) {
-    if (i) t += i + 1 == suggestions.size() ? " or " : ", ";
-    t += Quoted(suggestions[i]);
-  }
-  return t + "?";
-}
+std::string CloseMatchText(const std::vector<std::string>& suggestions) { return SuggestionText(suggestions); }
 
 nlohmann::json CategoriesJson(const std::vector<CategoryState>& categories) {
   nlohmann::json out = nlohmann::json::array();

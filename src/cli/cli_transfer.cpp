@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "cli/cli.h"
+#include "cli/cli_files.h"
 #include "link/protocol.h"
 #include "transfer/export_settings.h"
 #include "transfer/import_settings.h"
@@ -252,11 +253,15 @@ PortResult Restore(Session& s, const Options& o) {
 
 }  // namespace
 
+std::string FileForPort(const std::string& path, const std::string& port) { return PathForPort(path, port); }
+PortResult ImportConfigFile(Session& s, const Options& o) { return Import(s, o); }
+
 bool DestinationWritable(const Options& o, std::string& file, std::string& why) {
   std::vector<std::string> files;
   if (o.command == "export") files = ExportFiles(o.args.at(0), ExportMode::File);
   else if (o.command == "export-qr") files = ExportFiles(o.args.at(0), ExportMode::Qr);
   else if (o.command == "export-sheet") files = {o.args.at(0)};
+  else if (o.command == "profile" && o.args.at(0) != "-") files = {o.args.at(0)};
   for (const std::string& f : files) {
     const ExportResult checked = CheckExportDestination(f);
     if (checked.ok) continue;

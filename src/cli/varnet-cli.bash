@@ -72,10 +72,15 @@ _varnet_cli_reply_ports() {
   _varnet_cli_reply "$cur" "${ports[@]}"
 }
 
-# Directories and the files with extension $2 that begin with $1.
+# Directories and the files with one of the extensions in $2 (separated by
+# blanks) that begin with $1.
 _varnet_cli_files() {
   compopt -o filenames 2>/dev/null
-  mapfile -t -O "${#COMPREPLY[@]}" COMPREPLY < <(compgen -d -- "$1"; compgen -f -X "!*$2" -- "$1")
+  local ext
+  mapfile -t -O "${#COMPREPLY[@]}" COMPREPLY < <(
+    compgen -d -- "$1"
+    for ext in $2; do compgen -f -X "!*$ext" -- "$1"; done
+  )
 }
 
 _varnet_cli() {

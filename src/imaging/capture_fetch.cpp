@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <new>
 
-#include "app/app_state.h"
 #include "imaging/capture_files.h"
+#include "imaging/imaging_state.h"
 #include "link/protocol.h"
 #include "link/serial_link.h"
 #include "link/ticks.h"
@@ -97,10 +97,6 @@ bool FetchCapture(ScannerLink& link, ImagingState& imaging, uint8_t rowLimit, Ca
       }
     }
   }
-}
-
-bool FetchCapture(AppState& app, CaptureSink& sink, BarcodeCorners& corners) {
-  return FetchCapture(app.link, app.imaging, app.metrics.RowLimit, sink, corners);
 }
 
 }  // namespace varnet

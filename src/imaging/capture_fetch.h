@@ -9,7 +9,6 @@
 
 namespace varnet {
 
-struct AppState;
 struct ImagingState;
 struct ScannerLink;
 
@@ -53,6 +52,5 @@ bool CompleteCapture(ImagingState& imaging, uint8_t rowLimit, CaptureSink& sink,
 // a short image ends it with false and advances nothing.
 bool FetchCapture(ScannerLink& link, ImagingState& imaging, uint8_t rowLimit, CaptureSink& sink,
                   BarcodeCorners& corners);
-bool FetchCapture(AppState& app, CaptureSink& sink, BarcodeCorners& corners);
 
 }  // namespace varnet

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "app/app_state.h"
+#include "imaging/imaging_state.h"
 #include "link/device_info.h"
 #include "link/protocol.h"
 

@@ -8,6 +8,7 @@
 
 #include "cli/progress.h"
 #include "link/protocol.h"
+#include "link/trace.h"
 
 namespace varnet::cli {
 
@@ -237,6 +238,17 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err, DeviceRegis
   const CommandSpec* spec = nullptr;
   if (const int status = ParseCommandLine(argc, argv, commands, o, spec, out, err); status >= 0) return status;
   const CommandSpec& command = *spec;
+  // Standard error is the trace's place whatever `err` is: the lines of
+  // several ports' threads go out whole with one write each.
+  struct TraceRun {
+    explicit TraceRun(bool on) : on(on) {
+      if (on) trace::ToFd(2, "varnet-cli");
+    }
+    ~TraceRun() {
+      if (on) trace::Stop();
+    }
+    bool on;
+  } traceRun(o.trace);
   const bool alone = !command.needsScanner || (command.aloneFromArgs && o.args.size() >= command.aloneFromArgs);
   if (alone && command.needsScanner && (o.all || !o.ports.empty())) {
     err << "usage: varnet-cli " << command.Synopsis() << "\n(this form names its ports itself, as port:NAME)\n";

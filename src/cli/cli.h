@@ -32,6 +32,7 @@ struct Options {
   bool json = false;
   bool dryRun = false;
   bool noVerify = false;
+  bool trace = false;
   uint32_t baud = 0;
   std::string command;
   std::vector<std::string> args;
@@ -151,6 +152,7 @@ struct SharedOption {
   const char* name;
   const char* value;  // the value's name, empty for a flag
   const char* help;
+  bool everyCommand = false;  // taken after any command's name, without being listed in `shared`
 };
 const std::vector<SharedOption>& SharedOptions();
 // The long options a command takes after its name: the shared ones it

@@ -44,6 +44,34 @@ void FixedExposureClicked(ScannerLink& link, DeviceInfo& device, bool nowFixed) 
   device.settingsDirty = 1;
 }
 
+void SetFixedExposureGain(ScannerLink& link, DeviceInfo& device, std::optional<int> exposure,
+                          std::optional<int> gain) {
+  ParamBlock& block = device.paramBlock;
+  if (block.U16(pb::Exposure) == 0) {
+    // Ticking the box; an exposure given replaces the default at once
+    // rather than after it.
+    if (exposure) device.settingsDirty = 1;
+    else FixedExposureClicked(link, device, true);
+  }
+  if (exposure && block.U16(pb::Exposure) != *exposure) {
+    block.SetU16(pb::Exposure, uint16_t(*exposure));
+    SendValueCommand(link, uint16_t(*exposure));
+    device.settingsDirty = 1;
+  }
+  (void)UpdateExposureGainControls(block, true, true, kImageRunning);
+  if (gain && block.U8(pb::Gain) != *gain) {
+    block.SetU8(pb::Gain, uint8_t(*gain));
+    SendShortCommand(link, 0xA0, 0x04, uint8_t(*gain));
+    device.settingsDirty = 1;
+  }
+}
+
+void SetAutomaticExposure(ScannerLink& link, DeviceInfo& device) {
+  if (device.paramBlock.U16(pb::Exposure) == 0) return;
+  FixedExposureClicked(link, device, false);
+  (void)UpdateExposureGainControls(device.paramBlock, false, true, kImageRunning);
+}
+
 void AutoTuning(ScannerLink& link) {
   SendShortCommand(link, 0xA0, 0x02, 0x08);
   (void)WaitAck(link, 2000);

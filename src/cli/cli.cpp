@@ -5,8 +5,12 @@
 #include <cstring>
 #include <memory>
 #include <ostream>
+#include <syncstream>
+#include <thread>
 
+#include "cli/cli_stream.h"
 #include "cli/progress.h"
+#include "imaging/image_mode.h"
 #include "link/protocol.h"
 #include "link/trace.h"
 
@@ -33,6 +37,13 @@ std::string FramesText(const std::vector<PlannedFrame>& frames) {
   }
   return t;
 }
+
+struct Target {
+  std::string port;
+  uint32_t baud = 0;  // the rate the search found an RS-232 scanner at
+};
+
+}  // namespace
 
 // The line under a message, in English.
 std::string ReasonText(Reason reason, int error) {
@@ -66,16 +77,16 @@ std::string ReasonText(Reason reason, int error) {
   return "";
 }
 
-struct Target {
-  std::string port;
-  uint32_t baud = 0;  // the rate the search found an RS-232 scanner at
-};
-
-}  // namespace
-
 std::vector<CommandSpec> AllCommands() {
   return {ListCommand(),   InfoCommand(),     GetCommand(),    SetCommand(),  SaveCommand(), RestoreDefaultsCommand(),
-          ExportCommand(), ExportQrCommand(), ImportCommand(), ShowCommand(), DiffCommand()};
+          ExportCommand(), ExportQrCommand(), ImportCommand(), ShowCommand(), DiffCommand(), MonitorCommand(),
+          CaptureCommand()};
+}
+
+std::string PortTag(const std::string& port) {
+  std::string tag = port.rfind("/dev/", 0) == 0 ? port.substr(5) : port;
+  std::replace(tag.begin(), tag.end(), '/', '-');
+  return tag;
 }
 
 std::string MessageLine(const Message& m) {
@@ -104,7 +115,7 @@ PlannedFrame PlannedShortCommand(std::string what, uint8_t p1, uint8_t p2, uint8
 
 void CliPrompts::Show(const Message& m) {
   shown.push_back(m);
-  if (echo) err_ << (prefix.empty() ? "" : "varnet-cli: " + prefix + ": ") << MessageLine(m) << "\n";
+  if (echo) err_ << (prefix.empty() ? "" : "varnet-cli: " + prefix + ": ") << MessageLine(m) << "\n" << std::flush;
 }
 
 bool CliPrompts::AskYesNo(MessageId) { return false; }
@@ -112,6 +123,8 @@ bool CliPrompts::AskYesNo(MessageId) { return false; }
 bool CloseSession(Session& s) {
   const bool restart = s.link.IsOpen() && RestartOnClose(s.info);
   if (restart) SendRestart(s.link);
+  // A port that went away hears nothing: no waiting for its answer.
+  else if (s.imageMode && s.link.IsOpen() && !s.link.hungUp) (void)StopImageMode(s.link);
   s.info.settingsDirty = 0;
   CloseLink(s.link);
   return restart;
@@ -158,18 +171,21 @@ struct PortRun {
 };
 
 PortRun RunOnPort(const CommandSpec& command, const Options& o, const Target& target, bool several,
-                  std::ostream& err, Progress& progress, size_t index) {
+                  std::ostream& err, Progress& progress, size_t index, LineOut& lines) {
   Session s(err);
   s.port = target.port;
   s.severalTargets = several;
+  s.lines = &lines;
   if (several) s.prompts.prefix = target.port;
   PortRun run;
   PortResult& r = run.result;
   std::string why;
   progress.Step(index, "connecting");
-  if (!Connect(s, o.baud ? o.baud : target.baud, why)) {
+  const uint32_t baud = command.connectBaud ? command.connectBaud : o.baud ? o.baud : target.baud;
+  if (!Connect(s, baud, why)) {
     r.ok = false;
     r.message = why;
+    r.streamed = command.streaming;
     progress.Done(index, false);
     return run;
   }
@@ -208,6 +224,13 @@ PortRun RunOnPort(const CommandSpec& command, const Options& o, const Target& ta
 int PrintPortRun(const PortRun& run, const std::string& port, const Options& o, bool several, std::ostream& out,
                  std::ostream& err) {
   const PortResult& r = run.result;
+  if (r.streamed) {
+    // Its lines are out; a failure follows in the same form.
+    if (r.ok) return kOk;
+    if (o.json) out << nlohmann::json{{"port", port}, {"ok", false}, {"message", r.message}}.dump() << "\n" << std::flush;
+    else err << "varnet-cli: " << port << ": " << r.message << "\n";
+    return kFailed;
+  }
   if (o.json) {
     nlohmann::json j = r.json.is_null() ? nlohmann::json{{"port", port}, {"ok", r.ok}, {"message", r.message}} : r.json;
     if (j.contains("ok")) j["restart"] = run.restart;
@@ -298,9 +321,31 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err, DeviceRegis
   for (const Target& t : targets) ports.push_back(t.port);
   const std::unique_ptr<Progress> progress = MakeProgress(err, errFd, o.json, ports);
   const bool several = targets.size() > 1;
+  LineOut lines(out);
+  std::optional<StopScope> stoppable;
+  if (command.streaming) stoppable.emplace();
   int status = kOk;
+  if (command.streaming && several) {
+    // Every port at once, each line as it comes; a port's end is said as
+    // soon as it ends. Each thread owns its session and closes its port.
+    std::vector<std::thread> threads;
+    std::vector<int> statuses(targets.size(), kOk);
+    for (size_t i = 0; i < targets.size(); ++i)
+      threads.emplace_back([&, i] {
+        std::osyncstream portErr(err);
+        portErr << std::emit_on_flush;
+        const PortRun run = RunOnPort(command, o, targets[i], several, portErr, *progress, i, lines);
+        std::lock_guard lock(lines.mutex());
+        statuses[i] = PrintPortRun(run, targets[i].port, o, several, out, portErr);
+        portErr << std::flush;
+      });
+    for (std::thread& t : threads) t.join();
+    for (int s : statuses) status = std::max(status, s);
+    return status;
+  }
   for (size_t i = 0; i < targets.size(); ++i) {
-    const PortRun run = RunOnPort(command, o, targets[i], several, err, *progress, i);
+    if (command.streaming && StopRequested()) break;
+    const PortRun run = RunOnPort(command, o, targets[i], several, err, *progress, i, lines);
     status = std::max(status, PrintPortRun(run, targets[i].port, o, several, out, err));
   }
   return status;

@@ -21,6 +21,7 @@ namespace {
 const char kRestartLine[] = "restart command sent: the scanner takes up its new output interface";
 
 const uint32_t kProbeRates[] = {9600, 115200, 57600, 38400, 19200, 230400};
+const uint32_t kImageModeBaud = 115200;
 
 // A dry run's frames: short ones on their line, blocks wrapped.
 std::string FramesText(const std::vector<PlannedFrame>& frames) {
@@ -181,7 +182,7 @@ PortRun RunOnPort(const CommandSpec& command, const Options& o, const Target& ta
   PortResult& r = run.result;
   std::string why;
   progress.Step(index, "connecting");
-  const uint32_t baud = command.connectBaud ? command.connectBaud : o.baud ? o.baud : target.baud;
+  const uint32_t baud = command.imageMode ? kImageModeBaud : o.baud ? o.baud : target.baud;
   if (!Connect(s, baud, why)) {
     r.ok = false;
     r.message = why;
@@ -291,7 +292,7 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err, DeviceRegis
   if (o.all) {
     // Every scanner the search finds; keyboard-mode ones cannot be reached.
     ScannerLink probe;
-    SearchResult found = RunSearch(registry, probe, true, false, {});
+    SearchResult found = RunSearch(registry, probe, !command.imageMode, false, {});
     for (size_t row = 0; row < found.rows; ++row) {
       const auto& e = found.DeviceTable[row];
       if (e.portName.empty()) {

@@ -137,7 +137,9 @@ struct CommandSpec {
   size_t aloneFromArgs = 0;  // with this many arguments or more, runAlone instead of the targets
   // Options only this command has; bind them to fields of Options.
   std::function<void(CLI::App&, Options&)> addOptions;
-  uint32_t connectBaud = 0;  // the rate it always connects at, whatever --baud says (Image Mode: 115200)
+  // Works in Image Mode: --all finds USB virtual ports only, and connecting
+  // is always at 115200 bit/s, as the desktop program does in that mode.
+  bool imageMode = false;
   // Prints through Session::lines as it goes, until done or StopRequested();
   // on several ports it runs on all of them at once.
   bool streaming = false;

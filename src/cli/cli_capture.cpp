@@ -319,7 +319,7 @@ CommandSpec CaptureCommand() {
       "\"overlay\".";
   c.shared = {"--port", "--all", "--save", "--json"};
   c.examples = {"--port ttyACM0 capture --count 5 --dir shots", "--port ttyACM0 --json capture --overlay --exposure 300"};
-  c.connectBaud = 115200;
+  c.imageMode = true;
   c.streaming = true;
   c.run = Capture;
   c.addOptions = [](CLI::App& app, Options& o) {

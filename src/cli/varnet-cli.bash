@@ -90,6 +90,11 @@ _varnet_cli() {
   case $prev in
     --port) _varnet_cli_reply_ports "$cur"; return ;;
     --baud) _varnet_cli_reply "$cur" 9600 115200 57600 38400 19200 230400; return ;;
+    --dir)
+      compopt -o filenames 2>/dev/null
+      mapfile -t COMPREPLY < <(compgen -d -- "$cur")
+      return
+      ;;
   esac
 
   # The command and its arguments so far; "port:NAME" comes as three words.

@@ -30,6 +30,9 @@ expect() {
 expect 'set' varnet-cli --json se
 expect '--dry-run' varnet-cli --port ttyACM0 set --dr
 expect '--version' varnet-cli --vers
+# A command's own options, and --trace after any command.
+expect '--overlay' varnet-cli --port ttyACM0 capture --ov
+expect '--trace' varnet-cli info --tr
 # A group title with a blank: escaped when typed bare, whole inside a quote.
 expect 'Readable\ Symbologies' varnet-cli set Readable
 expect 'Readable Symbologies' varnet-cli set '"Readable Sy'
@@ -42,6 +45,8 @@ dir=$(mktemp -d)
 touch "$dir/golden.vt" "$dir/golden.bmp" "$dir/notes.txt"
 expect "$dir/golden.vt" varnet-cli --port ttyACM0 import "$dir/g"
 expect "$dir/golden.bmp" varnet-cli export-qr "$dir/g"
+mkdir "$dir/shots"
+expect "$dir/shots" varnet-cli capture --dir "$dir/sh"
 rm -r "$dir"
 
 if ((failures)); then

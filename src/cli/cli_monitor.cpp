@@ -2,6 +2,7 @@
 // monitor: the desktop program's scanned data list in Setting Mode, on a
 // terminal: each reading as a line with its time, until told to stop.
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <sstream>
 
 #include "cli/cli.h"
@@ -16,6 +17,7 @@ namespace {
 // Bursts of 1024 bytes without a pause for this long: the scanner babbles
 // and no reading can be told apart.
 constexpr uint32_t kBabbleMs = 2000;
+constexpr uint32_t kMaxTimeoutMs = 2000000000;
 
 std::string Plural(size_t n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
@@ -29,7 +31,9 @@ PortResult Monitor(Session& s, const Options& o) {
     r.message = std::move(why);
     return r;
   };
-  const uint32_t timeoutMs = o.timeoutSeconds > 0 ? uint32_t(o.timeoutSeconds * 1000 + 0.5) : 0;
+  // Kept well inside the 32-bit tick (a timeout of weeks is as good as none).
+  const uint32_t timeoutMs =
+      o.timeoutSeconds > 0 ? uint32_t(std::min(o.timeoutSeconds * 1000 + 0.5, double(kMaxTimeoutMs))) : 0;
   size_t items = 0;
   uint32_t lastReading = TickCount();
   uint32_t babbleSince = 0;

@@ -49,7 +49,7 @@ ZXing::Result Decode(const QImage& image) {
 
 TEST_F(Capture, FilesADecoderOpensWithTheSymbolWhereThePrintedCornersSay) {
   const auto r = Run({"--count", "2", "--overlay"});
-  ASSERT_EQ(r.status, 0) << r.err;
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
   const auto lines = JsonLines(r.out);
   ASSERT_EQ(lines.size(), 2u) << r.out;
   const std::regex name(".*/pts-[0-9]+-\\d{8}-\\d{6}-[12]\\.jpg");

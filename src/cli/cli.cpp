@@ -5,9 +5,14 @@
 #include <cstring>
 #include <memory>
 #include <ostream>
+#include <syncstream>
+#include <thread>
 
+#include "cli/cli_stream.h"
 #include "cli/progress.h"
+#include "imaging/image_mode.h"
 #include "link/protocol.h"
+#include "link/trace.h"
 
 namespace varnet::cli {
 
@@ -16,6 +21,7 @@ namespace {
 const char kRestartLine[] = "restart command sent: the scanner takes up its new output interface";
 
 const uint32_t kProbeRates[] = {9600, 115200, 57600, 38400, 19200, 230400};
+const uint32_t kImageModeBaud = 115200;
 
 // A dry run's frames: short ones on their line, blocks wrapped.
 std::string FramesText(const std::vector<PlannedFrame>& frames) {
@@ -32,6 +38,13 @@ std::string FramesText(const std::vector<PlannedFrame>& frames) {
   }
   return t;
 }
+
+struct Target {
+  std::string port;
+  uint32_t baud = 0;  // the rate the search found an RS-232 scanner at
+};
+
+}  // namespace
 
 // The line under a message, in English.
 std::string ReasonText(Reason reason, int error) {
@@ -65,17 +78,16 @@ std::string ReasonText(Reason reason, int error) {
   return "";
 }
 
-struct Target {
-  std::string port;
-  uint32_t baud = 0;  // the rate the search found an RS-232 scanner at
-};
-
-}  // namespace
-
 std::vector<CommandSpec> AllCommands() {
   return {ListCommand(),   InfoCommand(),     GetCommand(),    SetCommand(),  SaveCommand(), RestoreDefaultsCommand(),
           ExportCommand(), ExportQrCommand(), ExportSheetCommand(), ImportCommand(), ShowCommand(), DiffCommand(),
-          ProfileCommand(), ApplyCommand(), SchemaCommand()};
+          ProfileCommand(), ApplyCommand(), SchemaCommand(), MonitorCommand(), CaptureCommand()};
+}
+
+std::string PortTag(const std::string& port) {
+  std::string tag = port.rfind("/dev/", 0) == 0 ? port.substr(5) : port;
+  std::replace(tag.begin(), tag.end(), '/', '-');
+  return tag;
 }
 
 std::string MessageLine(const Message& m) {
@@ -104,7 +116,7 @@ PlannedFrame PlannedShortCommand(std::string what, uint8_t p1, uint8_t p2, uint8
 
 void CliPrompts::Show(const Message& m) {
   shown.push_back(m);
-  if (echo) err_ << (prefix.empty() ? "" : "varnet-cli: " + prefix + ": ") << MessageLine(m) << "\n";
+  if (echo) err_ << (prefix.empty() ? "" : "varnet-cli: " + prefix + ": ") << MessageLine(m) << "\n" << std::flush;
 }
 
 bool CliPrompts::AskYesNo(MessageId) { return false; }
@@ -112,6 +124,8 @@ bool CliPrompts::AskYesNo(MessageId) { return false; }
 bool CloseSession(Session& s) {
   const bool restart = s.link.IsOpen() && RestartOnClose(s.info);
   if (restart) SendRestart(s.link);
+  // A port that went away hears nothing: no waiting for its answer.
+  else if (s.imageMode && s.link.IsOpen() && !s.link.hungUp) (void)StopImageMode(s.link);
   s.info.settingsDirty = 0;
   CloseLink(s.link);
   return restart;
@@ -158,18 +172,21 @@ struct PortRun {
 };
 
 PortRun RunOnPort(const CommandSpec& command, const Options& o, const Target& target, bool several,
-                  std::ostream& err, Progress& progress, size_t index) {
+                  std::ostream& err, Progress& progress, size_t index, LineOut& lines) {
   Session s(err);
   s.port = target.port;
   s.severalTargets = several;
+  s.lines = &lines;
   if (several) s.prompts.prefix = target.port;
   PortRun run;
   PortResult& r = run.result;
   std::string why;
   progress.Step(index, "connecting");
-  if (!Connect(s, o.baud ? o.baud : target.baud, why)) {
+  const uint32_t baud = command.imageMode ? kImageModeBaud : o.baud ? o.baud : target.baud;
+  if (!Connect(s, baud, why)) {
     r.ok = false;
     r.message = why;
+    r.streamed = command.streaming;
     progress.Done(index, false);
     return run;
   }
@@ -208,6 +225,13 @@ PortRun RunOnPort(const CommandSpec& command, const Options& o, const Target& ta
 int PrintPortRun(const PortRun& run, const std::string& port, const Options& o, bool several, std::ostream& out,
                  std::ostream& err) {
   const PortResult& r = run.result;
+  if (r.streamed) {
+    // Its lines are out; a failure follows in the same form.
+    if (r.ok) return kOk;
+    if (o.json) out << nlohmann::json{{"port", port}, {"ok", false}, {"message", r.message}}.dump() << "\n" << std::flush;
+    else err << "varnet-cli: " << port << ": " << r.message << "\n";
+    return kFailed;
+  }
   if (o.json) {
     nlohmann::json j = r.json.is_null() ? nlohmann::json{{"port", port}, {"ok", r.ok}, {"message", r.message}} : r.json;
     if (j.contains("ok")) j["restart"] = run.restart;
@@ -238,6 +262,17 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err, DeviceRegis
   const CommandSpec* spec = nullptr;
   if (const int status = ParseCommandLine(argc, argv, commands, o, spec, out, err); status >= 0) return status;
   const CommandSpec& command = *spec;
+  // Standard error is the trace's place whatever `err` is: the lines of
+  // several ports' threads go out whole with one write each.
+  struct TraceRun {
+    explicit TraceRun(bool on) : on(on) {
+      if (on) trace::ToFd(2, "varnet-cli");
+    }
+    ~TraceRun() {
+      if (on) trace::Stop();
+    }
+    bool on;
+  } traceRun(o.trace);
   const bool alone = !command.needsScanner || (command.aloneFromArgs && o.args.size() >= command.aloneFromArgs);
   if (alone && command.needsScanner && (o.all || !o.ports.empty())) {
     err << "usage: varnet-cli " << command.Synopsis() << "\n(this form names its ports itself, as port:NAME)\n";
@@ -262,7 +297,7 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err, DeviceRegis
   if (o.all) {
     // Every scanner the search finds; keyboard-mode ones cannot be reached.
     ScannerLink probe;
-    SearchResult found = RunSearch(registry, probe, true, false, {});
+    SearchResult found = RunSearch(registry, probe, !command.imageMode, false, {});
     for (size_t row = 0; row < found.rows; ++row) {
       const auto& e = found.DeviceTable[row];
       if (e.portName.empty()) {
@@ -292,9 +327,31 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err, DeviceRegis
   for (const Target& t : targets) ports.push_back(t.port);
   const std::unique_ptr<Progress> progress = MakeProgress(err, errFd, o.json, ports);
   const bool several = targets.size() > 1;
+  LineOut lines(out);
+  std::optional<StopScope> stoppable;
+  if (command.streaming) stoppable.emplace();
   int status = kOk;
+  if (command.streaming && several) {
+    // Every port at once, each line as it comes; a port's end is said as
+    // soon as it ends. Each thread owns its session and closes its port.
+    std::vector<std::thread> threads;
+    std::vector<int> statuses(targets.size(), kOk);
+    for (size_t i = 0; i < targets.size(); ++i)
+      threads.emplace_back([&, i] {
+        std::osyncstream portErr(err);
+        portErr << std::emit_on_flush;
+        const PortRun run = RunOnPort(command, o, targets[i], several, portErr, *progress, i, lines);
+        std::lock_guard lock(lines.mutex());
+        statuses[i] = PrintPortRun(run, targets[i].port, o, several, out, portErr);
+        portErr << std::flush;
+      });
+    for (std::thread& t : threads) t.join();
+    for (int s : statuses) status = std::max(status, s);
+    return status;
+  }
   for (size_t i = 0; i < targets.size(); ++i) {
-    const PortRun run = RunOnPort(command, o, targets[i], several, err, *progress, i);
+    if (command.streaming && StopRequested()) break;
+    const PortRun run = RunOnPort(command, o, targets[i], several, err, *progress, i, lines);
     status = std::max(status, PrintPortRun(run, targets[i].port, o, several, out, err));
   }
   return status;

@@ -11,12 +11,16 @@
 #include <ostream>
 #include <set>
 #include <sstream>
+#include <syncstream>
 #include <system_error>
 #include <thread>
 
+#include "cli/cli_stream.h"
 #include "cli/progress.h"
+#include "imaging/image_mode.h"
 #include "link/doorbell.h"
 #include "link/protocol.h"
+#include "link/trace.h"
 
 namespace varnet::cli {
 
@@ -25,6 +29,7 @@ namespace {
 const char kRestartLine[] = "restart command sent: the scanner takes up its new output interface";
 
 const uint32_t kProbeRates[] = {9600, 115200, 57600, 38400, 19200, 230400};
+const uint32_t kImageModeBaud = 115200;
 
 // A dry run's frames: short ones on their line, blocks wrapped.
 std::string FramesText(const std::vector<PlannedFrame>& frames) {
@@ -41,6 +46,13 @@ std::string FramesText(const std::vector<PlannedFrame>& frames) {
   }
   return t;
 }
+
+struct Target {
+  std::string port;
+  uint32_t baud = 0;  // the rate the search found an RS-232 scanner at
+};
+
+}  // namespace
 
 // The line under a message, in English.
 std::string ReasonText(Reason reason, int error) {
@@ -76,16 +88,16 @@ std::string ReasonText(Reason reason, int error) {
   return "";
 }
 
-struct Target {
-  std::string port;
-  uint32_t baud = 0;  // the rate the search found an RS-232 scanner at
-};
-
-}  // namespace
-
 std::vector<CommandSpec> AllCommands() {
   return {ListCommand(),   InfoCommand(),     GetCommand(),    SetCommand(),  SaveCommand(), RestoreDefaultsCommand(),
-          ExportCommand(), ExportQrCommand(), ImportCommand(), ShowCommand(), DiffCommand()};
+          ExportCommand(), ExportQrCommand(), ExportSheetCommand(), ImportCommand(), ShowCommand(), DiffCommand(),
+          ProfileCommand(), ApplyCommand(), SchemaCommand(), MonitorCommand(), CaptureCommand()};
+}
+
+std::string PortTag(const std::string& port) {
+  std::string tag = port.rfind("/dev/", 0) == 0 ? port.substr(5) : port;
+  std::replace(tag.begin(), tag.end(), '/', '-');
+  return tag;
 }
 
 std::string MessageLine(const Message& m) {
@@ -114,7 +126,7 @@ PlannedFrame PlannedShortCommand(std::string what, uint8_t p1, uint8_t p2, uint8
 
 void CliPrompts::Show(const Message& m) {
   shown.push_back(m);
-  if (echo) err_ << (prefix.empty() ? "" : "varnet-cli: " + prefix + ": ") << MessageLine(m) << "\n";
+  if (echo) err_ << (prefix.empty() ? "" : "varnet-cli: " + prefix + ": ") << MessageLine(m) << "\n" << std::flush;
 }
 
 bool CliPrompts::AskYesNo(MessageId) { return false; }
@@ -122,6 +134,8 @@ bool CliPrompts::AskYesNo(MessageId) { return false; }
 bool CloseSession(Session& s) {
   const bool restart = s.link.IsOpen() && RestartOnClose(s.info);
   if (restart) SendRestart(s.link);
+  // A port that went away hears nothing: no waiting for its answer.
+  else if (s.imageMode && s.link.IsOpen() && !s.link.hungUp) (void)StopImageMode(s.link);
   s.info.settingsDirty = 0;
   CloseLink(s.link);
   return restart;
@@ -168,18 +182,21 @@ struct PortRun {
 };
 
 PortRun RunOnPort(const CommandSpec& command, const Options& o, const Target& target, bool several,
-                  std::ostream& err, Progress& progress, size_t index) {
+                  std::ostream& err, Progress& progress, size_t index, LineOut& lines) {
   Session s(err);
   s.port = target.port;
   s.severalTargets = several;
+  s.lines = &lines;
   if (several) s.prompts.prefix = target.port;
   PortRun run;
   PortResult& r = run.result;
   std::string why;
   progress.Step(index, "connecting");
-  if (!Connect(s, o.baud ? o.baud : target.baud, why)) {
+  const uint32_t baud = command.imageMode ? kImageModeBaud : o.baud ? o.baud : target.baud;
+  if (!Connect(s, baud, why)) {
     r.ok = false;
     r.message = why;
+    r.streamed = command.streaming;
     progress.Done(index, false);
     return run;
   }
@@ -263,7 +280,8 @@ void Forward(const std::vector<ProgressEvent>& events, Progress& progress) {
 // waits, as it would one after the other. Each port has its own session
 // (link, device information, prompts); its messages are kept for the runner
 // to print with the port's result.
-void RunPorts(Board& board, const CommandSpec& command, const Options& o, const std::vector<Target>& targets) {
+void RunPorts(Board& board, const CommandSpec& command, const Options& o, const std::vector<Target>& targets,
+              LineOut& lines) {
   QueuedProgress progress(board);
   std::unique_lock lock(board.mu);
   for (;;) {
@@ -282,7 +300,7 @@ void RunPorts(Board& board, const CommandSpec& command, const Options& o, const 
     board.busy.insert(board.devices[i]);
     lock.unlock();
     std::ostringstream messages;
-    PortRun run = RunOnPort(command, o, targets[i], targets.size() > 1, messages, progress, i);
+    PortRun run = RunOnPort(command, o, targets[i], targets.size() > 1, messages, progress, i, lines);
     lock.lock();
     board.busy.erase(board.devices[i]);
     board.runs[i] = std::move(run);
@@ -297,6 +315,13 @@ void RunPorts(Board& board, const CommandSpec& command, const Options& o, const 
 int PrintPortRun(const PortRun& run, const std::string& port, const Options& o, bool several, std::ostream& out,
                  std::ostream& err) {
   const PortResult& r = run.result;
+  if (r.streamed) {
+    // Its lines are out; a failure follows in the same form.
+    if (r.ok) return kOk;
+    if (o.json) out << nlohmann::json{{"port", port}, {"ok", false}, {"message", r.message}}.dump() << "\n" << std::flush;
+    else err << "varnet-cli: " << port << ": " << r.message << "\n";
+    return kFailed;
+  }
   if (o.json) {
     nlohmann::json j = r.json.is_null() ? nlohmann::json{{"port", port}, {"ok", r.ok}, {"message", r.message}} : r.json;
     if (j.contains("ok")) j["restart"] = run.restart;
@@ -325,7 +350,7 @@ int PrintPortRun(const PortRun& run, const std::string& port, const Options& o, 
 // once it and every port before it are done, so the output is in port order
 // whatever finishes first; with --jobs 1 the ports run one after the other.
 int RunTargets(const CommandSpec& command, const Options& o, const std::vector<Target>& targets, Progress& progress,
-               std::ostream& out, std::ostream& err) {
+               std::ostream& out, std::ostream& err, LineOut& lines) {
   const size_t n = targets.size();
   Board board;
   board.runs.resize(n);
@@ -340,12 +365,13 @@ int RunTargets(const CommandSpec& command, const Options& o, const std::vector<T
   std::vector<std::thread> workers;
   for (size_t i = 0; i < jobs; ++i) {
     try {
-      workers.emplace_back(RunPorts, std::ref(board), std::cref(command), std::cref(o), std::cref(targets));
+      workers.emplace_back(RunPorts, std::ref(board), std::cref(command), std::cref(o), std::cref(targets),
+                           std::ref(lines));
     } catch (const std::system_error&) {
       break;  // no thread to spare: those started take every port
     }
   }
-  if (workers.empty()) RunPorts(board, command, o, targets);
+  if (workers.empty()) RunPorts(board, command, o, targets, lines);
 
   int status = kOk;
   for (size_t next = 0; next < n;) {
@@ -381,6 +407,17 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err, DeviceRegis
   const CommandSpec* spec = nullptr;
   if (const int status = ParseCommandLine(argc, argv, commands, o, spec, out, err); status >= 0) return status;
   const CommandSpec& command = *spec;
+  // Standard error is the trace's place whatever `err` is: the lines of
+  // several ports' threads go out whole with one write each.
+  struct TraceRun {
+    explicit TraceRun(bool on) : on(on) {
+      if (on) trace::ToFd(2, "varnet-cli");
+    }
+    ~TraceRun() {
+      if (on) trace::Stop();
+    }
+    bool on;
+  } traceRun(o.trace);
   const bool alone = !command.needsScanner || (command.aloneFromArgs && o.args.size() >= command.aloneFromArgs);
   if (alone && command.needsScanner && (o.all || !o.ports.empty())) {
     err << "usage: varnet-cli " << command.Synopsis() << "\n(this form names its ports itself, as port:NAME)\n";
@@ -394,12 +431,17 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err, DeviceRegis
     else err << "varnet-cli: " << unwritable << ": " << why << "\n";
     return kFailed;
   }
+  if (command.prepare && !command.prepare(o, why)) {
+    if (o.json) out << nlohmann::json{{"ok", false}, {"message", why}}.dump() << "\n";
+    else err << "varnet-cli: " << why << "\n";
+    return kFailed;
+  }
 
   std::vector<Target> targets;
   for (const auto& p : o.ports) targets.push_back({p, 0});
   if (o.all) {
     // Every scanner the search finds; keyboard-mode ones cannot be reached.
-    SearchResult found = RunSearch(registry, true, false, {}, nullptr, o.jobs);
+    SearchResult found = RunSearch(registry, !command.imageMode, false, {}, nullptr, o.jobs);
     for (size_t row = 0; row < found.rows; ++row) {
       const auto& e = found.DeviceTable[row];
       if (e.portName.empty()) {
@@ -428,7 +470,35 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err, DeviceRegis
   std::vector<std::string> ports;
   for (const Target& t : targets) ports.push_back(t.port);
   const std::unique_ptr<Progress> progress = MakeProgress(err, errFd, o.json, ports);
-  return RunTargets(command, o, targets, *progress, out, err);
+  LineOut lines(out);
+  if (!command.streaming) return RunTargets(command, o, targets, *progress, out, err, lines);
+  const bool several = targets.size() > 1;
+  StopScope stoppable;
+  int status = kOk;
+  if (several) {
+    // Every port at once, each line as it comes; a port's end is said as
+    // soon as it ends. Each thread owns its session and closes its port.
+    std::vector<std::thread> threads;
+    std::vector<int> statuses(targets.size(), kOk);
+    for (size_t i = 0; i < targets.size(); ++i)
+      threads.emplace_back([&, i] {
+        std::osyncstream portErr(err);
+        portErr << std::emit_on_flush;
+        const PortRun run = RunOnPort(command, o, targets[i], several, portErr, *progress, i, lines);
+        std::lock_guard lock(lines.mutex());
+        statuses[i] = PrintPortRun(run, targets[i].port, o, several, out, portErr);
+        portErr << std::flush;
+      });
+    for (std::thread& t : threads) t.join();
+    for (int s : statuses) status = std::max(status, s);
+    return status;
+  }
+  for (size_t i = 0; i < targets.size(); ++i) {
+    if (StopRequested()) break;
+    const PortRun run = RunOnPort(command, o, targets[i], several, err, *progress, i, lines);
+    status = std::max(status, PrintPortRun(run, targets[i].port, o, several, out, err));
+  }
+  return status;
 }
 
 }  // namespace varnet::cli

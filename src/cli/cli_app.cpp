@@ -135,7 +135,7 @@ void Build(Grammar& g, const std::vector<CommandSpec>& commands, Options& o) {
       args.push_back(option);
     }
     for (const SharedOption& shared : SharedOptions())
-      if (command.Takes(shared.name)) AddSharedOption(*sub, shared);
+      if (shared.everyCommand || command.Takes(shared.name)) AddSharedOption(*sub, shared);
     if (command.addOptions) command.addOptions(*sub, o);
     sub->footer(Footer(command));
     g.subs.push_back(sub);
@@ -216,6 +216,7 @@ const std::vector<SharedOption>& SharedOptions() {
       {"--dry-run", "", "list the frames the command would send and send none"},
       {"--no-verify", "", "import: do not read the blocks back"},
       {"--json", "", "one JSON object per port (or file) and line"},
+      {"--trace", "", "every byte written to and read from the ports, with time-outs, on standard error", true},
   };
   return options;
 }
@@ -223,7 +224,7 @@ const std::vector<SharedOption>& SharedOptions() {
 std::vector<std::string> OptionNamesOf(const CommandSpec& command) {
   std::vector<std::string> names;
   for (const SharedOption& shared : SharedOptions())
-    if (command.Takes(shared.name)) names.push_back(shared.name);
+    if (shared.everyCommand || command.Takes(shared.name)) names.push_back(shared.name);
   if (command.addOptions) {
     CLI::App app;
     Options o;
@@ -237,7 +238,7 @@ std::vector<std::string> OptionNamesOf(const CommandSpec& command) {
 }
 
 bool CommandSpec::Takes(std::string_view option) const {
-  if (option == "--jobs") return Takes("--port");
+  if (option == "--jobs") return !streaming && Takes("--port");
   return std::find(shared.begin(), shared.end(), option) != shared.end();
 }
 
@@ -301,6 +302,7 @@ int ParseCommandLine(int argc, char** argv, const std::vector<CommandSpec>& comm
   o.dryRun = SharedFlag(g.app, sub, "--dry-run");
   o.noVerify = SharedFlag(g.app, sub, "--no-verify");
   o.json = SharedFlag(g.app, sub, "--json");
+  o.trace = SharedFlag(g.app, sub, "--trace");
   const std::vector<std::string> baud = SharedValues(g.app, sub, "--baud");
   if (!baud.empty() && !ParseCount(baud.back(), o.baud)) {
     err << "varnet-cli: --baud needs a positive number\n";

@@ -13,6 +13,7 @@
 #include <algorithm>
 
 #include "link/ticks.h"
+#include "link/trace.h"
 
 namespace varnet {
 
@@ -107,6 +108,7 @@ bool OpenLink(ScannerLink& link, const std::string& portName, uint32_t baud) {
     }
     link.lastFailure = why;
     link.lastErrno = err;
+    if (trace::On()) trace::OpenFailed(portName, err);
     return false;
   };
   if (link.cancel && link.cancel->Raised()) return fail(-1, Reason::PortError, ECANCELED);
@@ -125,6 +127,7 @@ bool OpenLink(ScannerLink& link, const std::string& portName, uint32_t baud) {
   link.hungUp = false;
   link.baud = baud;
   link.fd = fd;
+  if (trace::On()) trace::Opened(fd, portName, baud);
   return true;
 }
 
@@ -135,6 +138,7 @@ void CloseLink(ScannerLink& link) {
   // The exclusive flag outlives the descriptor on some terminals (ptys):
   // clear it, or the next open by a non-root user fails.
   (void)ioctl(fd, TIOCNXCL);
+  if (trace::On()) trace::Closed(fd);
   ::close(fd);
 }
 
@@ -153,6 +157,7 @@ bool WaitReadable(ScannerLink& link, uint32_t ms) {
   if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
     // The device went away: from now on reads bring nothing and waits just
     // sleep, so every exchange ends by its own time limit without spinning.
+    if (trace::On() && !link.hungUp) trace::HungUp(link.fd);
     link.hungUp = true;
     return false;
   }
@@ -163,9 +168,16 @@ static size_t ReadNow(ScannerLink& link, uint8_t* buf, size_t n) {
   if (!link.Usable() || n == 0 || link.hungUp) return 0;
   // With VMIN = VTIME = 0 an empty read returns 0; a gone device gives EIO
   // (or shows up as a hang-up in poll).
-  ssize_t got = ::read(link.fd, buf, n);
-  if (got > 0) return size_t(got);
-  if (got < 0 && (errno == EIO || errno == ENXIO || errno == ENODEV)) link.hungUp = true;
+  const int fd = link.fd;
+  ssize_t got = ::read(fd, buf, n);
+  if (got > 0) {
+    if (trace::On()) trace::Read(fd, buf, size_t(got));
+    return size_t(got);
+  }
+  if (got < 0 && (errno == EIO || errno == ENXIO || errno == ENODEV)) {
+    if (trace::On()) trace::HungUp(fd);
+    link.hungUp = true;
+  }
   return 0;
 }
 
@@ -190,6 +202,7 @@ void WriteBytes(ScannerLink& link, const uint8_t* buf, size_t n) {
     const int fd = link.fd;
     ssize_t w = ::write(fd, buf + done, n - done);
     if (w > 0) {
+      if (trace::On()) trace::Wrote(fd, buf + done, size_t(w));
       done += size_t(w);
       continue;
     }
@@ -235,6 +248,7 @@ CollectResult CollectUntilIdle(ScannerLink& link, uint8_t* buf, size_t max, uint
     uint32_t idle = TicksSince(idleStart);
     bool over = strictlyGreater ? idle > limit : idle >= limit;
     if (over) {
+      if (trace::On()) trace::TimedOut(link.fd, limit, r.count);
       r.end = CollectEnd::Idle;
       return r;
     }
@@ -258,6 +272,7 @@ size_t ReadExact(ScannerLink& link, uint8_t* buf, size_t n, uint32_t gapMs, size
       continue;
     }
     uint32_t gap = TicksSince(last);
+    if (gap >= gapMs && trace::On()) trace::TimedOut(link.fd, gapMs, received, n);
     if (gap >= gapMs || !link.Usable()) break;
     if (link.hungUp) {
       SleepUnlessCancelled(link, gapMs - gap);

@@ -27,6 +27,7 @@ test-asan: deps
 	cmake -S . -B $(BUILD)-asan -DVARNET_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug $(CMAKE_FLAGS)
 	cmake --build $(BUILD)-asan -j$(JOBS)
 	cd $(BUILD)-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	  ctest -j$(JOBS) --output-on-failure --timeout 300
 
 # The whole suite under ThreadSanitizer. Qt comes from Debian, built without

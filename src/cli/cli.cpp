@@ -348,10 +348,21 @@ int PrintPortRun(const PortRun& run, const std::string& port, const Options& o, 
 // port, at most kDefaultJobs), each on a worker thread of its own. This thread
 // alone writes: the progress as it comes, and each port's messages and result
 // once it and every port before it are done, so the output is in port order
-// whatever finishes first; with --jobs 1 the ports run one after the other.
+// whatever finishes first. One port, or --jobs 1, runs here, one port after
+// the other, as the command line always did.
 int RunTargets(const CommandSpec& command, const Options& o, const std::vector<Target>& targets, Progress& progress,
                std::ostream& out, std::ostream& err, LineOut& lines) {
   const size_t n = targets.size();
+  const size_t jobs = std::min(n, o.jobs > 0 ? o.jobs : kDefaultJobs);
+  int status = kOk;
+  if (jobs <= 1) {
+    // One port after the other on this thread, each printed as it ends.
+    for (size_t i = 0; i < n; ++i) {
+      const PortRun run = RunOnPort(command, o, targets[i], n > 1, err, progress, i, lines);
+      status = std::max(status, PrintPortRun(run, targets[i].port, o, n > 1, out, err));
+    }
+    return status;
+  }
   Board board;
   board.runs.resize(n);
   board.messages.resize(n);
@@ -361,7 +372,6 @@ int RunTargets(const CommandSpec& command, const Options& o, const std::vector<T
     const std::filesystem::path device = std::filesystem::weakly_canonical(PortPath(t.port), ec);
     board.devices.push_back(ec ? PortPath(t.port) : device.string());
   }
-  const size_t jobs = std::min(n, o.jobs > 0 ? o.jobs : kDefaultJobs);
   std::vector<std::thread> workers;
   for (size_t i = 0; i < jobs; ++i) {
     try {
@@ -373,7 +383,6 @@ int RunTargets(const CommandSpec& command, const Options& o, const std::vector<T
   }
   if (workers.empty()) RunPorts(board, command, o, targets, lines);
 
-  int status = kOk;
   for (size_t next = 0; next < n;) {
     std::vector<ProgressEvent> events;
     const size_t first = next;

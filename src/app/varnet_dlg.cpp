@@ -230,9 +230,9 @@ void CVarnetDlg::StartSearch() {
   progress_->setValue(0);
   progress_->show();
   worker_ = new SearchWorker(registry_, settingRadio_->isChecked(), app_.Chinese(), this);
-  connect(worker_, &SearchWorker::progress, this, &CVarnetDlg::OnSearchProgress, Qt::QueuedConnection);
-  connect(worker_, &SearchWorker::rowFound, this, &CVarnetDlg::OnRowFound, Qt::QueuedConnection);
-  connect(worker_, &SearchWorker::searchDone, this, &CVarnetDlg::OnSearchDone, Qt::QueuedConnection);
+  connect(worker_, &SearchWorker::progress, this, &CVarnetDlg::OnSearchProgress);
+  connect(worker_, &SearchWorker::rowFound, this, &CVarnetDlg::OnRowFound);
+  connect(worker_, &SearchWorker::searchDone, this, &CVarnetDlg::OnSearchDone);
   worker_->start();
 }
 

@@ -2,15 +2,23 @@
 #include "cli/cli.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <filesystem>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <ostream>
+#include <set>
+#include <sstream>
 #include <syncstream>
+#include <system_error>
 #include <thread>
 
 #include "cli/cli_stream.h"
 #include "cli/progress.h"
 #include "imaging/image_mode.h"
+#include "link/doorbell.h"
 #include "link/protocol.h"
 #include "link/trace.h"
 
@@ -49,7 +57,9 @@ struct Target {
 // The line under a message, in English.
 std::string ReasonText(Reason reason, int error) {
   auto withErrno = [error](const char* text) {
-    return std::string(text) + (error ? std::string(": ") + std::strerror(error) : std::string()) + ".";
+    char buf[128];
+    // The GNU strerror_r: ports may fail on several threads at once.
+    return std::string(text) + (error ? std::string(": ") + strerror_r(error, buf, sizeof buf) : std::string()) + ".";
   };
   switch (reason) {
     case Reason::None: return "";
@@ -220,6 +230,86 @@ PortRun RunOnPort(const CommandSpec& command, const Options& o, const Target& ta
   return run;
 }
 
+// Progress of the workers, handed to the runner's thread, which alone
+// writes to standard error.
+struct ProgressEvent {
+  size_t port;
+  std::string step;  // empty: Done
+  bool ok = true;
+};
+
+// What the workers share with the runner's thread, under `mu`.
+struct Board {
+  std::mutex mu;
+  std::condition_variable portFreed;
+  std::vector<std::string> devices;          // each target's device, symbolic links resolved
+  std::vector<bool> started;
+  std::set<std::string> busy;                // devices a worker has open
+  std::vector<std::optional<PortRun>> runs;  // in port order, filled as ports finish
+  std::vector<std::string> messages;         // each port's messages for standard error
+  std::vector<ProgressEvent> progress;
+  Doorbell bell;
+};
+
+class QueuedProgress : public Progress {
+ public:
+  explicit QueuedProgress(Board& board) : board_(board) {}
+  void Step(size_t port, std::string_view step) override { Post({port, std::string(step)}); }
+  void Done(size_t port, bool ok) override { Post({port, "", ok}); }
+
+ private:
+  void Post(ProgressEvent e) {
+    {
+      std::lock_guard lock(board_.mu);
+      board_.progress.push_back(std::move(e));
+    }
+    board_.bell.Ring();
+  }
+  Board& board_;
+};
+
+void Forward(const std::vector<ProgressEvent>& events, Progress& progress) {
+  for (const ProgressEvent& e : events) {
+    if (e.step.empty()) progress.Done(e.port, e.ok);
+    else progress.Step(e.port, e.step);
+  }
+}
+
+// A worker: the first port nobody has taken, until none is left. A device
+// named twice (or under two names) is not opened twice at once: the second
+// waits, as it would one after the other. Each port has its own session
+// (link, device information, prompts); its messages are kept for the runner
+// to print with the port's result.
+void RunPorts(Board& board, const CommandSpec& command, const Options& o, const std::vector<Target>& targets,
+              LineOut& lines) {
+  QueuedProgress progress(board);
+  std::unique_lock lock(board.mu);
+  for (;;) {
+    size_t i = 0, waiting = 0;
+    for (; i < targets.size(); ++i) {
+      if (board.started[i]) continue;
+      if (!board.busy.count(board.devices[i])) break;
+      ++waiting;
+    }
+    if (i == targets.size()) {
+      if (waiting == 0) return;
+      board.portFreed.wait(lock);
+      continue;
+    }
+    board.started[i] = true;
+    board.busy.insert(board.devices[i]);
+    lock.unlock();
+    std::ostringstream messages;
+    PortRun run = RunOnPort(command, o, targets[i], targets.size() > 1, messages, progress, i, lines);
+    lock.lock();
+    board.busy.erase(board.devices[i]);
+    board.runs[i] = std::move(run);
+    board.messages[i] = messages.str();
+    board.portFreed.notify_all();
+    board.bell.Ring();
+  }
+}
+
 // One port's result block, as text or one JSON line; the exit status it
 // stands for.
 int PrintPortRun(const PortRun& run, const std::string& port, const Options& o, bool several, std::ostream& out,
@@ -252,6 +342,70 @@ int PrintPortRun(const PortRun& run, const std::string& port, const Options& o, 
     else if (!r.message.empty()) out << r.message << "\n";
   }
   return r.status >= 0 ? r.status : !r.ok ? int(r.usageError ? kUsage : kFailed) : int(kOk);
+}
+
+// Runs the command on every target, o.jobs ports at a time (by default every
+// port, at most kDefaultJobs), each on a worker thread of its own. This thread
+// alone writes: the progress as it comes, and each port's messages and result
+// once it and every port before it are done, so the output is in port order
+// whatever finishes first. One port, or --jobs 1, runs here, one port after
+// the other, as the command line always did.
+int RunTargets(const CommandSpec& command, const Options& o, const std::vector<Target>& targets, Progress& progress,
+               std::ostream& out, std::ostream& err, LineOut& lines) {
+  const size_t n = targets.size();
+  const size_t jobs = std::min(n, o.jobs > 0 ? o.jobs : kDefaultJobs);
+  int status = kOk;
+  if (jobs <= 1) {
+    // One port after the other on this thread, each printed as it ends.
+    for (size_t i = 0; i < n; ++i) {
+      const PortRun run = RunOnPort(command, o, targets[i], n > 1, err, progress, i, lines);
+      status = std::max(status, PrintPortRun(run, targets[i].port, o, n > 1, out, err));
+    }
+    return status;
+  }
+  Board board;
+  board.runs.resize(n);
+  board.messages.resize(n);
+  board.started.resize(n);
+  for (const Target& t : targets) {
+    std::error_code ec;
+    const std::filesystem::path device = std::filesystem::weakly_canonical(PortPath(t.port), ec);
+    board.devices.push_back(ec ? PortPath(t.port) : device.string());
+  }
+  std::vector<std::thread> workers;
+  for (size_t i = 0; i < jobs; ++i) {
+    try {
+      workers.emplace_back(RunPorts, std::ref(board), std::cref(command), std::cref(o), std::cref(targets),
+                           std::ref(lines));
+    } catch (const std::system_error&) {
+      break;  // no thread to spare: those started take every port
+    }
+  }
+  if (workers.empty()) RunPorts(board, command, o, targets, lines);
+
+  for (size_t next = 0; next < n;) {
+    std::vector<ProgressEvent> events;
+    const size_t first = next;
+    std::vector<PortRun> finished;
+    std::vector<std::string> messages;
+    {
+      std::lock_guard lock(board.mu);
+      events.swap(board.progress);
+      for (; next < n && board.runs[next]; ++next) {
+        finished.push_back(std::move(*board.runs[next]));
+        messages.push_back(std::move(board.messages[next]));
+      }
+    }
+    Forward(events, progress);
+    for (size_t k = 0; k < finished.size(); ++k) {
+      err << messages[k];
+      status = std::max(status, PrintPortRun(finished[k], targets[first + k].port, o, n > 1, out, err));
+    }
+    if (next < n) board.bell.Wait(nullptr);
+  }
+  for (auto& w : workers) w.join();
+  Forward(board.progress, progress);
+  return status;
 }
 
 }  // namespace
@@ -296,8 +450,7 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err, DeviceRegis
   for (const auto& p : o.ports) targets.push_back({p, 0});
   if (o.all) {
     // Every scanner the search finds; keyboard-mode ones cannot be reached.
-    ScannerLink probe;
-    SearchResult found = RunSearch(registry, probe, !command.imageMode, false, {});
+    SearchResult found = RunSearch(registry, !command.imageMode, false, {}, nullptr, o.jobs);
     for (size_t row = 0; row < found.rows; ++row) {
       const auto& e = found.DeviceTable[row];
       if (e.portName.empty()) {
@@ -326,12 +479,12 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err, DeviceRegis
   std::vector<std::string> ports;
   for (const Target& t : targets) ports.push_back(t.port);
   const std::unique_ptr<Progress> progress = MakeProgress(err, errFd, o.json, ports);
-  const bool several = targets.size() > 1;
   LineOut lines(out);
-  std::optional<StopScope> stoppable;
-  if (command.streaming) stoppable.emplace();
+  if (!command.streaming) return RunTargets(command, o, targets, *progress, out, err, lines);
+  const bool several = targets.size() > 1;
+  StopScope stoppable;
   int status = kOk;
-  if (command.streaming && several) {
+  if (several) {
     // Every port at once, each line as it comes; a port's end is said as
     // soon as it ends. Each thread owns its session and closes its port.
     std::vector<std::thread> threads;
@@ -350,7 +503,7 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err, DeviceRegis
     return status;
   }
   for (size_t i = 0; i < targets.size(); ++i) {
-    if (command.streaming && StopRequested()) break;
+    if (StopRequested()) break;
     const PortRun run = RunOnPort(command, o, targets[i], several, err, *progress, i, lines);
     status = std::max(status, PrintPortRun(run, targets[i].port, o, several, out, err));
   }

@@ -25,6 +25,9 @@ namespace varnet::cli {
 
 enum Exit { kOk = 0, kFailed = 1, kUsage = 2 };
 
+// Ports a command runs on at once unless --jobs says otherwise.
+constexpr size_t kDefaultJobs = 8;
+
 struct Options {
   std::vector<std::string> ports;
   bool all = false;
@@ -35,6 +38,7 @@ struct Options {
   bool anyModel = false;  // apply: a profile for another model
   bool trace = false;
   uint32_t baud = 0;
+  size_t jobs = 0;  // ports handled at once; 0: every port given, at most kDefaultJobs
   std::string pageSize;  // export-sheet: "a4" or "letter"; empty: from the locale
   // monitor and capture
   std::optional<size_t> count;     // items or captures
@@ -149,6 +153,8 @@ struct CommandSpec {
   // on several ports it runs on all of them at once.
   bool streaming = false;
 
+  // Whether the shared option applies; --jobs comes with --port, except for
+  // the commands that run until stopped (those handle every port at once).
   bool Takes(std::string_view option) const;
   // "set GROUP OPTION [on|off]..."
   std::string Synopsis() const;

@@ -37,7 +37,7 @@ std::string ConvertScanData(const uint8_t* bytes, size_t n) {
 
 ScanReading ListenForScanData(ScannerLink& link) {
   ScanReading reading;
-  if (!link.IsOpen()) {
+  if (!link.Usable()) {
     reading.kind = ScanBurst::Closed;
     return reading;
   }

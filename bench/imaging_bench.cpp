@@ -9,10 +9,10 @@
 #include <QPainter>
 #include <random>
 
-#include "app/app_state.h"
 #include "imaging/capture_fetch.h"
 #include "imaging/capture_files.h"
 #include "imaging/capture_stream.h"
+#include "imaging/imaging_state.h"
 #include "imaging/preview.h"
 
 namespace {

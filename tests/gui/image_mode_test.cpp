@@ -123,7 +123,7 @@ TEST_F(ImageModeTest, TicksListCapturesPaintTheNewestAndWrapAtTheRowLimit) {
   // Thumbnail 3 pauses the view and shows capture3.jpg as stored.
   const qint64 livePicture = panel->PauseButton()->icon().cacheKey();
   ClickThumbnail(2);
-  EXPECT_EQ(app.ImageModeState, kImagePaused);
+  EXPECT_EQ(app.imaging.ImageModeState, kImagePaused);
   EXPECT_NE(panel->PauseButton()->icon().cacheKey(), livePicture);
   const QImage stored(QString::fromStdString(Capture(3)));
   EXPECT_EQ(panel->PreviewImage(), ComposeCapturePreview(stored, std::nullopt, 0, 360));
@@ -133,12 +133,12 @@ TEST_F(ImageModeTest, TicksListCapturesPaintTheNewestAndWrapAtTheRowLimit) {
   EXPECT_TRUE(sim_->Received().empty());
   // The pause button resumes; the same thumbnail then pauses again.
   panel->PauseButton()->click();
-  EXPECT_EQ(app.ImageModeState, kImageRunning);
+  EXPECT_EQ(app.imaging.ImageModeState, kImageRunning);
   EXPECT_EQ(panel->PauseButton()->icon().cacheKey(), livePicture);
   Tick();
   EXPECT_EQ(rows->topLevelItemCount(), 8);
   ClickThumbnail(2);
-  EXPECT_EQ(app.ImageModeState, kImagePaused);
+  EXPECT_EQ(app.imaging.ImageModeState, kImagePaused);
   panel->PauseButton()->click();
 
   // The 16th capture empties both lists and is number 1 again.

@@ -7,8 +7,8 @@
 #include <chrono>
 #include <thread>
 
-#include "app/app_state.h"
 #include "imaging/capture_fetch.h"
+#include "imaging/imaging_state.h"
 #include "link/device_info.h"
 #include "link/protocol.h"
 #include "settings/apply_option.h"

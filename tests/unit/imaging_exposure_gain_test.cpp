@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
 #include <gtest/gtest.h>
 
-#include "app/app_state.h"
 #include "imaging/exposure_gain.h"
+#include "imaging/imaging_state.h"
+#include "link/device_info.h"
 
 namespace varnet {
 namespace {

@@ -3,6 +3,8 @@
 #   make test   installs what is missing, builds, runs every test
 #   make demo   installs what is missing, builds, opens the tool on simulated scanners
 BUILD ?= build
+# The package is built in a directory of its own, without tests or benchmarks.
+PKG_BUILD ?= $(BUILD)-package
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
@@ -61,11 +63,13 @@ soak:
 	bench/soak.sh
 
 # varnet_VERSION_amd64.deb (stripped programs, udev rule, desktop entry, icon,
-# AppStream metadata) and varnet-dbgsym_VERSION_amd64.ddeb (their debug information).
+# AppStream metadata) and varnet-dbgsym_VERSION_amd64.ddeb (their debug information),
+# in $(PKG_BUILD). Needs neither GoogleTest nor Google Benchmark.
 package:
 	@scripts/install-deps --package
-	@$(MAKE) --no-print-directory build
-	cd $(BUILD) && cpack -G DEB
+	cmake -S . -B $(PKG_BUILD) -DVARNET_BUILD_TESTS=OFF $(CMAKE_FLAGS)
+	cmake --build $(PKG_BUILD) -j$(JOBS)
+	cd $(PKG_BUILD) && cpack -G DEB
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(PKG_BUILD)

@@ -1,33 +1,82 @@
 // SPDX-License-Identifier: Apache-2.0
 // varnet-sim: one simulated scanner on a new pseudo-terminal, to try the
 // command-line tool without hardware.
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "sim/sim_scanner.h"
 
 namespace {
 
 void Usage(FILE* to) {
-  std::fprintf(to, "usage: varnet-sim [--profile NAME] [--list]\n");
+  std::fprintf(to,
+               "usage: varnet-sim [--profile NAME] [--serial TEXT] [--refuse \"P1 P2 P3\"]... [--log FILE]\n"
+               "       varnet-sim --list\n");
+}
+
+// "A1 05 0D" or "A1050D": the three bytes of a short command.
+std::optional<std::vector<uint8_t>> ShortCommand(const std::string& text) {
+  std::string hex;
+  for (char c : text)
+    if (c != ' ') hex += c;
+  if (hex.size() != 6) return std::nullopt;
+  std::vector<uint8_t> bytes;
+  for (size_t i = 0; i < 6; i += 2) {
+    char* end = nullptr;
+    const std::string pair = hex.substr(i, 2);
+    const unsigned long v = std::strtoul(pair.c_str(), &end, 16);
+    if (*end != '\0') return std::nullopt;
+    bytes.push_back(static_cast<uint8_t>(v));
+  }
+  return bytes;
+}
+
+// Appends the frames received since the last call, one line of hex each, so
+// that a script can see what a tool sent while the scanner keeps running.
+void AppendLog(FILE* log, const varnet::sim::SimScanner& scanner, size_t& logged) {
+  const auto frames = scanner.Received();
+  for (; logged < frames.size(); ++logged) {
+    const auto& f = frames[logged];
+    for (size_t i = 0; i < f.size(); ++i) std::fprintf(log, i ? " %02X" : "%02X", f[i]);
+    std::fputc('\n', log);
+  }
+  std::fflush(log);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   std::string profile = "usb";
+  std::optional<std::string> serial, logPath;
+  std::vector<std::vector<uint8_t>> refused;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
+    const bool hasValue = i + 1 < argc;
     if (arg == "--list") {
       for (const auto& name : varnet::sim::ProfileNames()) std::printf("%s\n", name.c_str());
       return 0;
     }
-    if (arg == "--profile" && i + 1 < argc) {
+    if (arg == "--profile" && hasValue) {
       profile = argv[++i];
     } else if (arg.rfind("--profile=", 0) == 0) {
       profile = arg.substr(10);
+    } else if (arg == "--serial" && hasValue) {
+      serial = argv[++i];
+    } else if (arg == "--log" && hasValue) {
+      logPath = argv[++i];
+    } else if (arg == "--refuse" && hasValue) {
+      const auto command = ShortCommand(argv[++i]);
+      if (!command) {
+        std::fprintf(stderr, "varnet-sim: --refuse takes the three bytes of a command in hex, e.g. \"A1 05 0D\"\n");
+        return 2;
+      }
+      refused.push_back(*command);
     } else if (arg == "--help" || arg == "-h") {
       Usage(stdout);
       return 0;
@@ -42,6 +91,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "varnet-sim: unknown profile '%s' (see --list)\n", profile.c_str());
     return 2;
   }
+  FILE* log = nullptr;
+  if (logPath && !(log = std::fopen(logPath->c_str(), "w"))) {
+    std::fprintf(stderr, "varnet-sim: %s: %s\n", logPath->c_str(), std::strerror(errno));
+    return 1;
+  }
 
   // Block the signals before the serving thread starts, so that only
   // sigwait() below sees them.
@@ -51,7 +105,10 @@ int main(int argc, char** argv) {
   sigaddset(&set, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &set, nullptr);
 
-  varnet::sim::SimScanner scanner(varnet::sim::ProfileNamed(profile));
+  varnet::sim::Profile p = varnet::sim::ProfileNamed(profile);
+  if (serial) p.serial = *serial;
+  varnet::sim::SimScanner scanner(p);
+  for (const auto& c : refused) scanner.faults().RefuseCommand(c[0], c[1], c[2]);
   if (!scanner.Start()) {
     std::fprintf(stderr, "varnet-sim: cannot create a pseudo-terminal: %s\n", std::strerror(errno));
     return 1;
@@ -59,8 +116,16 @@ int main(int argc, char** argv) {
   std::printf("%s\n", scanner.SlavePath().c_str());
   std::fflush(stdout);
 
-  int sig = 0;
-  sigwait(&set, &sig);
+  if (!log) {
+    int sig = 0;
+    sigwait(&set, &sig);
+  } else {
+    size_t logged = 0;
+    const timespec tick{0, 50 * 1000 * 1000};
+    while (sigtimedwait(&set, nullptr, &tick) < 0) AppendLog(log, scanner, logged);
+    AppendLog(log, scanner, logged);
+    std::fclose(log);
+  }
   scanner.Stop();
   return 0;
 }

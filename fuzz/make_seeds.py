@@ -56,3 +56,9 @@ w("scan_data", "crlf", b"ABC123\r\n")
 w("scan_data", "cr_stop", b"AB\rCD")
 w("scan_data", "controls", bytes([1, 7, 9, 0x10, 0x7E, 0x41]))
 w("scan_data", "ack", ACK)
+
+# Profiles: the written one (fuzz/corpus/profile_reader/written) comes from
+# `varnet-cli profile`; this one exercises the edit forms.
+w("profile_reader", "edit", b"varnet-profile: 1\nmodel: {name: HS-2D, code: 1}\nsettings:\n"
+  b"  Symbologies:\n    MSI: {add: [MOD10], remove: [Transmit Check Digits]}\n"
+  b"  Output Settings:\n    QR Prefix: \"QR:\"\n  Scan Settings:\n    Power On Beep: yes\n")

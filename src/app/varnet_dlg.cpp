@@ -335,6 +335,7 @@ void CVarnetDlg::Connect() {
   triggerPage_->setGeometry(otherRect);
   triggerPage_->hide();
   exportPage_ = new ExportDlg(app_, tabArea_);
+  exportPage_->SetScannerTexts(configPage_->Texts());
   exportPage_->setGeometry(otherRect);
   exportPage_->hide();
   configPage_->show();

@@ -74,7 +74,8 @@ struct Target {
 
 std::vector<CommandSpec> AllCommands() {
   return {ListCommand(),   InfoCommand(),     GetCommand(),    SetCommand(),  SaveCommand(), RestoreDefaultsCommand(),
-          ExportCommand(), ExportQrCommand(), ImportCommand(), ShowCommand(), DiffCommand()};
+          ExportCommand(), ExportQrCommand(), ExportSheetCommand(), ImportCommand(), ShowCommand(), DiffCommand(),
+          ProfileCommand(), ApplyCommand(), SchemaCommand()};
 }
 
 std::string MessageLine(const Message& m) {
@@ -248,6 +249,11 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err, DeviceRegis
   if (!DestinationWritable(o, unwritable, why)) {
     if (o.json) out << nlohmann::json{{"file", unwritable}, {"ok", false}, {"message", why}}.dump() << "\n";
     else err << "varnet-cli: " << unwritable << ": " << why << "\n";
+    return kFailed;
+  }
+  if (command.prepare && !command.prepare(o, why)) {
+    if (o.json) out << nlohmann::json{{"ok", false}, {"message", why}}.dump() << "\n";
+    else err << "varnet-cli: " << why << "\n";
     return kFailed;
   }
 

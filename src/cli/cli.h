@@ -32,7 +32,9 @@ struct Options {
   bool json = false;
   bool dryRun = false;
   bool noVerify = false;
+  bool anyModel = false;  // apply: a profile for another model
   uint32_t baud = 0;
+  std::string pageSize;  // export-sheet: "a4" or "letter"; empty: from the locale
   std::string command;
   std::vector<std::string> args;
 };
@@ -124,6 +126,9 @@ struct CommandSpec {
   size_t aloneFromArgs = 0;  // with this many arguments or more, runAlone instead of the targets
   // Options only this command has; bind them to fields of Options.
   std::function<void(CLI::App&, Options&)> addOptions;
+  // Runs once on the main thread before any port is handled; false stops
+  // the command with the reason.
+  std::function<bool(const Options&, std::string& why)> prepare;
 
   bool Takes(std::string_view option) const;
   // "set GROUP OPTION [on|off]..."
@@ -142,9 +147,13 @@ CommandSpec SaveCommand();              // cli_list_save.cpp
 CommandSpec RestoreDefaultsCommand();   // cli_transfer.cpp
 CommandSpec ExportCommand();
 CommandSpec ExportQrCommand();
+CommandSpec ExportSheetCommand();
 CommandSpec ImportCommand();
 CommandSpec ShowCommand();              // cli_files.cpp
 CommandSpec DiffCommand();
+CommandSpec ProfileCommand();           // cli_profiles.cpp
+CommandSpec ApplyCommand();
+CommandSpec SchemaCommand();
 
 // Options every command may take, before or after its name.
 struct SharedOption {

@@ -9,7 +9,6 @@
 #include <variant>
 
 #include "cli/cli.h"
-#include "cli/cli_pages.h"
 #include "settings/apply_option.h"
 #include "settings/catalogue.h"
 
@@ -226,38 +225,7 @@ CommandSpec SetCommand() {
   return set;
 }
 
-std::string CloseMatchText(const std::vector<std::string>& suggestions) {
-  if (suggestions.empty()) return {};
-  std::string t = "; did you mean ";
-  for (size_t i = 0; i < suggestions.size(); ++i) {
-    if (i) t += i + 1 == suggestions.size() ? " or " : ", ";
-    t += Quoted(suggestions[i]);
-  }
-  return t + "?";
-}
-
-std::vector<CategoryState> SettingsCategories(const ParamBlock& pb, const ScannerModel& model) {
-  std::vector<CategoryState> categories;
-  for (int c = 0; c < kCategoryCount; ++c) {
-    CategoryState cat{varnet::Category(c)->name, {}};
-    for (const EffectiveGroup& g : ShownGroups(c, model)) {
-      GroupState group{std::string(g.Title()), g.english, {}};
-      const std::vector<EffectiveOption> shown = ShownOptions(g, model);
-      const std::vector<bool> ticks = TicksInForce(g, shown, pb);
-      for (size_t i = 0; i < shown.size(); ++i) group.options.push_back({shown[i].english, ticks[i]});
-      cat.groups.push_back(std::move(group));
-    }
-    categories.push_back(std::move(cat));
-  }
-  return categories;
-}
-
-std::vector<CategoryState> AllCategories(const DeviceInfo& info, const ScannerModel& model) {
-  std::vector<CategoryState> categories = SettingsCategories(info.paramBlock, model);
-  std::vector<CategoryState> pages = PageCategoryStates(info.paramBlock, info.formatBlock);
-  categories.insert(categories.end(), pages.begin(), pages.end());
-  return categories;
-}
+std::string CloseMatchText(const std::vector<std::string>& suggestions) { return SuggestionText(suggestions); }
 
 nlohmann::json CategoriesJson(const std::vector<CategoryState>& categories) {
   nlohmann::json out = nlohmann::json::array();
@@ -271,25 +239,6 @@ nlohmann::json CategoriesJson(const std::vector<CategoryState>& categories) {
     out.push_back({{"name", c.name}, {"groups", groups}});
   }
   return out;
-}
-
-std::string CategoriesText(const std::vector<CategoryState>& categories) {
-  size_t width = 0;
-  for (const CategoryState& c : categories)
-    for (const GroupState& g : c.groups) width = std::max(width, Trimmed(g.label).size());
-  std::ostringstream t;
-  for (const CategoryState& c : categories) {
-    t << c.name << "\n";
-    for (const GroupState& g : c.groups) {
-      const std::string label = Trimmed(g.label);
-      t << "  " << label << std::string(width - label.size() + 2, ' ');
-      std::string inForce;
-      for (const OptionState& o : g.options)
-        if (o.inForce) inForce += (inForce.empty() ? "" : ", ") + Trimmed(o.label);
-      t << (inForce.empty() ? "(none)" : inForce) << "\n";
-    }
-  }
-  return t.str();
 }
 
 }  // namespace varnet::cli

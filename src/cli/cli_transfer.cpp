@@ -1,14 +1,18 @@
 // SPDX-License-Identifier: Apache-2.0
-// export, export-qr, import and restore-defaults: the export page's buttons
+// export, export-qr, export-sheet, import and restore-defaults: the export page's buttons
 // from the command line, for one scanner or a fleet.
+#include <CLI/CLI.hpp>
+#include <QLocale>
 #include <algorithm>
 
 #include "cli/cli.h"
+#include "cli/cli_files.h"
 #include "link/protocol.h"
 #include "transfer/export_settings.h"
 #include "transfer/import_settings.h"
 #include "transfer/qr_bitmap.h"
 #include "transfer/restore_defaults.h"
+#include "transfer/settings_sheet.h"
 
 namespace varnet::cli {
 
@@ -64,6 +68,27 @@ PortResult Export(Session& s, const Options& o, ExportMode mode) {
   if (result.ok) {
     for (const std::string& f : files) r.text += "wrote " + f + "\n";
     r.json = {{"port", s.port}, {"ok", true}, {"message", r.message}, {"files", files}};
+  }
+  return r;
+}
+
+PortResult ExportSheet(Session& s, const Options& o) {
+  const std::string path = s.severalTargets ? PathForPort(o.args[0], s.port) : o.args[0];
+  // As on the desktop page: the sheet carries both blocks.
+  if (!s.info.HasFormatBlock())
+    return Failed(std::string(MessageText(MessageId::ExportFailed)) +
+                  "\nthe scanner has no format block, so its settings cannot go onto a sheet");
+  SheetOptions options;
+  options.pageSize = o.pageSize == "letter" ? SheetPageSize::Letter
+                     : o.pageSize == "a4"   ? SheetPageSize::A4
+                                            : PageSizeFor(QLocale::system());
+  const ExportResult result = ExportSettingsSheet(s.link, s.info, s.texts, path, options);
+  PortResult r;
+  r.ok = result.ok;
+  r.message = result.ok ? MessageText(MessageId::ExportedSuccessfully) : MessageLine(ExportFailureMessage(result));
+  if (result.ok) {
+    r.text = "wrote " + path + "\n";
+    r.json = {{"port", s.port}, {"ok", true}, {"message", r.message}, {"files", {path}}};
   }
   return r;
 }
@@ -228,10 +253,15 @@ PortResult Restore(Session& s, const Options& o) {
 
 }  // namespace
 
+std::string FileForPort(const std::string& path, const std::string& port) { return PathForPort(path, port); }
+PortResult ImportConfigFile(Session& s, const Options& o) { return Import(s, o); }
+
 bool DestinationWritable(const Options& o, std::string& file, std::string& why) {
   std::vector<std::string> files;
   if (o.command == "export") files = ExportFiles(o.args.at(0), ExportMode::File);
   else if (o.command == "export-qr") files = ExportFiles(o.args.at(0), ExportMode::Qr);
+  else if (o.command == "export-sheet") files = {o.args.at(0)};
+  else if (o.command == "profile" && o.args.at(0) != "-") files = {o.args.at(0)};
   for (const std::string& f : files) {
     const ExportResult checked = CheckExportDestination(f);
     if (checked.ok) continue;
@@ -262,6 +292,31 @@ CommandSpec ExportQrCommand() {
   c.shared = {"--port", "--all", "--baud", "--json"};
   c.examples = {"--port ttyACM0 export-qr sheet.bmp"};
   c.run = [](Session& s, const Options& o) { return Export(s, o, ExportMode::Qr); };
+  return c;
+}
+
+CommandSpec ExportSheetCommand() {
+  CommandSpec c{.name = "export-sheet", .summary = "printable PDF sheet of the settings barcodes"};
+  c.details =
+      "One PDF with both QR settings barcodes, in the order to scan them, and the settings they carry, for scanners "
+      "that are configured off paper. The page is A4, or Letter where the locale measures in US units, unless "
+      "--page-size says otherwise. Written whole or not at all; with several ports each scanner gets its own file "
+      "(FILE_PORT.pdf). A scanner without a format block has no sheet. Needs no display.";
+  c.args = {{"FILE.pdf", "the sheet to write", 1, 1, Completion::File, ".pdf"}};
+  c.shared = {"--port", "--all", "--baud", "--json"};
+  c.examples = {"--port ttyACM0 export-sheet sheet.pdf", "--all export-sheet --page-size letter sheet.pdf"};
+  c.addOptions = [](CLI::App& app, Options& o) {
+    app.add_option("--page-size", o.pageSize, "a4 or letter (default: from the locale)")
+        ->type_name("SIZE")
+        ->transform(CLI::IsMember({"a4", "letter"}, CLI::ignore_case).description(""));
+  };
+  c.prepare = [](const Options&, std::string& why) {
+    // Fonts need a Qt Gui application; it is made here, on the main thread.
+    if (EnsureGuiApplication()) return true;
+    why = "the sheet cannot be drawn in this process";
+    return false;
+  };
+  c.run = ExportSheet;
   return c;
 }
 

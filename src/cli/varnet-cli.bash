@@ -72,10 +72,15 @@ _varnet_cli_reply_ports() {
   _varnet_cli_reply "$cur" "${ports[@]}"
 }
 
-# Directories and the files with extension $2 that begin with $1.
+# Directories and the files with one of the extensions in $2 (separated by
+# blanks) that begin with $1.
 _varnet_cli_files() {
   compopt -o filenames 2>/dev/null
-  mapfile -t -O "${#COMPREPLY[@]}" COMPREPLY < <(compgen -d -- "$1"; compgen -f -X "!*$2" -- "$1")
+  local ext
+  mapfile -t -O "${#COMPREPLY[@]}" COMPREPLY < <(
+    compgen -d -- "$1"
+    for ext in $2; do compgen -f -X "!*$ext" -- "$1"; done
+  )
 }
 
 _varnet_cli() {
@@ -90,6 +95,7 @@ _varnet_cli() {
   case $prev in
     --port) _varnet_cli_reply_ports "$cur"; return ;;
     --baud) _varnet_cli_reply "$cur" 9600 115200 57600 38400 19200 230400; return ;;
+    --page-size) _varnet_cli_reply "$cur" a4 letter; return ;;
   esac
 
   # The command and its arguments so far; "port:NAME" comes as three words.
@@ -97,7 +103,7 @@ _varnet_cli() {
   for ((i = 1; i < cword; i++)); do
     w=${COMP_WORDS[i]}
     if [[ $w == -* ]]; then
-      _varnet_cli_in "$w" "${_varnet_cli_value_options[@]}" && ((i++))
+      _varnet_cli_in "$w" "${_varnet_cli_value_options[@]}" --page-size && ((i++))
       continue
     fi
     if [[ -z $command ]]; then

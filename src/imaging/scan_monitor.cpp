@@ -15,6 +15,8 @@ constexpr const char* kControlNames[32] = {
 
 }  // namespace
 
+const char* ControlCharName(uint8_t byte) { return byte < 32 ? kControlNames[byte] : ""; }
+
 std::string ConvertScanData(const uint8_t* bytes, size_t n) {
   std::string text;
   for (size_t i = 0; i < n; ++i) {

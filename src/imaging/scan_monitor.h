@@ -20,6 +20,9 @@ constexpr size_t kScanTextMax = 1024;
 // followed by anything but LF ends the reading.
 std::string ConvertScanData(const uint8_t* bytes, size_t n);
 
+// The name of a control byte 00..1F ("CR"), as the result list shows it.
+const char* ControlCharName(uint8_t byte);
+
 // One reading from the link: collects until the line has been quiet for
 // more than 20 ms (before the first byte) or 10 ms (after one). False when
 // nothing came, when 1024 bytes came without a pause, when the burst starts

@@ -35,4 +35,11 @@ void StoreFieldText(uint8_t* field, size_t width, std::string_view text);
 // ISO-8859-1 bytes as UTF-8 (for JSON and terminals).
 std::string Latin1ToUtf8(std::string_view text);
 
+// Whether a UTF-8 text could be typed into one of the page's edits: at most
+// kMaxTypedChars characters, each one IsStorableChar accepts.
+enum class TypedTextCheck { Ok, TooLong, Unstorable, NotLatin1, NotUtf8 };
+// The text's ISO-8859-1 bytes go to `latin1` when it is Ok.
+TypedTextCheck CheckTypedText(std::string_view utf8, std::string* latin1 = nullptr);
+const char* TypedTextCheckText(TypedTextCheck check);
+
 }  // namespace varnet

@@ -39,6 +39,10 @@ constexpr Substitute kLedColours[] = {
 
 constexpr Substitute kCivicMail = {"Civic Mail", "Civic Mail", {0xBF, 0x01, 0x0E, 0x0E}};
 
+// Group labels of the substitutions.
+constexpr const char* kIlluminationLedLabel = "Illumination LED";
+constexpr const char* kSenseModeLabel = "Sense Mode";
+
 enum class Effect { Keep, End };
 
 // The group rules in their order. May change the label and the value location.
@@ -49,11 +53,11 @@ Effect ApplyGroupRules(EffectiveGroup& g, const ScannerModel& m) {
   if (t == "Illumination LEDs" && m.name != "HTR-81" && m.name != "HWR-81") return Effect::End;
   if (t == "Illumination Mode" && m.name == "HT-27-PM") return Effect::End;
   if (t == "Illumination Level" && IsCode5Or6(m)) {
-    g.english = "Illumination LED";
+    g.english = kIlluminationLedLabel;
     g.chinese = "照明光源";
     g.valueOffset = 61;
   } else if (t == "Sense Mode Sensitivity" && HasSenseTriggerTypes(m)) {
-    g.english = "Sense Mode";
+    g.english = kSenseModeLabel;
     g.chinese = "自动感应模式";
     g.valueOffset = 56;
   }
@@ -147,6 +151,19 @@ std::optional<size_t> BestMatch(size_t count, NamesOf namesOf, std::string_view 
 
 }  // namespace
 
+std::string TrimmedName(std::string_view name) { return Trimmed(name); }
+
+std::string SuggestionText(const std::vector<std::string>& suggestions) {
+  if (suggestions.empty()) return {};
+  std::string t = "; did you mean ";
+  for (size_t i = 0; i < suggestions.size(); ++i) {
+    if (i) t += i + 1 == suggestions.size() ? " or " : ", ";
+    t += "\"" + suggestions[i] + "\"";
+  }
+  return t + "?";
+}
+std::string FoldedName(std::string_view name) { return Folded(name); }
+
 ScannerModel ScannerModel::From(const ParamBlock& pb, std::string firmware) {
   ScannerModel m;
   m.code = pb.ModelCode();
@@ -200,6 +217,29 @@ std::vector<std::string> CloseMatches(std::string_view name, const std::vector<s
     if (std::find(out.begin(), out.end(), c) == out.end()) out.push_back(std::move(c));
   }
   return out;
+}
+
+std::vector<std::string> GroupLabelsOnAnyModel(const SettingGroup& group) {
+  std::vector<std::string> labels{group.english};
+  const std::string_view t = group.english;
+  if (t == "Illumination Level") labels.emplace_back(kIlluminationLedLabel);
+  if (t == "Sense Mode Sensitivity") labels.emplace_back(kSenseModeLabel);
+  return labels;
+}
+
+std::vector<std::string> OptionLabelsOnAnyModel(const SettingGroup& group) {
+  std::vector<std::string> labels;
+  auto add = [&](const char* label) {
+    if (std::find(labels.begin(), labels.end(), label) == labels.end()) labels.emplace_back(label);
+  };
+  for (const SettingOption& o : group.options) add(o.english);
+  const std::string_view t = group.english;
+  if (t == "Readable Symbologies") add(kCivicMail.english);
+  if (t == "Sense Mode Sensitivity")
+    for (const Substitute& s : kSenseTriggerTypes) add(s.english);
+  if (t == "Illumination Level")
+    for (const Substitute& s : kLedColours) add(s.english);
+  return labels;
 }
 
 GroupLookup FindShownGroup(const ScannerModel& model, std::string_view name) {

@@ -32,6 +32,12 @@ std::vector<EffectiveGroup> ShownGroups(int category, const ScannerModel& model)
 // option's index is its row.
 std::vector<EffectiveOption> ShownOptions(const EffectiveGroup& group, const ScannerModel& model);
 
+// Every label a group, or its options, may be shown under on some scanner:
+// the catalogue's own and those of the substitutions, in catalogue order.
+// Names outside these are unknown everywhere, not just hidden on one model.
+std::vector<std::string> GroupLabelsOnAnyModel(const SettingGroup& group);
+std::vector<std::string> OptionLabelsOnAnyModel(const SettingGroup& group);
+
 // Look-ups by name for the command line. A name matches exactly, else with
 // surrounding blanks ignored ("Low" finds "Low "), else ignoring case. A
 // group is found by its catalogue title or by the label it is shown under;
@@ -50,6 +56,14 @@ struct OptionLookup {
   std::vector<std::string> suggestions;
 };
 OptionLookup FindShownOption(const EffectiveGroup& group, const ScannerModel& model, std::string_view label);
+
+// A name without surrounding blanks ("Low " is shown as "Low"), and the
+// same ignoring case: how names given by people are compared.
+std::string TrimmedName(std::string_view name);
+std::string FoldedName(std::string_view name);
+
+// "; did you mean "a", "b" or "c"?", or nothing without suggestions.
+std::string SuggestionText(const std::vector<std::string>& suggestions);
 
 // Candidates within a small edit distance of `name` (blanks around and case
 // ignored), closest first, at most `max`.

@@ -5,6 +5,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLinearGradient>
+#include <QLocale>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
@@ -20,6 +21,7 @@
 #include "transfer/export_settings.h"
 #include "transfer/import_settings.h"
 #include "transfer/restore_defaults.h"
+#include "transfer/settings_sheet.h"
 
 namespace varnet {
 
@@ -30,6 +32,10 @@ namespace {
 QRect Du(double scale, int x, int y, int w, int h) {
   auto px = [scale](int units, double size) { return int(std::lround(units * size * scale)); };
   return QRect(px(x, 1.5), px(y, 1.625), px(w, 1.5), px(h, 1.625));
+}
+
+FileRequest SheetFileRequest() {
+  return FileRequest{"SetScanner.pdf", {{"Settings sheet (*.pdf)", "*.pdf"}, {"All Files (*.*)", "*.*"}}};
 }
 
 FileRequest ExportFileRequest(ExportMode mode) {
@@ -212,9 +218,12 @@ ExportDlg::ExportDlg(AppState& app, QWidget* parent) : QWidget(parent), app_(app
   qrRadio_->setObjectName("qrRadio");
   fileRadio_ = new QRadioButton(tr("Export Settings to Configuration File"), this);
   fileRadio_->setObjectName("fileRadio");
+  sheetRadio_ = new QRadioButton(tr("Export Settings to Printable Sheet (PDF)"), this);
+  sheetRadio_->setObjectName("sheetRadio");
   auto* group = new QButtonGroup(this);
   group->addButton(qrRadio_);
   group->addButton(fileRadio_);
+  group->addButton(sheetRadio_);
   qrRadio_->setChecked(true);
   exportButton_ = new QPushButton(tr("Export Settings"), this);
   exportButton_->setObjectName("exportButton");
@@ -224,11 +233,13 @@ ExportDlg::ExportDlg(AppState& app, QWidget* parent) : QWidget(parent), app_(app
   restoreButton_->setObjectName("restoreButton");
 
   // The radio texts must end before the export button (145 units on).
-  const int radioText = std::max(qrRadio_->sizeHint().width(), fileRadio_->sizeHint().width());
+  const int radioText =
+      std::max({qrRadio_->sizeHint().width(), fileRadio_->sizeHint().width(), sheetRadio_->sizeHint().width()});
   const double scale = std::max(1.0, (radioText + 6) / (145 * 1.5));
   picture_->setGeometry(Du(scale, 132, 2, 112, 114));
-  frame_->setGeometry(Du(scale, 54, 123, 290, 56));
-  for (auto [radio, y] : {std::pair{qrRadio_, 136}, std::pair{fileRadio_, 155}}) {
+  // The frame reaches a little lower to take the sheet below the two others.
+  frame_->setGeometry(Du(scale, 54, 123, 290, 59));
+  for (auto [radio, y] : {std::pair{qrRadio_, 136}, std::pair{fileRadio_, 155}, std::pair{sheetRadio_, 170}}) {
     const QRect r = Du(scale, 78, y, 138, 10);
     const int h = std::max(r.height(), radio->sizeHint().height());
     radio->setGeometry(r.x(), r.center().y() - h / 2, std::max(r.width(), radio->sizeHint().width()), h);
@@ -237,11 +248,12 @@ ExportDlg::ExportDlg(AppState& app, QWidget* parent) : QWidget(parent), app_(app
   importButton_->setGeometry(Du(scale, 55, 185, 289, 35));
   restoreButton_->setGeometry(Du(scale, 54, 227, 291, 37));
 
-  // Configuration files carry the format block; a scanner without one can
-  // only have its settings barcodes made.
+  // Configuration files and sheets carry the format block; a scanner without
+  // one can only have its settings barcodes made.
   if (!app_.device.formatBlock) {
     importButton_->setEnabled(false);
     fileRadio_->setEnabled(false);
+    sheetRadio_->setEnabled(false);
   }
 
   connect(exportButton_, &QPushButton::clicked, this, &ExportDlg::OnExport);
@@ -251,13 +263,18 @@ ExportDlg::ExportDlg(AppState& app, QWidget* parent) : QWidget(parent), app_(app
 
 void ExportDlg::OnExport() {
   const ExportMode mode = fileRadio_->isChecked() ? ExportMode::File : ExportMode::Qr;
+  const bool sheet = sheetRadio_->isChecked();
   setEnabled(false);
-  const std::optional<std::string> path = app_.prompts->ChooseSaveFile(ExportFileRequest(mode));
+  const std::optional<std::string> path =
+      app_.prompts->ChooseSaveFile(sheet ? SheetFileRequest() : ExportFileRequest(mode));
   if (!path) {
     setEnabled(true);
     return;
   }
-  const ExportResult result = ExportSettings(app_.link, *path, mode);
+  const ExportResult result =
+      sheet ? ExportSettingsSheet(app_.link, app_.device, texts_, *path,
+                                  SheetOptions{PageSizeFor(QLocale::system()), app_.Chinese()})
+            : ExportSettings(app_.link, *path, mode);
   if (result.ok) app_.prompts->Info(MessageId::ExportedSuccessfully);
   else app_.prompts->Show(ExportFailureMessage(result));
   setEnabled(true);

@@ -4,6 +4,7 @@
 #include <QWidget>
 
 #include "app/app_state.h"
+#include "link/scanner_texts.h"
 
 class QGroupBox;
 class QLabel;
@@ -25,9 +26,13 @@ class ExportDlg : public QWidget {
 
   QRadioButton* QrRadio() const { return qrRadio_; }
   QRadioButton* FileRadio() const { return fileRadio_; }
+  QRadioButton* SheetRadio() const { return sheetRadio_; }
   QPushButton* ExportButton() const { return exportButton_; }
   QPushButton* ImportButton() const { return importButton_; }
   QPushButton* RestoreButton() const { return restoreButton_; }
+
+  // The firmware and serial number the settings page read, for the sheet's heading.
+  void SetScannerTexts(const ScannerTexts& texts) { texts_ = texts; }
 
  private:
   void OnExport();
@@ -39,9 +44,11 @@ class ExportDlg : public QWidget {
   QGroupBox* frame_ = nullptr;
   QRadioButton* qrRadio_ = nullptr;
   QRadioButton* fileRadio_ = nullptr;
+  QRadioButton* sheetRadio_ = nullptr;
   QPushButton* exportButton_ = nullptr;
   QPushButton* importButton_ = nullptr;
   QPushButton* restoreButton_ = nullptr;
+  ScannerTexts texts_;
 };
 
 }  // namespace varnet

@@ -33,6 +33,27 @@ ExportResult QrBitmapSink::FormatBlock(const SettingsBlock& block) {
   return WriteQrBitmap(SettingsBitmapName(path_, 2), content.data(), content.size());
 }
 
+ExportResult QrSymbolsSink::Keep(const SettingsBlock& block, const char* tag) {
+  Symbol symbol{block, QrSymbolContent(block, tag), {}};
+  int error = 0;
+  std::optional<QrMatrix> matrix = EncodeQrSymbol(symbol.content.data(), symbol.content.size(), &error);
+  if (!matrix) return QrFailure(error);
+  symbol.matrix = std::move(*matrix);
+  symbols.push_back(std::move(symbol));
+  return ExportResult::Done();
+}
+
+ExportResult QrSymbolsSink::ParameterBlock(const SettingsBlock& block) {
+  // A repeated parameter block starts over, as the other sinks do.
+  symbols.clear();
+  return Keep(block, kFileParamTag);
+}
+
+ExportResult QrSymbolsSink::FormatBlock(const SettingsBlock& block) {
+  if (symbols.size() != 1) return ExportResult::Failed(Reason::UnexpectedData);
+  return Keep(block, kFileFormatTag);
+}
+
 std::unique_ptr<ExportSink> MakeExportSink(const std::string& path, ExportMode mode) {
   if (mode == ExportMode::File) return std::make_unique<ConfigFileSink>(path);
   return std::make_unique<QrBitmapSink>(path);

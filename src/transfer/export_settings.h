@@ -13,6 +13,7 @@
 #include "transfer/atomic_file.h"
 #include "transfer/config_file.h"
 #include "transfer/export_result.h"
+#include "transfer/qr_bitmap.h"
 
 namespace varnet {
 
@@ -47,6 +48,26 @@ class QrBitmapSink : public ExportSink {
 
  private:
   std::string path_;
+};
+
+// Both settings barcodes kept in memory, encoded as the bitmaps are, for a
+// front end that lays them out itself (the printable sheet). A block that
+// does not fit a symbol fails the export as it fails the bitmaps.
+class QrSymbolsSink : public ExportSink {
+ public:
+  struct Symbol {
+    SettingsBlock block;           // as received
+    std::vector<uint8_t> content;  // what the symbol carries: the file tag, then the payload
+    QrMatrix matrix;
+  };
+  ExportResult ParameterBlock(const SettingsBlock& block) override;
+  ExportResult FormatBlock(const SettingsBlock& block) override;
+
+  // Symbol 1 (the parameter block), then symbol 2 (the format block).
+  std::vector<Symbol> symbols;
+
+ private:
+  ExportResult Keep(const SettingsBlock& block, const char* tag);
 };
 
 std::unique_ptr<ExportSink> MakeExportSink(const std::string& path, ExportMode mode);

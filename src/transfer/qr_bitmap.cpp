@@ -61,7 +61,7 @@ std::vector<uint8_t> QrBitmapFromModules(int width, const uint8_t* modules) {
   return bmp;
 }
 
-std::optional<std::vector<uint8_t>> EncodeQrBitmap(const uint8_t* data, size_t size, int* error) {
+std::optional<QrMatrix> EncodeQrSymbol(const uint8_t* data, size_t size, int* error) {
   auto fail = [error](int err) {
     if (error) *error = err;
     return std::nullopt;
@@ -73,15 +73,31 @@ std::optional<std::vector<uint8_t>> EncodeQrBitmap(const uint8_t* data, size_t s
                                                        &QRcode_free);
   // libqrencode says why in errno: ERANGE when the data do not fit.
   if (!code) return fail(errno ? errno : EINVAL);
-  std::vector<uint8_t> bmp = QrBitmapFromModules(code->width, code->data);
-  if (bmp.empty()) return fail(EINVAL);
+  if (code->width <= 0 || code->width > kMaxQrWidth) return fail(EINVAL);
+  QrMatrix matrix{code->width, {}};
+  matrix.modules.assign(code->data, code->data + size_t(code->width) * size_t(code->width));
+  return matrix;
+}
+
+ExportResult QrFailure(int error) {
+  return ExportResult::Failed(error == ERANGE ? Reason::QrTooLarge : Reason::QrError, error);
+}
+
+std::optional<std::vector<uint8_t>> EncodeQrBitmap(const uint8_t* data, size_t size, int* error) {
+  std::optional<QrMatrix> symbol = EncodeQrSymbol(data, size, error);
+  if (!symbol) return std::nullopt;
+  std::vector<uint8_t> bmp = QrBitmapFromModules(symbol->width, symbol->modules.data());
+  if (bmp.empty()) {
+    if (error) *error = EINVAL;
+    return std::nullopt;
+  }
   return bmp;
 }
 
 ExportResult WriteQrBitmap(const std::string& path, const uint8_t* data, size_t size) {
   int error = 0;
   std::optional<std::vector<uint8_t>> bmp = EncodeQrBitmap(data, size, &error);
-  if (!bmp) return ExportResult::Failed(error == ERANGE ? Reason::QrTooLarge : Reason::QrError, error);
+  if (!bmp) return QrFailure(error);
   if (!WriteFileAtomically(path, bmp->data(), bmp->size(), &error)) return FileFailure(error);
   return ExportResult::Done();
 }

@@ -15,9 +15,23 @@ namespace varnet {
 // is 2 x 2 pixels; there is no quiet zone. Empty for a width outside 1..177.
 std::vector<uint8_t> QrBitmapFromModules(int width, const uint8_t* modules);
 
-// Encodes the bytes (byte mode, smallest version, level H) and renders them.
-// None when they do not fit a symbol (*error ERANGE) or the encoder fails
-// (its errno).
+// A settings barcode's module matrix, in libqrencode's layout.
+struct QrMatrix {
+  int width = 0;                 // modules per side
+  std::vector<uint8_t> modules;  // width x width, rows from the top; bit 0 set for a dark module
+
+  bool Dark(int x, int y) const { return modules[size_t(y) * size_t(width) + size_t(x)] & 1; }
+};
+
+// Encodes the bytes as every settings barcode is encoded: byte mode, the
+// smallest version that holds them, level H. None when they do not fit a
+// symbol (*error ERANGE) or the encoder fails (its errno).
+std::optional<QrMatrix> EncodeQrSymbol(const uint8_t* data, size_t size, int* error = nullptr);
+
+// Why an encoding failed, by its error.
+ExportResult QrFailure(int error);
+
+// Encodes the bytes and renders them as a bitmap. None as EncodeQrSymbol.
 std::optional<std::vector<uint8_t>> EncodeQrBitmap(const uint8_t* data, size_t size, int* error = nullptr);
 
 // Encodes and writes the bitmap file, atomically.

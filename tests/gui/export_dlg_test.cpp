@@ -10,9 +10,13 @@
 #include <QTest>
 
 #include <filesystem>
+#include <iterator>
+#include <sstream>
 
+#include "app/varnet_app.h"
 #include "link/device_info.h"
 #include "sim/sim_scanner.h"
+#include "support/pdf_tools.h"
 #include "support/recording_prompts.h"
 #include "support/temp_dir.h"
 #include "transfer/export_dlg.h"
@@ -82,6 +86,8 @@ class ExportDlgTest : public ::testing::Test {
   std::unique_ptr<ExportDlg> page;
 };
 
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
 MATCHER_P2(Is, id, icon, "") { return arg && arg->id == id && arg->icon == icon; }
 MATCHER_P(FailedFor, reason, "") {
   return arg && arg->id == MessageId::ExportFailed && arg->icon == Icon::Error && arg->reason == reason;
@@ -94,7 +100,7 @@ TEST_F(ExportDlgTest, FileExportThenImportPutsTheSettingsBack) {
   EXPECT_TRUE(page->QrRadio()->isChecked());
   EXPECT_TRUE(page->FileRadio()->isEnabled() && page->ImportButton()->isEnabled());
   // Whatever the font, the radio texts end before the export button.
-  for (QRadioButton* radio : {page->QrRadio(), page->FileRadio()})
+  for (QRadioButton* radio : {page->QrRadio(), page->FileRadio(), page->SheetRadio()})
     EXPECT_LE(radio->x() + radio->sizeHint().width(), page->ExportButton()->x());
 
   QTest::mouseClick(page->FileRadio(), Qt::LeftButton);
@@ -140,13 +146,56 @@ TEST_F(ExportDlgTest, WithoutFormatBlockOnlyQrExportAndRestoreAreOffered) {
   ASSERT_NO_FATAL_FAILURE(Connect("legacy"));
   ASSERT_FALSE(app.device.HasFormatBlock());
   EXPECT_TRUE(page->QrRadio()->isChecked());
-  EXPECT_FALSE(page->FileRadio()->isEnabled() || page->ImportButton()->isEnabled());
+  EXPECT_FALSE(page->FileRadio()->isEnabled() || page->SheetRadio()->isEnabled() || page->ImportButton()->isEnabled());
   EXPECT_TRUE(page->ExportButton()->isEnabled() && page->RestoreButton()->isEnabled());
 
   // The first symbol is written, then the missing format block fails it.
   EXPECT_THAT(Press(page->ExportButton(), {dir.File("old.bmp")}), FailedFor(Reason::NoFormatBlock));
   EXPECT_TRUE(IsBitmap("old_S1.bmp"));
   EXPECT_FALSE(std::filesystem::exists(dir.File("old_S2.bmp")));
+}
+
+TEST_F(ExportDlgTest, SheetIsTheThirdChoiceInBothLanguages) {
+  ASSERT_NO_FATAL_FAILURE(Connect("usb"));
+  page->SetScannerTexts({"HS2D-V2.41.07", "SN2D00012345"});
+  EXPECT_EQ(page->SheetRadio()->text(), "Export Settings to Printable Sheet (PDF)");
+  EXPECT_GT(page->SheetRadio()->y(), page->FileRadio()->y());
+  EXPECT_LT(page->SheetRadio()->geometry().bottom(), page->ImportButton()->y());
+  QTest::mouseClick(page->SheetRadio(), Qt::LeftButton);
+  const std::string pdf = dir.File("sheet.pdf");
+  EXPECT_THAT(Press(page->ExportButton(), {pdf}), Is(MessageId::ExportedSuccessfully, Icon::Information));
+  ASSERT_EQ(prompts.fileRequests.size(), 1u);
+  EXPECT_EQ(prompts.fileRequests[0].defaultName, "SetScanner.pdf");
+  EXPECT_EQ(prompts.fileRequests[0].filters,
+            (Filters{{"Settings sheet (*.pdf)", "*.pdf"}, {"All Files (*.*)", "*.*"}}));
+  EXPECT_TRUE(Has(PdfText(pdf), "SN2D00012345"));
+  EXPECT_THAT(Press(page->ExportButton(), {dir.File("missing/sheet.pdf")}), FailedFor(Reason::FolderMissing));
+
+  // In Chinese: the page's texts, and the sheet's headings and labels in an embedded CJK font.
+  InstallTranslations(*QCoreApplication::instance(), kLangChinese);
+  app.UiLanguage = kLangChinese;
+  page = std::make_unique<ExportDlg>(app, nullptr);
+  prompts.page = page.get();
+  EXPECT_EQ(page->SheetRadio()->text(), QString::fromUtf8("汇出扫码器设置码打印页 (PDF)"));
+  EXPECT_EQ(page->FileRadio()->text(), QString::fromUtf8("汇出扫码器设置档"));
+  QTest::mouseClick(page->SheetRadio(), Qt::LeftButton);
+  const auto shown = Press(page->ExportButton(), {pdf});
+  InstallTranslations(*QCoreApplication::instance(), kLangEnglish);
+  EXPECT_THAT(shown, Is(MessageId::ExportedSuccessfully, Icon::Information));
+  const std::string text = PdfText(pdf);
+  for (const char* part : {"扫码器设置码", "设置码 1/2", "扫描设置", "扫描模式", "电位触发", "输出设置", "前缀字元"})
+    EXPECT_TRUE(Has(text, part)) << part;
+  const std::string fonts = Shell("pdffonts " + ShellQuoted(pdf));
+  EXPECT_TRUE(Has(fonts, "WenQuanYi") || Has(fonts, "CJK")) << fonts;
+  // Every font embedded: "emb" is the fifth column from the end.
+  std::istringstream lines(fonts);
+  std::string line;
+  for (int header = 0; header < 2; ++header) std::getline(lines, line);
+  while (std::getline(lines, line)) {
+    std::istringstream in(line);
+    std::vector<std::string> columns{std::istream_iterator<std::string>(in), {}};
+    EXPECT_TRUE(columns.size() >= 5 && columns[columns.size() - 5] == "yes") << line;
+  }
 }
 
 TEST_F(ExportDlgTest, RestoreSendsTheCommandReReadsBothBlocksAndMarksTheSettingsChanged) {

@@ -39,9 +39,14 @@ expect 'Code 128' varnet-cli set '"Scan Mode"' "'Sense Mode'" 'Readable\ Symbolo
 expect $'on\noff' varnet-cli set '"Readable Symbologies"' QR o
 # Files by the command's extension.
 dir=$(mktemp -d)
-touch "$dir/golden.vt" "$dir/golden.bmp" "$dir/notes.txt"
+touch "$dir/golden.vt" "$dir/golden.bmp" "$dir/golden.pdf" "$dir/notes.txt" "$dir/till.yaml"
 expect "$dir/golden.vt" varnet-cli --port ttyACM0 import "$dir/g"
 expect "$dir/golden.bmp" varnet-cli export-qr "$dir/g"
+expect "$dir/golden.pdf" varnet-cli export-sheet --page-size a4 "$dir/g"
+expect $'a4\nletter' varnet-cli export-sheet --page-size ''
+expect '--page-size' varnet-cli export-sheet --pa
+# apply takes profiles and configuration files.
+expect "$dir/till.yaml"$'\n'"$dir/golden.vt" varnet-cli apply "$dir/"
 rm -r "$dir"
 
 if ((failures)); then

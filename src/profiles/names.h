@@ -1,0 +1,18 @@
+// SPDX-License-Identifier: Apache-2.0
+#pragma once
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "settings/model_rules.h"
+
+namespace varnet::profiles {
+
+inline std::string Quoted(std::string_view s) { return "\"" + std::string(s) + "\""; }
+
+// "; did you mean "A", "B" or "C"?" for the close matches, or nothing.
+inline std::string DidYouMean(std::string_view name, const std::vector<std::string>& candidates) {
+  return SuggestionText(CloseMatches(name, candidates));
+}
+
+}  // namespace varnet::profiles

@@ -27,10 +27,14 @@ class CallbackModule(CallbackBase):
     def v2_playbook_on_task_start(self, task, is_conditional):
         self.tasks.append({'name': task.get_name(), 'hosts': {}})
 
-    def record(self, result, *args, **kwargs):
-        self.tasks[-1]['hosts'][result._host.get_name()] = result._result
+    def record(self, result, failed=False):
+        # An ignored failure reaches callbacks without its "failed".
+        self.tasks[-1]['hosts'][result._host.get_name()] = dict(result._result, failed=failed)
 
-    v2_runner_on_ok = v2_runner_on_failed = v2_runner_on_skipped = v2_runner_on_unreachable = record
+    def v2_runner_on_failed(self, result, ignore_errors=False):
+        self.record(result, failed=True)
+
+    v2_runner_on_ok = v2_runner_on_skipped = v2_runner_on_unreachable = record
 
     def v2_playbook_on_stats(self, stats):
         summary = dict((host, stats.summarize(host)) for host in sorted(stats.processed))

@@ -38,7 +38,10 @@ class ActionModule(ActionBase):
                     raise AnsibleActionFail(to_text(e))
                 shell = self._connection._shell
                 copied = shell.join_path(shell.tmpdir, os.path.basename(args[key]))
-                self._transfer_file(local, copied)
+                try:
+                    self._transfer_file(local, copied)
+                finally:
+                    self._loader.cleanup_tmp_file(local)  # the decrypted copy of a vaulted file
                 self._fixup_perms2((shell.tmpdir, copied))
                 args[key] = copied
             result.update(self._execute_module(module_name='varnet.scanners.scanner_config', module_args=args,

@@ -6,7 +6,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build test test-asan demo bench package fuzz clean
+.PHONY: all deps build test test-asan test-tsan demo bench soak package fuzz clean
 
 all: build
 
@@ -27,6 +27,16 @@ test-asan: deps
 	cmake -S . -B $(BUILD)-asan -DVARNET_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug $(CMAKE_FLAGS)
 	cmake --build $(BUILD)-asan -j$(JOBS)
 	cd $(BUILD)-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
+	  ctest -j$(JOBS) --output-on-failure --timeout 300
+
+# The whole suite under ThreadSanitizer. Qt comes from Debian, built without
+# it: what Qt's own code does to memory is left out of the checks
+# (ignore_noninstrumented_modules), our code and every thread it starts are in.
+test-tsan: deps
+	cmake -S . -B $(BUILD)-tsan -DVARNET_TSAN=ON -DCMAKE_BUILD_TYPE=Debug $(CMAKE_FLAGS)
+	cmake --build $(BUILD)-tsan -j$(JOBS)
+	cd $(BUILD)-tsan && TSAN_OPTIONS="ignore_noninstrumented_modules=1 second_deadlock_stack=1" \
 	  ctest -j$(JOBS) --output-on-failure --timeout 300
 
 # libFuzzer targets (clang), in their own build directory. Run one with
@@ -45,6 +55,10 @@ demo:
 
 bench: build
 	$(BUILD)/bench/varnet_bench
+
+# Long run of captures and connections; resident memory, descriptors, threads.
+soak:
+	bench/soak.sh
 
 # varnet_VERSION_amd64.deb (stripped programs, udev rule, desktop entry, icon,
 # AppStream metadata) and varnet-dbgsym_VERSION_amd64.ddeb (their debug information).

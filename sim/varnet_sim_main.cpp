@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <optional>
@@ -16,8 +17,35 @@ namespace {
 
 void Usage(FILE* to) {
   std::fprintf(to,
-               "usage: varnet-sim [--profile NAME] [--serial TEXT] [--refuse \"P1 P2 P3\"]... [--log FILE]\n"
+               "usage: varnet-sim [--profile NAME] [--scan DATA [--every MS]] [--serial TEXT]\n"
+               "                  [--refuse \"P1 P2 P3\"]... [--log FILE]\n"
                "       varnet-sim --list\n");
+}
+
+// "VARNET-42\r\n" with the escapes \r, \n, \t, \\ and \xHH made bytes.
+bool Unescape(const std::string& text, std::vector<uint8_t>& out) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\') {
+      out.push_back(uint8_t(text[i]));
+      continue;
+    }
+    if (++i == text.size()) return false;
+    switch (text[i]) {
+      case 'r': out.push_back(0x0D); break;
+      case 'n': out.push_back(0x0A); break;
+      case 't': out.push_back(0x09); break;
+      case '\\': out.push_back('\\'); break;
+      case 'x': {
+        const std::string hex = text.substr(i + 1, 2);
+        if (hex.size() != 2 || hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) return false;
+        out.push_back(uint8_t(std::stoi(hex, nullptr, 16)));
+        i += 2;
+        break;
+      }
+      default: return false;
+    }
+  }
+  return true;
 }
 
 // "A1 05 0D" or "A1050D": the three bytes of a short command.
@@ -53,6 +81,8 @@ void AppendLog(FILE* log, const varnet::sim::SimScanner& scanner, size_t& logged
 
 int main(int argc, char** argv) {
   std::string profile = "usb";
+  std::vector<uint8_t> scan;
+  int everyMs = 2000;
   std::optional<std::string> serial, logPath;
   std::vector<std::vector<uint8_t>> refused;
   for (int i = 1; i < argc; ++i) {
@@ -66,6 +96,17 @@ int main(int argc, char** argv) {
       profile = argv[++i];
     } else if (arg.rfind("--profile=", 0) == 0) {
       profile = arg.substr(10);
+    } else if (arg == "--scan" && hasValue) {
+      if (!Unescape(argv[++i], scan) || scan.empty()) {
+        std::fprintf(stderr, "varnet-sim: --scan needs data (escapes: \\r \\n \\t \\\\ \\xHH)\n");
+        return 2;
+      }
+    } else if (arg == "--every" && hasValue) {
+      everyMs = std::atoi(argv[++i]);
+      if (everyMs <= 0) {
+        std::fprintf(stderr, "varnet-sim: --every needs milliseconds above 0\n");
+        return 2;
+      }
     } else if (arg == "--serial" && hasValue) {
       serial = argv[++i];
     } else if (arg == "--log" && hasValue) {
@@ -113,6 +154,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "varnet-sim: cannot create a pseudo-terminal: %s\n", std::strerror(errno));
     return 1;
   }
+  // A reading every so often, as a scanner aimed at barcodes in Setting Mode.
+  if (!scan.empty()) scanner.SetScanData(scan, everyMs);
   std::printf("%s\n", scanner.SlavePath().c_str());
   std::fflush(stdout);
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "imaging/imaging_state.h"
 #include "link/device_info.h"
 #include "link/serial_link.h"
 
@@ -13,22 +14,11 @@ class Prompts;
 constexpr uint16_t kLangEnglish = 0x0409;
 constexpr uint16_t kLangChinese = 0x0804;
 
-enum ImageMode : uint8_t { kSettingMode = 0, kImageRunning = 1, kImagePaused = 2 };
-
 // Screen-derived sizes worked out once at start-up.
 struct WindowMetrics {
   int ScreenWidth = 1920;
   int EffectiveScreenHeight = 1080;
   uint8_t RowLimit = 15;
-};
-
-// Image Mode state that lives for the whole run.
-struct ImagingState {
-  uint8_t CaptureCounter = 0;
-  int ShownExposure = -1;
-  int ShownGain = -1;
-  std::string newestCapturePath;
-  std::string captureDir;  // private (0700) directory made once per run
 };
 
 // The process-wide plain data, one instance per run, passed by reference.

@@ -1,39 +1,60 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "app/search_worker.h"
 
-#include <QStringList>
-
-#include <chrono>
-#include <thread>
-
 namespace varnet {
 
 SearchWorker::SearchWorker(DeviceRegistry& registry, bool settingMode, bool chinese, QObject* parent)
-    : QThread(parent), registry_(registry), settingMode_(settingMode), chinese_(chinese) {
-  qRegisterMetaType<varnet::SearchResult>();
+    : QObject(parent), registry_(registry), settingMode_(settingMode), chinese_(chinese) {
+  notifier_ = new QSocketNotifier(bell_.Fd(), QSocketNotifier::Read, this);
+  connect(notifier_, &QSocketNotifier::activated, this, &SearchWorker::Deliver);
 }
 
 SearchWorker::~SearchWorker() { Cancel(); }
 
+void SearchWorker::start() {
+  if (thread_.joinable()) return;
+  thread_ = std::thread([this] {
+    SearchCallbacks cb;
+    cb.progress = [this](int p) { Post({p, {}, {}}); };
+    cb.addRow = [this](const DeviceRow& r) { Post({-1, r, {}}); };
+    cb.sleepMs = [this](uint32_t ms) { cancel_.Sleep(ms); };
+    SearchResult result = RunSearch(registry_, settingMode_, chinese_, cb, &cancel_);
+    if (!cancel_.Raised()) Post({-1, {}, result});
+  });
+}
+
 void SearchWorker::Cancel() {
-  cancel_ = true;
-  CloseLink(link_);  // wakes a probe that waits for an answer
+  cancel_.Raise();
   wait();
 }
 
-void SearchWorker::run() {
-  SearchCallbacks cb;
-  cb.progress = [this](int p) { emit progress(p); };
-  cb.addRow = [this](const DeviceRow& r) {
-    emit rowFound({QString::fromStdString(r.number), QString::fromStdString(r.status),
-                   QString::fromStdString(r.description), QString::fromStdString(r.firmware)});
-  };
-  cb.sleepMs = [this](uint32_t ms) {
-    for (uint32_t waited = 0; waited < ms && !cancel_; waited += 10)
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  };
-  SearchResult result = RunSearch(registry_, link_, settingMode_, chinese_, cb, &cancel_);
-  if (!cancel_) emit searchDone(result);
+void SearchWorker::wait() {
+  if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
+}
+
+void SearchWorker::Post(Event e) {
+  {
+    std::lock_guard lock(mu_);
+    events_.push_back(std::move(e));
+  }
+  bell_.Ring();
+}
+
+void SearchWorker::Deliver() {
+  bell_.Clear();
+  std::vector<Event> events;
+  {
+    std::lock_guard lock(mu_);
+    events.swap(events_);
+  }
+  for (const Event& e : events) {
+    if (cancel_.Raised()) return;
+    if (e.position >= 0) emit progress(e.position);
+    if (e.row)
+      emit rowFound({QString::fromStdString(e.row->number), QString::fromStdString(e.row->status),
+                     QString::fromStdString(e.row->description), QString::fromStdString(e.row->firmware)});
+    if (e.done) emit searchDone(*e.done);
+  }
 }
 
 }  // namespace varnet

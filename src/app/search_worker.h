@@ -1,39 +1,59 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
-#include <QThread>
+#include <QObject>
+#include <QSocketNotifier>
+#include <QStringList>
 
-#include <atomic>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
 
 #include "link/discovery.h"
+#include "link/doorbell.h"
 
 namespace varnet {
 
-// Runs the search on its own thread. It never touches a widget: rows and
-// progress travel to the window as queued signals.
-class SearchWorker : public QThread {
+// Runs the search on a thread of its own. That thread never touches a widget
+// or a Qt object: it queues rows and progress under a mutex and rings a
+// doorbell, and the window's thread, woken by a notifier on the bell, takes
+// them and emits the signals below (on the window's thread).
+class SearchWorker : public QObject {
   Q_OBJECT
  public:
   SearchWorker(DeviceRegistry& registry, bool settingMode, bool chinese, QObject* parent = nullptr);
   ~SearchWorker() override;
-  // Ends the search early (the window is closing) and waits for it.
+  void start();
+  // Ends the search early (the window is closing) and waits for it. The
+  // probes' links belong to the search's threads: they are not closed from
+  // here, the search is told to stop and closes them itself.
   void Cancel();
+  // Waits for the search thread to end.
+  void wait();
 
  signals:
   void progress(int position);
   void rowFound(const QStringList& columns);
   void searchDone(const varnet::SearchResult& result);
 
- protected:
-  void run() override;
-
  private:
+  struct Event {
+    int position = -1;  // progress, when >= 0
+    std::optional<DeviceRow> row;
+    std::optional<SearchResult> done;
+  };
+  void Post(Event e);
+  void Deliver();
+
   DeviceRegistry& registry_;
   bool settingMode_;
   bool chinese_;
-  std::atomic<bool> cancel_{false};
-  ScannerLink link_;  // the probes' own slot, closed again when the search ends
+  LinkCancel cancel_;
+  Doorbell bell_;
+  QSocketNotifier* notifier_ = nullptr;
+  std::mutex mu_;
+  std::vector<Event> events_;  // guarded by mu_
+  std::thread thread_;
 };
 
 }  // namespace varnet
-
-Q_DECLARE_METATYPE(varnet::SearchResult)

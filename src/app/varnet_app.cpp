@@ -2,6 +2,7 @@
 #include "app/varnet_app.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QSocketNotifier>
 
 #include <fcntl.h>
@@ -9,9 +10,11 @@
 #include <unistd.h>
 #include <QLibraryInfo>
 #include <QScreen>
+#include <cstdio>
 
 #include "app/qt_prompts.h"
 #include "app/varnet_dlg.h"
+#include "link/trace.h"
 
 namespace varnet {
 
@@ -87,6 +90,14 @@ CVarnetApp::~CVarnetApp() {
 }
 
 int CVarnetApp::Run(DeviceRegistry& registry, const std::function<void(CVarnetDlg&)>& setup) {
+  // VARNET_TRACE=1 or =FILE: a record of every byte on the wire.
+  const std::string program = QFileInfo(QCoreApplication::applicationFilePath()).fileName().toStdString();
+  std::string why;
+  if (!trace::FromEnvironment(program, why)) std::fprintf(stderr, "%s: VARNET_TRACE: %s\n", program.c_str(), why.c_str());
+  // Ends the trace after the window and the link have closed their ports.
+  struct TraceEnd {
+    ~TraceEnd() { trace::Stop(); }
+  } traceEnd;
   AppState app;
   app.UiLanguage = UiLanguageFor(QLocale::system());
   InstallTranslations(*this, app.UiLanguage);

@@ -14,6 +14,7 @@
 #include "app/window_metrics.h"
 #include "imaging/capture_fetch.h"
 #include "imaging/capture_files.h"
+#include "imaging/image_mode.h"
 #include "imaging/image_panel.h"
 #include "imaging/scan_monitor.h"
 #include "link/protocol.h"
@@ -229,9 +230,9 @@ void CVarnetDlg::StartSearch() {
   progress_->setValue(0);
   progress_->show();
   worker_ = new SearchWorker(registry_, settingRadio_->isChecked(), app_.Chinese(), this);
-  connect(worker_, &SearchWorker::progress, this, &CVarnetDlg::OnSearchProgress, Qt::QueuedConnection);
-  connect(worker_, &SearchWorker::rowFound, this, &CVarnetDlg::OnRowFound, Qt::QueuedConnection);
-  connect(worker_, &SearchWorker::searchDone, this, &CVarnetDlg::OnSearchDone, Qt::QueuedConnection);
+  connect(worker_, &SearchWorker::progress, this, &CVarnetDlg::OnSearchProgress);
+  connect(worker_, &SearchWorker::rowFound, this, &CVarnetDlg::OnRowFound);
+  connect(worker_, &SearchWorker::searchDone, this, &CVarnetDlg::OnSearchDone);
   worker_->start();
 }
 
@@ -347,12 +348,7 @@ void CVarnetDlg::Connect() {
   }
   configPage_->SelectCategory(0);
 
-  if (app_.ImageModeState != kSettingMode) {
-    SendShortCommand(app_.link, 0xA0, 0x02, 0x05);
-    (void)WaitAck(app_.link, 350);
-    SendShortCommand(app_.link, 0xA0, 0x02, 0x02);
-    app_.link.LinkBusy = 0;
-  }
+  if (app_.ImageModeState != kSettingMode) StartImageMode(app_.link);
   StartTimer(100);
   emit connected();
 }
@@ -438,10 +434,7 @@ bool CVarnetDlg::CloseRequest() {
   } else {
     app_.device.interfaceAtConnect = app_.device.paramBlock.U8(pb::OutputInterface);
   }
-  if (!skipImageStop && app_.ImageModeState != kSettingMode) {
-    SendShortCommand(app_.link, 0xA0, 0x02, 0x00);
-    (void)WaitAck(app_.link, 1000);
-  }
+  if (!skipImageStop && app_.ImageModeState != kSettingMode) (void)StopImageMode(app_.link);
   Disconnect();
   StopTimer();
   StartSearch();
@@ -486,7 +479,7 @@ void CVarnetDlg::OnTimerTick() {
     ImagePanel& images = *configPage_->ImageSide();
     if (images.PollExposureGainSliders()) return;
     BarcodeCorners corners{};
-    if (!FetchCapture(app_, images, corners)) return;
+    if (!FetchCapture(app_.link, app_.imaging, app_.metrics.RowLimit, images, corners)) return;
     images.DrawCapturePreview(app_.imaging.newestCapturePath, corners);
     const uint8_t model = app_.device.paramBlock.ModelCode();
     StartTimer(model == 5 || model == 6 ? 250 : 150);

@@ -2,12 +2,25 @@
 #include "cli/cli.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <filesystem>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <ostream>
+#include <set>
+#include <sstream>
+#include <syncstream>
+#include <system_error>
+#include <thread>
 
+#include "cli/cli_stream.h"
 #include "cli/progress.h"
+#include "imaging/image_mode.h"
+#include "link/doorbell.h"
 #include "link/protocol.h"
+#include "link/trace.h"
 
 namespace varnet::cli {
 
@@ -16,6 +29,7 @@ namespace {
 const char kRestartLine[] = "restart command sent: the scanner takes up its new output interface";
 
 const uint32_t kProbeRates[] = {9600, 115200, 57600, 38400, 19200, 230400};
+const uint32_t kImageModeBaud = 115200;
 
 // A dry run's frames: short ones on their line, blocks wrapped.
 std::string FramesText(const std::vector<PlannedFrame>& frames) {
@@ -33,10 +47,19 @@ std::string FramesText(const std::vector<PlannedFrame>& frames) {
   return t;
 }
 
+struct Target {
+  std::string port;
+  uint32_t baud = 0;  // the rate the search found an RS-232 scanner at
+};
+
+}  // namespace
+
 // The line under a message, in English.
 std::string ReasonText(Reason reason, int error) {
   auto withErrno = [error](const char* text) {
-    return std::string(text) + (error ? std::string(": ") + std::strerror(error) : std::string()) + ".";
+    char buf[128];
+    // The GNU strerror_r: ports may fail on several threads at once.
+    return std::string(text) + (error ? std::string(": ") + strerror_r(error, buf, sizeof buf) : std::string()) + ".";
   };
   switch (reason) {
     case Reason::None: return "";
@@ -65,17 +88,16 @@ std::string ReasonText(Reason reason, int error) {
   return "";
 }
 
-struct Target {
-  std::string port;
-  uint32_t baud = 0;  // the rate the search found an RS-232 scanner at
-};
-
-}  // namespace
-
 std::vector<CommandSpec> AllCommands() {
   return {ListCommand(),   InfoCommand(),     GetCommand(),    SetCommand(),  SaveCommand(), RestoreDefaultsCommand(),
           ExportCommand(), ExportQrCommand(), ExportSheetCommand(), ImportCommand(), ShowCommand(), DiffCommand(),
-          ProfileCommand(), ApplyCommand(), SchemaCommand()};
+          ProfileCommand(), ApplyCommand(), SchemaCommand(), MonitorCommand(), CaptureCommand()};
+}
+
+std::string PortTag(const std::string& port) {
+  std::string tag = port.rfind("/dev/", 0) == 0 ? port.substr(5) : port;
+  std::replace(tag.begin(), tag.end(), '/', '-');
+  return tag;
 }
 
 std::string MessageLine(const Message& m) {
@@ -104,7 +126,7 @@ PlannedFrame PlannedShortCommand(std::string what, uint8_t p1, uint8_t p2, uint8
 
 void CliPrompts::Show(const Message& m) {
   shown.push_back(m);
-  if (echo) err_ << (prefix.empty() ? "" : "varnet-cli: " + prefix + ": ") << MessageLine(m) << "\n";
+  if (echo) err_ << (prefix.empty() ? "" : "varnet-cli: " + prefix + ": ") << MessageLine(m) << "\n" << std::flush;
 }
 
 bool CliPrompts::AskYesNo(MessageId) { return false; }
@@ -112,6 +134,8 @@ bool CliPrompts::AskYesNo(MessageId) { return false; }
 bool CloseSession(Session& s) {
   const bool restart = s.link.IsOpen() && RestartOnClose(s.info);
   if (restart) SendRestart(s.link);
+  // A port that went away hears nothing: no waiting for its answer.
+  else if (s.imageMode && s.link.IsOpen() && !s.link.hungUp) (void)StopImageMode(s.link);
   s.info.settingsDirty = 0;
   CloseLink(s.link);
   return restart;
@@ -158,18 +182,21 @@ struct PortRun {
 };
 
 PortRun RunOnPort(const CommandSpec& command, const Options& o, const Target& target, bool several,
-                  std::ostream& err, Progress& progress, size_t index) {
+                  std::ostream& err, Progress& progress, size_t index, LineOut& lines) {
   Session s(err);
   s.port = target.port;
   s.severalTargets = several;
+  s.lines = &lines;
   if (several) s.prompts.prefix = target.port;
   PortRun run;
   PortResult& r = run.result;
   std::string why;
   progress.Step(index, "connecting");
-  if (!Connect(s, o.baud ? o.baud : target.baud, why)) {
+  const uint32_t baud = command.imageMode ? kImageModeBaud : o.baud ? o.baud : target.baud;
+  if (!Connect(s, baud, why)) {
     r.ok = false;
     r.message = why;
+    r.streamed = command.streaming;
     progress.Done(index, false);
     return run;
   }
@@ -203,11 +230,98 @@ PortRun RunOnPort(const CommandSpec& command, const Options& o, const Target& ta
   return run;
 }
 
+// Progress of the workers, handed to the runner's thread, which alone
+// writes to standard error.
+struct ProgressEvent {
+  size_t port;
+  std::string step;  // empty: Done
+  bool ok = true;
+};
+
+// What the workers share with the runner's thread, under `mu`.
+struct Board {
+  std::mutex mu;
+  std::condition_variable portFreed;
+  std::vector<std::string> devices;          // each target's device, symbolic links resolved
+  std::vector<bool> started;
+  std::set<std::string> busy;                // devices a worker has open
+  std::vector<std::optional<PortRun>> runs;  // in port order, filled as ports finish
+  std::vector<std::string> messages;         // each port's messages for standard error
+  std::vector<ProgressEvent> progress;
+  Doorbell bell;
+};
+
+class QueuedProgress : public Progress {
+ public:
+  explicit QueuedProgress(Board& board) : board_(board) {}
+  void Step(size_t port, std::string_view step) override { Post({port, std::string(step)}); }
+  void Done(size_t port, bool ok) override { Post({port, "", ok}); }
+
+ private:
+  void Post(ProgressEvent e) {
+    {
+      std::lock_guard lock(board_.mu);
+      board_.progress.push_back(std::move(e));
+    }
+    board_.bell.Ring();
+  }
+  Board& board_;
+};
+
+void Forward(const std::vector<ProgressEvent>& events, Progress& progress) {
+  for (const ProgressEvent& e : events) {
+    if (e.step.empty()) progress.Done(e.port, e.ok);
+    else progress.Step(e.port, e.step);
+  }
+}
+
+// A worker: the first port nobody has taken, until none is left. A device
+// named twice (or under two names) is not opened twice at once: the second
+// waits, as it would one after the other. Each port has its own session
+// (link, device information, prompts); its messages are kept for the runner
+// to print with the port's result.
+void RunPorts(Board& board, const CommandSpec& command, const Options& o, const std::vector<Target>& targets,
+              LineOut& lines) {
+  QueuedProgress progress(board);
+  std::unique_lock lock(board.mu);
+  for (;;) {
+    size_t i = 0, waiting = 0;
+    for (; i < targets.size(); ++i) {
+      if (board.started[i]) continue;
+      if (!board.busy.count(board.devices[i])) break;
+      ++waiting;
+    }
+    if (i == targets.size()) {
+      if (waiting == 0) return;
+      board.portFreed.wait(lock);
+      continue;
+    }
+    board.started[i] = true;
+    board.busy.insert(board.devices[i]);
+    lock.unlock();
+    std::ostringstream messages;
+    PortRun run = RunOnPort(command, o, targets[i], targets.size() > 1, messages, progress, i, lines);
+    lock.lock();
+    board.busy.erase(board.devices[i]);
+    board.runs[i] = std::move(run);
+    board.messages[i] = messages.str();
+    board.portFreed.notify_all();
+    board.bell.Ring();
+  }
+}
+
 // One port's result block, as text or one JSON line; the exit status it
 // stands for.
 int PrintPortRun(const PortRun& run, const std::string& port, const Options& o, bool several, std::ostream& out,
                  std::ostream& err) {
   const PortResult& r = run.result;
+  if (r.streamed) {
+    // Its lines are out; a failure follows in the same form.
+    if (r.ok) return kOk;
+    if (o.json) out << nlohmann::json{{"port", port}, {"ok", false}, {"message", r.message}}.dump() << "\n" << std::flush;
+    else err << "varnet-cli: " << port << ": " << r.message << "\n";
+    return kFailed;
+  }
   if (o.json) {
     nlohmann::json j = r.json.is_null() ? nlohmann::json{{"port", port}, {"ok", r.ok}, {"message", r.message}} : r.json;
     if (j.contains("ok")) j["restart"] = run.restart;
@@ -230,6 +344,70 @@ int PrintPortRun(const PortRun& run, const std::string& port, const Options& o, 
   return r.status >= 0 ? r.status : !r.ok ? int(r.usageError ? kUsage : kFailed) : int(kOk);
 }
 
+// Runs the command on every target, o.jobs ports at a time (by default every
+// port, at most kDefaultJobs), each on a worker thread of its own. This thread
+// alone writes: the progress as it comes, and each port's messages and result
+// once it and every port before it are done, so the output is in port order
+// whatever finishes first. One port, or --jobs 1, runs here, one port after
+// the other, as the command line always did.
+int RunTargets(const CommandSpec& command, const Options& o, const std::vector<Target>& targets, Progress& progress,
+               std::ostream& out, std::ostream& err, LineOut& lines) {
+  const size_t n = targets.size();
+  const size_t jobs = std::min(n, o.jobs > 0 ? o.jobs : kDefaultJobs);
+  int status = kOk;
+  if (jobs <= 1) {
+    // One port after the other on this thread, each printed as it ends.
+    for (size_t i = 0; i < n; ++i) {
+      const PortRun run = RunOnPort(command, o, targets[i], n > 1, err, progress, i, lines);
+      status = std::max(status, PrintPortRun(run, targets[i].port, o, n > 1, out, err));
+    }
+    return status;
+  }
+  Board board;
+  board.runs.resize(n);
+  board.messages.resize(n);
+  board.started.resize(n);
+  for (const Target& t : targets) {
+    std::error_code ec;
+    const std::filesystem::path device = std::filesystem::weakly_canonical(PortPath(t.port), ec);
+    board.devices.push_back(ec ? PortPath(t.port) : device.string());
+  }
+  std::vector<std::thread> workers;
+  for (size_t i = 0; i < jobs; ++i) {
+    try {
+      workers.emplace_back(RunPorts, std::ref(board), std::cref(command), std::cref(o), std::cref(targets),
+                           std::ref(lines));
+    } catch (const std::system_error&) {
+      break;  // no thread to spare: those started take every port
+    }
+  }
+  if (workers.empty()) RunPorts(board, command, o, targets, lines);
+
+  for (size_t next = 0; next < n;) {
+    std::vector<ProgressEvent> events;
+    const size_t first = next;
+    std::vector<PortRun> finished;
+    std::vector<std::string> messages;
+    {
+      std::lock_guard lock(board.mu);
+      events.swap(board.progress);
+      for (; next < n && board.runs[next]; ++next) {
+        finished.push_back(std::move(*board.runs[next]));
+        messages.push_back(std::move(board.messages[next]));
+      }
+    }
+    Forward(events, progress);
+    for (size_t k = 0; k < finished.size(); ++k) {
+      err << messages[k];
+      status = std::max(status, PrintPortRun(finished[k], targets[first + k].port, o, n > 1, out, err));
+    }
+    if (next < n) board.bell.Wait(nullptr);
+  }
+  for (auto& w : workers) w.join();
+  Forward(board.progress, progress);
+  return status;
+}
+
 }  // namespace
 
 int Run(int argc, char** argv, std::ostream& out, std::ostream& err, DeviceRegistry& registry, int errFd) {
@@ -238,6 +416,17 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err, DeviceRegis
   const CommandSpec* spec = nullptr;
   if (const int status = ParseCommandLine(argc, argv, commands, o, spec, out, err); status >= 0) return status;
   const CommandSpec& command = *spec;
+  // Standard error is the trace's place whatever `err` is: the lines of
+  // several ports' threads go out whole with one write each.
+  struct TraceRun {
+    explicit TraceRun(bool on) : on(on) {
+      if (on) trace::ToFd(2, "varnet-cli");
+    }
+    ~TraceRun() {
+      if (on) trace::Stop();
+    }
+    bool on;
+  } traceRun(o.trace);
   const bool alone = !command.needsScanner || (command.aloneFromArgs && o.args.size() >= command.aloneFromArgs);
   if (alone && command.needsScanner && (o.all || !o.ports.empty())) {
     err << "usage: varnet-cli " << command.Synopsis() << "\n(this form names its ports itself, as port:NAME)\n";
@@ -261,8 +450,7 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err, DeviceRegis
   for (const auto& p : o.ports) targets.push_back({p, 0});
   if (o.all) {
     // Every scanner the search finds; keyboard-mode ones cannot be reached.
-    ScannerLink probe;
-    SearchResult found = RunSearch(registry, probe, true, false, {});
+    SearchResult found = RunSearch(registry, !command.imageMode, false, {}, nullptr, o.jobs);
     for (size_t row = 0; row < found.rows; ++row) {
       const auto& e = found.DeviceTable[row];
       if (e.portName.empty()) {
@@ -291,10 +479,32 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err, DeviceRegis
   std::vector<std::string> ports;
   for (const Target& t : targets) ports.push_back(t.port);
   const std::unique_ptr<Progress> progress = MakeProgress(err, errFd, o.json, ports);
+  LineOut lines(out);
+  if (!command.streaming) return RunTargets(command, o, targets, *progress, out, err, lines);
   const bool several = targets.size() > 1;
+  StopScope stoppable;
   int status = kOk;
+  if (several) {
+    // Every port at once, each line as it comes; a port's end is said as
+    // soon as it ends. Each thread owns its session and closes its port.
+    std::vector<std::thread> threads;
+    std::vector<int> statuses(targets.size(), kOk);
+    for (size_t i = 0; i < targets.size(); ++i)
+      threads.emplace_back([&, i] {
+        std::osyncstream portErr(err);
+        portErr << std::emit_on_flush;
+        const PortRun run = RunOnPort(command, o, targets[i], several, portErr, *progress, i, lines);
+        std::lock_guard lock(lines.mutex());
+        statuses[i] = PrintPortRun(run, targets[i].port, o, several, out, portErr);
+        portErr << std::flush;
+      });
+    for (std::thread& t : threads) t.join();
+    for (int s : statuses) status = std::max(status, s);
+    return status;
+  }
   for (size_t i = 0; i < targets.size(); ++i) {
-    const PortRun run = RunOnPort(command, o, targets[i], several, err, *progress, i);
+    if (StopRequested()) break;
+    const PortRun run = RunOnPort(command, o, targets[i], several, err, *progress, i, lines);
     status = std::max(status, PrintPortRun(run, targets[i].port, o, several, out, err));
   }
   return status;

@@ -25,6 +25,9 @@ namespace varnet::cli {
 
 enum Exit { kOk = 0, kFailed = 1, kUsage = 2 };
 
+// Ports a command runs on at once unless --jobs says otherwise.
+constexpr size_t kDefaultJobs = 8;
+
 struct Options {
   std::vector<std::string> ports;
   bool all = false;
@@ -33,8 +36,17 @@ struct Options {
   bool dryRun = false;
   bool noVerify = false;
   bool anyModel = false;  // apply: a profile for another model
+  bool trace = false;
   uint32_t baud = 0;
+  size_t jobs = 0;  // ports handled at once; 0: every port given, at most kDefaultJobs
   std::string pageSize;  // export-sheet: "a4" or "letter"; empty: from the locale
+  // monitor and capture
+  std::optional<size_t> count;     // items or captures
+  double timeoutSeconds = 0;       // monitor: end after this long without a reading (0: never)
+  std::string dir;                 // capture: where the files go (empty: the current folder)
+  bool overlay = false;            // capture: the preview with its overlay beside each JPEG
+  std::optional<int> exposure, gain;
+  bool autoTune = false, autoExposure = false;
   std::string command;
   std::vector<std::string> args;
 };
@@ -57,6 +69,8 @@ class CliPrompts : public Prompts {
 };
 
 // One connected scanner.
+class LineOut;
+
 struct Session {
   explicit Session(std::ostream& err) : prompts(err) {}
   std::string port;
@@ -67,6 +81,8 @@ struct Session {
   std::optional<DeviceInfo> planned;  // after a dry run: what the scanner would hold
   bool changed = false;         // a command changed settings (for --save)
   bool severalTargets = false;  // the command runs on more than one port
+  LineOut* lines = nullptr;     // where a streaming command prints as it goes
+  bool imageMode = false;       // Image Mode was entered: closing leaves it
 };
 
 // A frame a dry run would have sent.
@@ -85,6 +101,7 @@ struct PortResult {
   int status = -1;          // this port's exit status when the command decides it (diff: 1 when different)
   bool dryRun = false;      // nothing was sent; `frames` is what would have been
   std::vector<PlannedFrame> frames;
+  bool streamed = false;    // the command printed its output as it went: only a failure follows
 };
 
 using PortCommand = std::function<PortResult(Session&, const Options&)>;
@@ -129,7 +146,15 @@ struct CommandSpec {
   // Runs once on the main thread before any port is handled; false stops
   // the command with the reason.
   std::function<bool(const Options&, std::string& why)> prepare;
+  // Works in Image Mode: --all finds USB virtual ports only, and connecting
+  // is always at 115200 bit/s, as the desktop program does in that mode.
+  bool imageMode = false;
+  // Prints through Session::lines as it goes, until done or StopRequested();
+  // on several ports it runs on all of them at once.
+  bool streaming = false;
 
+  // Whether the shared option applies; --jobs comes with --port, except for
+  // the commands that run until stopped (those handle every port at once).
   bool Takes(std::string_view option) const;
   // "set GROUP OPTION [on|off]..."
   std::string Synopsis() const;
@@ -154,12 +179,15 @@ CommandSpec DiffCommand();
 CommandSpec ProfileCommand();           // cli_profiles.cpp
 CommandSpec ApplyCommand();
 CommandSpec SchemaCommand();
+CommandSpec MonitorCommand();           // cli_monitor.cpp
+CommandSpec CaptureCommand();           // cli_capture.cpp
 
 // Options every command may take, before or after its name.
 struct SharedOption {
   const char* name;
   const char* value;  // the value's name, empty for a flag
   const char* help;
+  bool everyCommand = false;  // taken after any command's name, without being listed in `shared`
 };
 const std::vector<SharedOption>& SharedOptions();
 // The long options a command takes after its name: the shared ones it
@@ -175,8 +203,16 @@ bool Connect(Session& s, uint32_t baud, std::string& why);
 bool DestinationWritable(const Options& o, std::string& file, std::string& why);
 
 // Ends a connection as the desktop program's close does: the restart command
-// goes last when the output interface changed. True when it was sent.
+// goes last when the output interface changed, Image Mode is left otherwise.
+// True when the restart was sent.
 bool CloseSession(Session& s);
+
+// A port's name as part of a file name: ttyACM0, /dev/pts/3 -> pts-3.
+std::string PortTag(const std::string& port);
+// The text of a reason, in English (empty for none).
+std::string ReasonText(Reason reason, int error = 0);
+// Where capture writes: an existing folder that takes files (checked before connecting).
+bool CaptureDirWritable(const Options& o, std::string& why);
 
 // "; did you mean "a", "b" or "c"?", or nothing without suggestions.
 std::string CloseMatchText(const std::vector<std::string>& suggestions);

@@ -85,7 +85,8 @@ void AddSharedOption(CLI::App& app, const SharedOption& shared) {
 
 std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
 
-bool ParseBaud(const std::string& s, uint32_t& out) {
+// A positive number of at most nine digits.
+bool ParseCount(const std::string& s, uint32_t& out) {
   if (s.empty() || s.size() > 9 || s.find_first_not_of("0123456789") != std::string::npos) return false;
   out = uint32_t(std::stoul(s));
   return out > 0;
@@ -134,7 +135,7 @@ void Build(Grammar& g, const std::vector<CommandSpec>& commands, Options& o) {
       args.push_back(option);
     }
     for (const SharedOption& shared : SharedOptions())
-      if (command.Takes(shared.name)) AddSharedOption(*sub, shared);
+      if (shared.everyCommand || command.Takes(shared.name)) AddSharedOption(*sub, shared);
     if (command.addOptions) command.addOptions(*sub, o);
     sub->footer(Footer(command));
     g.subs.push_back(sub);
@@ -210,10 +211,12 @@ const std::vector<SharedOption>& SharedOptions() {
       {"--port", "PORT", "the scanner's port: a name under /dev (ttyACM0) or a path; repeat for several"},
       {"--all", "", "every scanner port that discovery finds"},
       {"--baud", "N", "connect at N bit/s only (default: the six RS-232 rates in turn)"},
+      {"--jobs", "N", "ports handled at once (default: every port given, at most 8; 1: one after the other)"},
       {"--save", "", "make the change permanent when the command changed settings and succeeded"},
       {"--dry-run", "", "list the frames the command would send and send none"},
       {"--no-verify", "", "import: do not read the blocks back"},
       {"--json", "", "one JSON object per port (or file) and line"},
+      {"--trace", "", "every byte written to and read from the ports, with time-outs, on standard error", true},
   };
   return options;
 }
@@ -221,7 +224,7 @@ const std::vector<SharedOption>& SharedOptions() {
 std::vector<std::string> OptionNamesOf(const CommandSpec& command) {
   std::vector<std::string> names;
   for (const SharedOption& shared : SharedOptions())
-    if (command.Takes(shared.name)) names.push_back(shared.name);
+    if (shared.everyCommand || command.Takes(shared.name)) names.push_back(shared.name);
   if (command.addOptions) {
     CLI::App app;
     Options o;
@@ -235,6 +238,7 @@ std::vector<std::string> OptionNamesOf(const CommandSpec& command) {
 }
 
 bool CommandSpec::Takes(std::string_view option) const {
+  if (option == "--jobs") return !streaming && Takes("--port");
   return std::find(shared.begin(), shared.end(), option) != shared.end();
 }
 
@@ -298,11 +302,19 @@ int ParseCommandLine(int argc, char** argv, const std::vector<CommandSpec>& comm
   o.dryRun = SharedFlag(g.app, sub, "--dry-run");
   o.noVerify = SharedFlag(g.app, sub, "--no-verify");
   o.json = SharedFlag(g.app, sub, "--json");
+  o.trace = SharedFlag(g.app, sub, "--trace");
   const std::vector<std::string> baud = SharedValues(g.app, sub, "--baud");
-  if (!baud.empty() && !ParseBaud(baud.back(), o.baud)) {
+  if (!baud.empty() && !ParseCount(baud.back(), o.baud)) {
     err << "varnet-cli: --baud needs a positive number\n";
     return kUsage;
   }
+  const std::vector<std::string> jobs = SharedValues(g.app, sub, "--jobs");
+  uint32_t atOnce = 0;
+  if (!jobs.empty() && !ParseCount(jobs.back(), atOnce)) {
+    err << "varnet-cli: --jobs needs a positive number\n";
+    return kUsage;
+  }
+  o.jobs = atOnce;
   for (size_t i = 0; i < command->args.size(); ++i) {
     const Argument& a = command->args[i];
     const std::vector<std::string>& values = g.positionals[which][i]->results();

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
+#include <algorithm>
 #include <sstream>
 
 #include "cli/cli.h"
@@ -8,30 +9,70 @@ namespace varnet::cli {
 
 namespace {
 
-// The search of the desktop program in Setting Mode.
-int List(const Options& o, Context& context) {
-  std::ostream& out = context.out;
-  ScannerLink probe;
+// Exactly the ports given on the command line, each as a serial port.
+class GivenPorts : public DeviceRegistry {
+ public:
+  explicit GivenPorts(std::vector<std::string> ports) : ports_(std::move(ports)) {}
+  int CountKeyboardScanners() override { return 0; }
+  std::vector<std::string> ListUsbScannerPorts() override { return {}; }
+  std::vector<std::string> ListSerialPorts() override { return ports_; }
+
+ private:
+  std::vector<std::string> ports_;
+};
+
+struct Listed {
+  DeviceRow row;
+  DeviceTableEntry entry;
+};
+
+std::vector<Listed> Search(DeviceRegistry& registry, size_t atOnce) {
   std::vector<DeviceRow> rows;
   SearchCallbacks cb;
   cb.addRow = [&](const DeviceRow& r) { rows.push_back(r); };
-  SearchResult found = RunSearch(context.registry, probe, true, false, cb);
-  for (size_t i = 0; i < rows.size(); ++i) {
-    const auto& e = found.DeviceTable[i];
+  const SearchResult found = RunSearch(registry, true, false, cb, nullptr, atOnce);
+  std::vector<Listed> listed;
+  for (size_t i = 0; i < rows.size() && i < found.rows; ++i) listed.push_back({rows[i], found.DeviceTable[i]});
+  return listed;
+}
+
+// The search of the desktop program in Setting Mode, or with --port exactly
+// the ports given.
+int List(const Options& o, Context& context) {
+  std::ostream& out = context.out;
+  std::vector<Listed> listed;
+  if (o.ports.empty()) {
+    listed = Search(context.registry, o.jobs);
+  } else {
+    std::vector<std::string> ports;
+    for (const std::string& p : o.ports)
+      if (std::find(ports.begin(), ports.end(), p) == ports.end()) ports.push_back(p);
+    // The device list holds eight rows: more ports are searched eight at a time.
+    for (size_t at = 0; at < ports.size(); at += kDeviceTableSize) {
+      GivenPorts some({ports.begin() + at, ports.begin() + std::min(ports.size(), at + kDeviceTableSize)});
+      for (Listed& l : Search(some, o.jobs)) {
+        l.row.number = std::to_string(listed.size() + 1);
+        listed.push_back(std::move(l));
+      }
+    }
+  }
+  for (size_t i = 0; i < listed.size(); ++i) {
+    const DeviceRow& row = listed[i].row;
+    const DeviceTableEntry& e = listed[i].entry;
     if (o.json) {
-      out << nlohmann::json{{"row", i + 1},       {"status", rows[i].status}, {"description", rows[i].description},
-                            {"firmware", rows[i].firmware}, {"port", e.portName}, {"baud", e.baud}}
+      out << nlohmann::json{{"row", i + 1},       {"status", row.status}, {"description", row.description},
+                            {"firmware", row.firmware}, {"port", e.portName}, {"baud", e.baud}}
                  .dump()
           << "\n";
     } else {
-      out << rows[i].number << "  " << rows[i].status << "  " << rows[i].description;
+      out << row.number << "  " << row.status << "  " << row.description;
       if (!e.portName.empty()) out << "  " << e.portName;
       if (e.baud) out << " @" << e.baud;
-      if (!rows[i].firmware.empty()) out << "  FW " << rows[i].firmware;
+      if (!row.firmware.empty()) out << "  FW " << row.firmware;
       out << "\n";
     }
   }
-  if (rows.empty() && !o.json) out << "no scanner found\n";
+  if (listed.empty() && !o.json) out << "no scanner found\n";
   return kOk;
 }
 
@@ -49,9 +90,10 @@ CommandSpec ListCommand() {
   CommandSpec list{.name = "list", .summary = "search as the desktop program does in Setting Mode"};
   list.details =
       "One line per row of the device list: keyboard-mode scanners, USB virtual ports, and every serial port "
-      "probed at the six RS-232 rates.";
-  list.shared = {"--json"};
-  list.examples = {"list", "--json list"};
+      "probed at the six RS-232 rates, all ports at the same time. With --port, exactly the ports given, each "
+      "probed as a serial port.";
+  list.shared = {"--port", "--json"};
+  list.examples = {"list", "--json list", "--port ttyS0 --port ttyUSB0 list"};
   list.needsScanner = false;
   list.runAlone = List;
   return list;

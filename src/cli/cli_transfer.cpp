@@ -38,8 +38,7 @@ PortResult Failed(std::string message) {
 // goes in front of the extension of the file-name part (golden.vt ->
 // golden_ttyACM0.vt, /dev/pts/3 -> golden_pts-3.vt).
 std::string PathForPort(const std::string& path, const std::string& port) {
-  std::string tag = port.rfind("/dev/", 0) == 0 ? port.substr(5) : port;
-  std::replace(tag.begin(), tag.end(), '/', '-');
+  const std::string tag = PortTag(port);
   const size_t slash = path.find_last_of('/');
   const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
   size_t dot = path.find_last_of('.');
@@ -262,6 +261,10 @@ bool DestinationWritable(const Options& o, std::string& file, std::string& why) 
   else if (o.command == "export-qr") files = ExportFiles(o.args.at(0), ExportMode::Qr);
   else if (o.command == "export-sheet") files = {o.args.at(0)};
   else if (o.command == "profile" && o.args.at(0) != "-") files = {o.args.at(0)};
+  else if (o.command == "capture" && !CaptureDirWritable(o, why)) {
+    file = o.dir.empty() ? "." : o.dir;
+    return false;
+  }
   for (const std::string& f : files) {
     const ExportResult checked = CheckExportDestination(f);
     if (checked.ok) continue;

@@ -3,6 +3,7 @@
 // the words the command line knows (commands, options, argument kinds, the
 // catalogue's group titles and option labels) put in place of its marker, so
 // that the completion never falls behind the program.
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <fstream>
 #include <iostream>
@@ -67,6 +68,18 @@ std::string Generated() {
   for (const auto& o : varnet::cli::SharedOptions()) {
     shared.push_back(o.name);
     if (*o.value) valued.push_back(o.name);
+  }
+  // A command's own options that take a value (--count N): their values are
+  // no arguments of the command.
+  for (const auto& c : commands) {
+    if (!c.addOptions) continue;
+    CLI::App app;
+    varnet::cli::Options o;
+    c.addOptions(app, o);
+    for (const CLI::Option* option : app.get_options())
+      if (option->get_items_expected_min() > 0)
+        for (const std::string& n : option->get_lnames())
+          if (std::find(valued.begin(), valued.end(), "--" + n) == valued.end()) valued.push_back("--" + n);
   }
   t << "_varnet_cli_commands=(" << Words(names) << ")\n"
     << "_varnet_cli_shared_options=(" << Words(shared) << ")\n"

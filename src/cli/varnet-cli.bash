@@ -96,6 +96,11 @@ _varnet_cli() {
     --port) _varnet_cli_reply_ports "$cur"; return ;;
     --baud) _varnet_cli_reply "$cur" 9600 115200 57600 38400 19200 230400; return ;;
     --page-size) _varnet_cli_reply "$cur" a4 letter; return ;;
+    --dir)
+      compopt -o filenames 2>/dev/null
+      mapfile -t COMPREPLY < <(compgen -d -- "$cur")
+      return
+      ;;
   esac
 
   # The command and its arguments so far; "port:NAME" comes as three words.

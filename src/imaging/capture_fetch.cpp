@@ -4,11 +4,12 @@
 #include <algorithm>
 #include <new>
 
-#include "app/app_state.h"
 #include "imaging/capture_files.h"
+#include "imaging/imaging_state.h"
 #include "link/protocol.h"
 #include "link/serial_link.h"
 #include "link/ticks.h"
+#include "link/trace.h"
 
 namespace varnet {
 
@@ -55,23 +56,36 @@ bool CompleteCapture(ImagingState& imaging, uint8_t rowLimit, CaptureSink& sink,
 }
 
 bool FetchCapture(ScannerLink& link, ImagingState& imaging, uint8_t rowLimit, CaptureSink& sink,
-                  BarcodeCorners& corners) {
+                  BarcodeCorners& corners, FetchOutcome* outcome) {
+  FetchOutcome ignored;
+  FetchOutcome& out = outcome ? *outcome : ignored;
+  out = {};
+  auto fail = [&](FetchEnd why) {
+    out.end = link.IsOpen() && !link.hungUp ? why : FetchEnd::LinkLost;
+    return false;
+  };
   SendShortCommand(link, 0x0E, 0x0D, 0x07);
   uint32_t start = TickCount();
   CaptureHeaderReader reader;
   uint8_t buf[kImageChunk];
+  size_t lead = 0;  // bytes taken before the image header
 
   for (;;) {
+    // A babbling scanner never lets a read come back empty: bound what it may send.
+    if (reader.discarded() > kCaptureJunkLimit || lead > kCaptureLeadLimit) return fail(FetchEnd::Babble);
     switch (reader.state()) {
       case CaptureHeaderReader::State::Header: {
         size_t got = PollRead(link, buf, reader.Want());
         if (got > 0) {
-          reader.Feed(buf, got);
+          lead += reader.Feed(buf, got);
           break;
         }
         // The time limit runs from the request, not from the last byte.
         uint32_t elapsed = TicksSince(start);
-        if (elapsed >= kCaptureReplyMs || !link.IsOpen()) return false;
+        if (elapsed >= kCaptureReplyMs || !link.Usable()) {
+          if (trace::On()) trace::TimedOut(link.fd, kCaptureReplyMs, lead);
+          return fail(FetchEnd::NoAnswer);
+        }
         WaitReadable(link, kCaptureReplyMs - elapsed);
         break;
       }
@@ -79,28 +93,29 @@ bool FetchCapture(ScannerLink& link, ImagingState& imaging, uint8_t rowLimit, Ca
       case CaptureHeaderReader::State::SkipData: {
         size_t want = std::min(reader.Want(), sizeof buf);
         size_t got = ReadExact(link, buf, want, kCaptureGapMs);
-        reader.Feed(buf, got);
+        lead += reader.Feed(buf, got);
         if (got < want) reader.DataGap();
         break;
       }
-      case CaptureHeaderReader::State::Refused:
-      case CaptureHeaderReader::State::Corrupt: return false;
+      case CaptureHeaderReader::State::Refused: return fail(FetchEnd::Refused);
+      case CaptureHeaderReader::State::Corrupt: return fail(FetchEnd::BadHeader);
       case CaptureHeaderReader::State::ImageReady: {
         // A decode block after the image is left for the next request's
         // input drain.
         const ImageHeader& header = reader.imageHeader();
         uint32_t size = header.ImageSize();
-        if (size >= kImageSizeLimit) return false;
+        out.expected = size;
+        if (size >= kImageSizeLimit) return fail(FetchEnd::ImageTooLarge);
         std::vector<uint8_t> image;
-        if (ReadImageData(link, size, image) < size) return false;
-        return CompleteCapture(imaging, rowLimit, sink, header, reader.decodedData(), image, corners);
+        out.received = ReadImageData(link, size, image);
+        if (out.received < size) return fail(FetchEnd::ShortImage);
+        if (!CompleteCapture(imaging, rowLimit, sink, header, reader.decodedData(), image, corners))
+          return fail(FetchEnd::FileError);
+        out.end = FetchEnd::Captured;
+        return true;
       }
     }
   }
-}
-
-bool FetchCapture(AppState& app, CaptureSink& sink, BarcodeCorners& corners) {
-  return FetchCapture(app.link, app.imaging, app.metrics.RowLimit, sink, corners);
 }
 
 }  // namespace varnet

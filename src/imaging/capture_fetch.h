@@ -9,7 +9,6 @@
 
 namespace varnet {
 
-struct AppState;
 struct ImagingState;
 struct ScannerLink;
 
@@ -34,6 +33,29 @@ constexpr uint32_t kCaptureReplyMs = 500;
 // A payload ends when no byte came for this long.
 constexpr uint32_t kCaptureGapMs = 250;
 constexpr size_t kImageChunk = 2048;
+// A fetch reads at most this many bytes that start no block (a scanner that
+// babbles), and at most this many before the image header; more, and the
+// stream cannot be a capture.
+constexpr size_t kCaptureJunkLimit = 64 * 1024;
+constexpr size_t kCaptureLeadLimit = kDecodedDataLimit + kCaptureJunkLimit;
+
+// How a fetch ended, for front ends that say why one failed.
+enum class FetchEnd {
+  Captured,
+  NoAnswer,       // no image header within 500 ms of the request
+  Refused,        // NakPattern
+  Babble,         // more than a capture can hold without an image header
+  BadHeader,      // a decode header announcing an impossible length
+  ImageTooLarge,  // an image of 1 MiB or more announced
+  ShortImage,     // the image stopped before its announced size
+  FileError,      // the capture file could not be written
+  LinkLost,       // the port closed or went away
+};
+struct FetchOutcome {
+  FetchEnd end = FetchEnd::NoAnswer;
+  size_t received = 0;  // image bytes, for ShortImage
+  size_t expected = 0;  // image size announced
+};
 
 // Reads `size` image bytes into `image` in chunks of at most 2048 bytes and
 // returns how many came before a 250 ms gap. `image` holds exactly the
@@ -49,10 +71,10 @@ bool CompleteCapture(ImagingState& imaging, uint8_t rowLimit, CaptureSink& sink,
 
 // One capture: request, decode block (if any), image header, image data,
 // capture file. True when a capture was complete and handed on; `corners`
-// is written only then. A refusal, a silence, an image of 1 MiB or more or
-// a short image ends it with false and advances nothing.
+// is written only then. A refusal, a silence, a babble, an image of 1 MiB or
+// more or a short image ends it with false and advances nothing; `outcome`
+// (if given) says which.
 bool FetchCapture(ScannerLink& link, ImagingState& imaging, uint8_t rowLimit, CaptureSink& sink,
-                  BarcodeCorners& corners);
-bool FetchCapture(AppState& app, CaptureSink& sink, BarcodeCorners& corners);
+                  BarcodeCorners& corners, FetchOutcome* outcome = nullptr);
 
 }  // namespace varnet

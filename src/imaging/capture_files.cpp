@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "app/app_state.h"
+#include "imaging/imaging_state.h"
 
 namespace varnet {
 

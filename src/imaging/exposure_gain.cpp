@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "app/app_state.h"
+#include "imaging/imaging_state.h"
 #include "link/device_info.h"
 #include "link/protocol.h"
 
@@ -42,6 +42,34 @@ void FixedExposureClicked(ScannerLink& link, DeviceInfo& device, bool nowFixed) 
     SendValueCommand(link, exposure);
   }
   device.settingsDirty = 1;
+}
+
+void SetFixedExposureGain(ScannerLink& link, DeviceInfo& device, std::optional<int> exposure,
+                          std::optional<int> gain) {
+  ParamBlock& block = device.paramBlock;
+  if (block.U16(pb::Exposure) == 0) {
+    // Ticking the box; an exposure given replaces the default at once
+    // rather than after it.
+    if (exposure) device.settingsDirty = 1;
+    else FixedExposureClicked(link, device, true);
+  }
+  if (exposure && block.U16(pb::Exposure) != *exposure) {
+    block.SetU16(pb::Exposure, uint16_t(*exposure));
+    SendValueCommand(link, uint16_t(*exposure));
+    device.settingsDirty = 1;
+  }
+  (void)UpdateExposureGainControls(block, true, true, kImageRunning);
+  if (gain && block.U8(pb::Gain) != *gain) {
+    block.SetU8(pb::Gain, uint8_t(*gain));
+    SendShortCommand(link, 0xA0, 0x04, uint8_t(*gain));
+    device.settingsDirty = 1;
+  }
+}
+
+void SetAutomaticExposure(ScannerLink& link, DeviceInfo& device) {
+  if (device.paramBlock.U16(pb::Exposure) == 0) return;
+  FixedExposureClicked(link, device, false);
+  (void)UpdateExposureGainControls(device.paramBlock, false, true, kImageRunning);
 }
 
 void AutoTuning(ScannerLink& link) {

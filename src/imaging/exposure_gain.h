@@ -38,6 +38,17 @@ ExposureGainControls UpdateExposureGainControls(ParamBlock& block, bool fixed, b
 // default exposure (the gain is not sent). Marks the settings changed.
 void FixedExposureClicked(ScannerLink& link, DeviceInfo& device, bool nowFixed);
 
+// Fixed exposure and gain as the check box and the sliders leave them: the
+// box ticked (from automatic that stores and sends the model's default
+// exposure, unless an exposure is given), the default gain stored for a gain
+// of 0, then each value given sent as its slider sends it, when it differs
+// from the stored one. Values are within the sliders' ranges.
+void SetFixedExposureGain(ScannerLink& link, DeviceInfo& device, std::optional<int> exposure,
+                          std::optional<int> gain);
+// Automatic exposure as clearing the box leaves it (nothing is sent when it
+// is automatic already).
+void SetAutomaticExposure(ScannerLink& link, DeviceInfo& device);
+
 // "Auto Tunning": A0 02 08 and up to 2000 ms for the scanner to answer.
 // The values it settles on come back with the next captures.
 void AutoTuning(ScannerLink& link);

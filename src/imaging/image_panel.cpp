@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "imaging/image_panel.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QHeaderView>
+#include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QSignalBlocker>
 #include <QStyle>
+#include <QStyleOption>
 
 #include <algorithm>
 
@@ -18,6 +21,40 @@
 #include "link/device_info.h"
 
 namespace varnet {
+
+namespace {
+
+// Paints a capture's thumbnail as it is. Qt's own engine for a pixmap icon
+// files a copy of each new picture in the application's pixmap cache under a
+// key it keeps for good, so a long run of live captures would grow without
+// end; the few thumbnails need no cache.
+class ThumbnailEngine : public QIconEngine {
+ public:
+  explicit ThumbnailEngine(QPixmap pixmap) : pixmap_(std::move(pixmap)) {}
+  void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override {
+    const QSize size = actualSize(rect.size(), mode, state);
+    painter->drawPixmap(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size, rect), pixmap(size, mode, state));
+  }
+  QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override {
+    const QSize own = pixmap_.size();
+    return own.width() > size.width() || own.height() > size.height() ? own.scaled(size, Qt::KeepAspectRatio) : own;
+  }
+  QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+    const QSize fit = actualSize(size, mode, state);
+    QPixmap shown = fit == pixmap_.size() ? pixmap_ : pixmap_.scaled(fit, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    if (mode == QIcon::Normal || mode == QIcon::Active) return shown;
+    // Disabled and selected pictures as the style draws them for any icon.
+    QStyleOption option;
+    option.palette = QGuiApplication::palette();
+    return QApplication::style()->generatedIconPixmap(mode, shown, &option);
+  }
+  QIconEngine* clone() const override { return new ThumbnailEngine(pixmap_); }
+
+ private:
+  QPixmap pixmap_;
+};
+
+}  // namespace
 
 // Shows the newest preview at its own size, as the capture was composed.
 class PreviewView : public QWidget {
@@ -318,7 +355,8 @@ void ImagePanel::AddThumbnail(uint8_t number, const std::string& path, const std
   if (!decoded.isNull()) {
     pending_ = {path, decoded.size(), ScaleForPreview(decoded, PreviewHeightNow())};
     const QImage thumb = MakeThumbnail(pending_.scaled);
-    if (!thumb.isNull()) slots_[i] = QIcon(QPixmap::fromImage(thumb.convertToFormat(QImage::Format_RGB888)));
+    if (!thumb.isNull())
+      slots_[i] = QIcon(new ThumbnailEngine(QPixmap::fromImage(thumb.convertToFormat(QImage::Format_RGB888))));
   }
 
   strip_->setUpdatesEnabled(false);

@@ -15,7 +15,7 @@ constexpr const char* kControlNames[32] = {
 
 }  // namespace
 
-const char* ControlCharName(uint8_t byte) { return byte < 32 ? kControlNames[byte] : ""; }
+const char* ControlName(uint8_t byte) { return byte < 0x20 ? kControlNames[byte] : ""; }
 
 std::string ConvertScanData(const uint8_t* bytes, size_t n) {
   std::string text;
@@ -35,16 +35,29 @@ std::string ConvertScanData(const uint8_t* bytes, size_t n) {
   return text;
 }
 
-bool ReadScanData(ScannerLink& link, std::string& text) {
-  text.clear();
-  if (!link.IsOpen()) return false;
+ScanReading ListenForScanData(ScannerLink& link) {
+  ScanReading reading;
+  if (!link.Usable()) {
+    reading.kind = ScanBurst::Closed;
+    return reading;
+  }
   uint8_t buf[kScanBurstMax];
   CollectResult r = CollectUntilIdle(link, buf, sizeof buf, 20, 10, true);
-  if (r.end != CollectEnd::Idle) return false;
+  reading.bytes.assign(buf, buf + r.count);
+  if (r.end == CollectEnd::Closed) reading.kind = ScanBurst::Closed;
+  else if (r.end == CollectEnd::Full) reading.kind = ScanBurst::TooLong;
+  else if (r.count == 0) reading.kind = ScanBurst::Nothing;
   // A late answer to a command is not a reading.
-  if (StartsWithAck(buf, r.count) || StartsWithNak(buf, r.count)) return false;
-  text = ConvertScanData(buf, r.count);
-  return !text.empty();
+  else if (StartsWithAck(buf, r.count) || StartsWithNak(buf, r.count)) reading.kind = ScanBurst::Reply;
+  else if ((reading.text = ConvertScanData(buf, r.count)).empty()) reading.kind = ScanBurst::Unprintable;
+  else reading.kind = ScanBurst::Reading;
+  return reading;
+}
+
+bool ReadScanData(ScannerLink& link, std::string& text) {
+  ScanReading reading = ListenForScanData(link);
+  text = reading.kind == ScanBurst::Reading ? std::move(reading.text) : std::string();
+  return reading.kind == ScanBurst::Reading;
 }
 
 ScanRowPlacement PlaceScanRow(size_t rowsNow, uint8_t rowLimit) {

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace varnet {
 
@@ -15,18 +16,34 @@ constexpr size_t kScanBurstMax = 1024;
 // each, so long bursts are cut, but only between whole items.
 constexpr size_t kScanTextMax = 1024;
 
+// "CR" for 0D: the name a control byte 00..1F is shown by.
+const char* ControlName(uint8_t byte);
+
 // Bytes as the result list shows them: control bytes 00..1F as their names
 // in brackets ("[CR]"), 20..7D as themselves, 7E..FF left out. A CR that is
 // followed by anything but LF ends the reading.
 std::string ConvertScanData(const uint8_t* bytes, size_t n);
 
-// The name of a control byte 00..1F ("CR"), as the result list shows it.
-const char* ControlCharName(uint8_t byte);
+// What one listen for scanned data brought.
+enum class ScanBurst {
+  Nothing,      // the line stayed quiet
+  Reading,      // a reading, `text` not empty
+  TooLong,      // 1024 bytes without a pause: not shown
+  Reply,        // begins with an acknowledgement or refusal: a late answer
+  Unprintable,  // nothing of it can be shown
+  Closed,       // the link is closed
+};
+struct ScanReading {
+  ScanBurst kind = ScanBurst::Nothing;
+  std::string text;            // as the result list shows it
+  std::vector<uint8_t> bytes;  // the burst as it came
+};
 
-// One reading from the link: collects until the line has been quiet for
-// more than 20 ms (before the first byte) or 10 ms (after one). False when
-// nothing came, when 1024 bytes came without a pause, when the burst starts
-// with an acknowledgement or refusal, or when nothing of it is printable.
+// One listen: collects until the line has been quiet for more than 20 ms
+// (before the first byte) or 10 ms (after one).
+ScanReading ListenForScanData(ScannerLink& link);
+
+// The reading of one listen, if it was one.
 bool ReadScanData(ScannerLink& link, std::string& text);
 
 // Where a new row of the result list goes: when the list already holds

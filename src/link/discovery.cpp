@@ -3,7 +3,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
+#include "link/doorbell.h"
 #include "link/protocol.h"
 #include "link/scanner_texts.h"
 
@@ -36,17 +40,101 @@ bool ProbePort(ScannerLink& link, const std::string& port, uint32_t baud, bool c
   return true;
 }
 
-SearchResult RunSearch(DeviceRegistry& registry, ScannerLink& link, bool settingMode, bool chinese,
-                       const SearchCallbacks& cb, const std::atomic<bool>* cancel) {
+namespace {
+
+// One port being probed. The probe's thread writes it, the searching thread
+// reads it, both under Board::mu.
+struct PortProbe {
+  std::string port;
+  bool usb = false;
+  int position = 0;  // RS-232: the rate being tried (1..6); 0 when not walking
+  bool done = false;
+  bool answered = false;
+  uint32_t rate = 0;
+  DeviceRow row;
+};
+
+// What the probes share with the searching thread, and the bell they ring
+// when something changed.
+struct Board {
+  std::mutex mu;
+  std::vector<PortProbe> probes;
+  size_t nextToProbe = 0;
+  Doorbell bell;
+};
+
+// One port, on the thread that takes it: its own link, watching the search's stop.
+void ProbeOnePort(Board& board, size_t index, const LinkCancel& stop, bool chinese) {
+  std::string port;
+  bool usb;
+  {
+    std::lock_guard lock(board.mu);
+    port = board.probes[index].port;
+    usb = board.probes[index].usb;
+  }
+  ScannerLink link;
+  link.cancel = &stop;
+  DeviceRow row;
+  uint32_t rate = 0;
+  bool answered = false;
+  if (usb) {
+    answered = ProbePort(link, port, kUsbProbeRate, chinese, 0, row);
+  } else {
+    for (size_t i = 0; i < std::size(kRs232Rates) && !stop.Raised(); ++i) {
+      if (i > 0) {
+        {
+          std::lock_guard lock(board.mu);
+          board.probes[index].position = int(i + 1);
+        }
+        board.bell.Ring();
+      }
+      if (ProbePort(link, port, kRs232Rates[i], chinese, 0, row)) {
+        answered = true;
+        rate = kRs232Rates[i];
+        break;
+      }
+    }
+  }
+  CloseLink(link);
+  {
+    std::lock_guard lock(board.mu);
+    PortProbe& p = board.probes[index];
+    p.done = true;
+    p.position = 0;
+    p.answered = answered;
+    p.rate = rate;
+    p.row = std::move(row);
+  }
+  board.bell.Ring();
+}
+
+// A probe thread: the next port nobody has taken yet, until none is left.
+void ProbePorts(Board& board, const LinkCancel& stop, bool chinese) {
+  for (;;) {
+    size_t index;
+    {
+      std::lock_guard lock(board.mu);
+      if (board.nextToProbe == board.probes.size()) return;
+      index = board.nextToProbe++;
+    }
+    ProbeOnePort(board, index, stop, chinese);
+  }
+}
+
+}  // namespace
+
+SearchResult RunSearch(DeviceRegistry& registry, bool settingMode, bool chinese, const SearchCallbacks& cb,
+                       const LinkCancel* cancel, size_t atOnce) {
   SearchResult result;
-  auto cancelled = [&] { return cancel && cancel->load(); };
+  auto cancelled = [&] { return cancel && cancel->Raised(); };
   auto progress = [&](int p) {
     if (cb.progress) cb.progress(p);
   };
   auto sleep = [&](uint32_t ms) {
     if (cb.sleepMs && !cancelled()) cb.sleepMs(ms);
   };
-  auto add = [&](const DeviceRow& row, const DeviceTableEntry& entry) {
+  auto add = [&](DeviceRow row, const DeviceTableEntry& entry) {
+    row.number = std::to_string(result.rows + 1);
     result.DeviceTable[result.rows++] = entry;
     if (cb.addRow) cb.addRow(row);
   };
@@ -58,48 +146,70 @@ SearchResult RunSearch(DeviceRegistry& registry, ScannerLink& link, bool setting
   progress(3);
   for (int i = 0; i < k; ++i) {
     DeviceRow row;
-    row.number = std::to_string(result.rows + 1);
     row.status = chinese ? "离线" : "Not Ready";
     row.description = chinese ? "  二维扫码器  /  USB 键盘模式" : "  2D Barcode Scanner / USB Keyboard Mode";
     add(row, DeviceTableEntry{});
   }
   sleep(500);
 
+  Board board;
   std::vector<std::string> usbPorts;
   if (k < int(kDeviceTableSize) && !cancelled()) {
     usbPorts = registry.ListUsbScannerPorts();
     if (usbPorts.size() > kDeviceTableSize - size_t(k)) usbPorts.resize(kDeviceTableSize - size_t(k));
     result.usbCount = uint8_t(usbPorts.size());
     progress(6);
-    for (const auto& port : usbPorts) {
-      if (cancelled()) break;
-      DeviceRow row;
-      if (ProbePort(link, port, kUsbProbeRate, chinese, int(result.rows + 1), row))
-        add(row, DeviceTableEntry{port, 0});
-    }
+    for (const auto& port : usbPorts) board.probes.push_back({port, true});
+  }
+  if (settingMode && size_t(k) + usbPorts.size() < kDeviceTableSize && !cancelled()) {
+    for (const auto& port : registry.ListSerialPorts())
+      if (std::find(usbPorts.begin(), usbPorts.end(), port) == usbPorts.end())
+        board.probes.push_back({port, false, 1});
   }
 
-  if (settingMode && size_t(k) + usbPorts.size() < kDeviceTableSize && !cancelled()) {
-    for (const auto& port : registry.ListSerialPorts()) {
-      if (result.rows >= kDeviceTableSize || cancelled()) break;
-      if (std::find(usbPorts.begin(), usbPorts.end(), port) != usbPorts.end()) continue;
-      int position = 1;
-      for (uint32_t rate : kRs232Rates) {
-        if (cancelled()) break;
-        progress(position++);
-        DeviceRow row;
-        if (ProbePort(link, port, rate, chinese, int(result.rows + 1), row)) {
-          add(row, DeviceTableEntry{port, rate});
-          ++result.rs232Count;
-          break;
-        }
-      }
+  // Ended early by the caller, or once the table is full: the ports still
+  // being probed would get no row anyway.
+  LinkCancel stop;
+  std::vector<std::thread> threads;
+  const size_t n = board.probes.size();
+  const size_t probers = atOnce > 0 ? std::min(atOnce, n) : n;
+  for (size_t i = 0; i < probers && !cancelled(); ++i) {
+    try {
+      threads.emplace_back(ProbePorts, std::ref(board), std::cref(stop), chinese);
+    } catch (const std::system_error&) {
+      break;  // no thread to spare: those started take every port
     }
   }
+  if (threads.empty() && !cancelled()) ProbePorts(board, stop, chinese);
+
+  int shown = 0;  // the middle position on the bar
+  for (size_t next = 0; next < n && !cancelled();) {
+    int slowest = 0;
+    std::vector<PortProbe> finished;  // in port order, every port before them done
+    {
+      std::lock_guard lock(board.mu);
+      for (const PortProbe& p : board.probes)
+        if (p.position > 0 && (slowest == 0 || p.position < slowest)) slowest = p.position;
+      for (; next < n && board.probes[next].done; ++next) finished.push_back(std::move(board.probes[next]));
+    }
+    // The slowest port only moves on, and finished ones leave the count, so
+    // the bar never steps back within the rounds.
+    if (slowest > shown) progress(shown = slowest);
+    for (PortProbe& p : finished) {
+      if (!p.answered) continue;
+      add(std::move(p.row), DeviceTableEntry{p.port, p.rate});
+      if (!p.usb) ++result.rs232Count;
+      if (result.rows < kDeviceTableSize) continue;
+      next = n;  // the table is full: later ports get no row
+      break;
+    }
+    if (next < n) board.bell.Wait(cancel);
+  }
+  stop.Raise();
+  for (auto& t : threads) t.join();
 
   progress(8);
   sleep(500);
-  CloseLink(link);
   return result;
 }
 

@@ -55,7 +55,8 @@ struct DeviceRow {
 constexpr uint32_t kUsbProbeRate = 921600;
 inline constexpr uint32_t kRs232Rates[] = {9600, 115200, 57600, 38400, 19200, 230400};
 
-// What the search reports while it runs. Called on the searching thread.
+// What the search reports while it runs. Called on the thread that runs the
+// search, never on a probe's own thread.
 struct SearchCallbacks {
   std::function<void(int)> progress;               // position 0..8
   std::function<void(const DeviceRow&)> addRow;
@@ -67,9 +68,16 @@ struct SearchCallbacks {
 bool ProbePort(ScannerLink& link, const std::string& port, uint32_t baud, bool chinese, int rowNumber,
                DeviceRow& row);
 
-// The whole search. settingMode adds the RS-232 ports. `cancel` ends it
-// early (the program is closing); the link is left closed.
-SearchResult RunSearch(DeviceRegistry& registry, ScannerLink& link, bool settingMode, bool chinese,
-                       const SearchCallbacks& cb, const std::atomic<bool>* cancel = nullptr);
+// The whole search. settingMode adds the RS-232 ports. Every port is probed
+// on a thread of its own, each RS-232 port walking the rates in their order,
+// while rows, their numbers and the table come out exactly as if the ports
+// had been probed one after the other: a port's row is added once it and
+// every port before it are done. The middle progress positions follow the
+// slowest RS-232 port still walking. Raising `cancel` (the program is
+// closing) ends the search at once; every probe's link is closed by its own
+// thread before this returns. atOnce > 0 limits how many ports are probed at
+// the same time (1: one after the other).
+SearchResult RunSearch(DeviceRegistry& registry, bool settingMode, bool chinese, const SearchCallbacks& cb,
+                       const LinkCancel* cancel = nullptr, size_t atOnce = 0);
 
 }  // namespace varnet

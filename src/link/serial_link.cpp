@@ -13,6 +13,7 @@
 #include <algorithm>
 
 #include "link/ticks.h"
+#include "link/trace.h"
 
 namespace varnet {
 
@@ -54,14 +55,38 @@ void ClearModemLines(int fd) {
   (void)ioctl(fd, TIOCMBIC, &bits);
 }
 
+int CancelFd(const ScannerLink& link) { return link.cancel ? link.cancel->WakeFd() : -1; }
+
+// Waits out ms unless the link's cancel is raised first (a port that hung up
+// has nothing else to wait for).
+void SleepUnlessCancelled(const ScannerLink& link, uint32_t ms) {
+  struct pollfd p = {CancelFd(link), POLLIN, 0};
+  ::poll(&p, 1, int(ms));
+}
+
 }  // namespace
 
-ScannerLink::ScannerLink() { wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC); }
+LinkCancel::LinkCancel() : wakeFd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
 
-ScannerLink::~ScannerLink() {
-  CloseLink(*this);
-  if (wakeFd >= 0) ::close(wakeFd);
+LinkCancel::~LinkCancel() {
+  if (wakeFd_ >= 0) ::close(wakeFd_);
 }
+
+void LinkCancel::Raise() {
+  if (raised_.exchange(true, std::memory_order_acq_rel)) return;
+  // Nobody reads the counter back: it stays readable and wakes every waiter.
+  uint64_t one = 1;
+  if (wakeFd_ >= 0) (void)!::write(wakeFd_, &one, sizeof one);
+}
+
+bool LinkCancel::Sleep(uint32_t ms) const {
+  if (Raised()) return false;
+  struct pollfd p = {wakeFd_, POLLIN, 0};
+  ::poll(&p, 1, int(std::min<uint32_t>(ms, 60000)));
+  return !Raised();
+}
+
+ScannerLink::~ScannerLink() { CloseLink(*this); }
 
 Message OpenFailureMessage(const ScannerLink& link) {
   return {MessageId::OpenComFailed, Icon::Error, Caption::None, link.lastFailure, link.lastErrno};
@@ -83,8 +108,10 @@ bool OpenLink(ScannerLink& link, const std::string& portName, uint32_t baud) {
     }
     link.lastFailure = why;
     link.lastErrno = err;
+    if (trace::On()) trace::OpenFailed(portName, err);
     return false;
   };
+  if (link.cancel && link.cancel->Raised()) return fail(-1, Reason::PortError, ECANCELED);
   if (portName.empty() || baud == 0) return fail(-1, Reason::PortGone, ENOENT);
 
   int fd = ::open(PortPath(portName).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -97,24 +124,21 @@ bool OpenLink(ScannerLink& link, const std::string& portName, uint32_t baud) {
   ClearModemLines(fd);
   (void)ioctl(fd, TCFLSH, TCIOFLUSH);
 
-  // A close from elsewhere may have left the wake counter raised.
-  uint64_t drop;
-  while (::read(link.wakeFd, &drop, sizeof drop) > 0) {
-  }
   link.hungUp = false;
   link.baud = baud;
-  link.fd.store(fd);
+  link.fd = fd;
+  if (trace::On()) trace::Opened(fd, portName, baud);
   return true;
 }
 
 void CloseLink(ScannerLink& link) {
-  int fd = link.fd.exchange(-1);
+  const int fd = link.fd;
   if (fd < 0) return;
-  uint64_t one = 1;
-  if (link.wakeFd >= 0) (void)!::write(link.wakeFd, &one, sizeof one);
+  link.fd = -1;
   // The exclusive flag outlives the descriptor on some terminals (ptys):
   // clear it, or the next open by a non-root user fails.
   (void)ioctl(fd, TIOCNXCL);
+  if (trace::On()) trace::Closed(fd);
   ::close(fd);
 }
 
@@ -125,15 +149,15 @@ bool ReopenLink(ScannerLink& link, uint32_t baud) {
 }
 
 bool WaitReadable(ScannerLink& link, uint32_t ms) {
-  int fd = link.fd.load();
-  if (fd < 0) return false;
-  struct pollfd fds[2] = {{link.hungUp ? -1 : fd, POLLIN, 0}, {link.wakeFd, POLLIN, 0}};
+  if (!link.Usable()) return false;
+  struct pollfd fds[2] = {{link.hungUp ? -1 : link.fd, POLLIN, 0}, {CancelFd(link), POLLIN, 0}};
   int rc = ::poll(fds, 2, int(std::min<uint32_t>(ms, 60000)));
   if (rc <= 0) return false;
-  if (fds[1].revents) return false;  // closed meanwhile
+  if (fds[1].revents) return false;  // cancelled meanwhile
   if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
     // The device went away: from now on reads bring nothing and waits just
     // sleep, so every exchange ends by its own time limit without spinning.
+    if (trace::On() && !link.hungUp) trace::HungUp(link.fd);
     link.hungUp = true;
     return false;
   }
@@ -141,21 +165,27 @@ bool WaitReadable(ScannerLink& link, uint32_t ms) {
 }
 
 static size_t ReadNow(ScannerLink& link, uint8_t* buf, size_t n) {
-  int fd = link.fd.load();
-  if (fd < 0 || n == 0 || link.hungUp) return 0;
+  if (!link.Usable() || n == 0 || link.hungUp) return 0;
   // With VMIN = VTIME = 0 an empty read returns 0; a gone device gives EIO
   // (or shows up as a hang-up in poll).
+  const int fd = link.fd;
   ssize_t got = ::read(fd, buf, n);
-  if (got > 0) return size_t(got);
-  if (got < 0 && (errno == EIO || errno == ENXIO || errno == ENODEV)) link.hungUp = true;
+  if (got > 0) {
+    if (trace::On()) trace::Read(fd, buf, size_t(got));
+    return size_t(got);
+  }
+  if (got < 0 && (errno == EIO || errno == ENXIO || errno == ENODEV)) {
+    if (trace::On()) trace::HungUp(fd);
+    link.hungUp = true;
+  }
   return 0;
 }
 
 size_t PollRead(ScannerLink& link, uint8_t* buf, size_t n) {
   size_t got = ReadNow(link, buf, n);
-  if (got > 0 || !link.IsOpen()) return got;
+  if (got > 0 || !link.Usable()) return got;
   if (link.hungUp) {
-    WaitReadable(link, 2);
+    SleepUnlessCancelled(link, 2);
     return 0;
   }
   if (!WaitReadable(link, 2)) return 0;
@@ -168,10 +198,11 @@ void WriteBytes(ScannerLink& link, const uint8_t* buf, size_t n) {
   // The port is non-blocking; a full output buffer gets a little time, as a
   // write time-out of 1 ms per byte would give it.
   while (done < n) {
-    int fd = link.fd.load();
-    if (fd < 0 || link.hungUp) return;
+    if (!link.Usable() || link.hungUp) return;
+    const int fd = link.fd;
     ssize_t w = ::write(fd, buf + done, n - done);
     if (w > 0) {
+      if (trace::On()) trace::Wrote(fd, buf + done, size_t(w));
       done += size_t(w);
       continue;
     }
@@ -186,7 +217,7 @@ size_t DrainInput(ScannerLink& link) {
   uint8_t buf[256];
   size_t total = 0;
   uint32_t start = TickCount();
-  while (link.IsOpen()) {
+  while (link.Usable()) {
     size_t got = PollRead(link, buf, sizeof buf);
     if (got == 0) break;
     total += got;
@@ -200,7 +231,7 @@ CollectResult CollectUntilIdle(ScannerLink& link, uint8_t* buf, size_t max, uint
   CollectResult r;
   uint32_t idleStart = TickCount();
   for (;;) {
-    if (!link.IsOpen()) {
+    if (!link.Usable()) {
       r.end = CollectEnd::Closed;
       return r;
     }
@@ -217,13 +248,13 @@ CollectResult CollectUntilIdle(ScannerLink& link, uint8_t* buf, size_t max, uint
     uint32_t idle = TicksSince(idleStart);
     bool over = strictlyGreater ? idle > limit : idle >= limit;
     if (over) {
+      if (trace::On()) trace::TimedOut(link.fd, limit, r.count);
       r.end = CollectEnd::Idle;
       return r;
     }
     uint32_t remaining = limit - idle + (strictlyGreater ? 1 : 0);
     if (link.hungUp) {
-      struct pollfd p = {link.wakeFd, POLLIN, 0};
-      ::poll(&p, 1, int(remaining));
+      SleepUnlessCancelled(link, remaining);
     } else {
       WaitReadable(link, remaining);
     }
@@ -241,10 +272,10 @@ size_t ReadExact(ScannerLink& link, uint8_t* buf, size_t n, uint32_t gapMs, size
       continue;
     }
     uint32_t gap = TicksSince(last);
-    if (gap >= gapMs || !link.IsOpen()) break;
+    if (gap >= gapMs && trace::On()) trace::TimedOut(link.fd, gapMs, received, n);
+    if (gap >= gapMs || !link.Usable()) break;
     if (link.hungUp) {
-      struct pollfd p = {link.wakeFd, POLLIN, 0};
-      ::poll(&p, 1, int(gapMs - gap));
+      SleepUnlessCancelled(link, gapMs - gap);
     } else {
       WaitReadable(link, gapMs - gap);
     }

@@ -9,19 +9,54 @@
 
 namespace varnet {
 
-// The one link slot of the process (a serial port, or none), its port name
-// and the busy flag that keeps the timer off the port during multi-step
-// exchanges.
+// Lets another thread end the waits of links it does not own. Raised once,
+// never lowered: a search or a command run makes a fresh one.
+class LinkCancel {
+ public:
+  LinkCancel();
+  ~LinkCancel();
+  LinkCancel(const LinkCancel&) = delete;
+  LinkCancel& operator=(const LinkCancel&) = delete;
+
+  // Any thread. Every link watching this one stops waiting at once.
+  void Raise();
+  bool Raised() const { return raised_.load(std::memory_order_acquire); }
+  // Readable from the first Raise on; waits poll it beside the port.
+  int WakeFd() const { return wakeFd_; }
+  // Sleeps up to ms; false when raised meanwhile (or before).
+  bool Sleep(uint32_t ms) const;
+
+ private:
+  std::atomic<bool> raised_{false};
+  int wakeFd_ = -1;  // eventfd
+};
+
+// A link slot (a serial port, or none), its port name and the busy flag that
+// keeps the timer off the port during multi-step exchanges.
+//
+// Thread rules. A link belongs to one thread at a time, its owner: the
+// window's thread for the connection, each probe's own thread during a
+// search, each port's worker in the command line. Only the owner opens,
+// reads, writes, reopens or closes it, and only the owner reads or changes
+// its fields; LinkBusy is for re-entrancy on that one thread. Another thread
+// never closes a port, since the descriptor number could be reused by an
+// open elsewhere while the owner is about to read it; it raises the
+// LinkCancel the link watches instead. The owner's waits then end at once as
+// if the link were closed, its next OpenLink fails, and it closes the port
+// itself. Ownership passes only where one thread is done with the link
+// before the next starts (a thread start or join).
 struct ScannerLink {
-  ScannerLink();
+  ScannerLink() = default;
   ~ScannerLink();
   ScannerLink(const ScannerLink&) = delete;
   ScannerLink& operator=(const ScannerLink&) = delete;
 
-  bool IsOpen() const { return fd.load() >= 0; }
+  bool IsOpen() const { return fd >= 0; }
+  // Open and not cancelled: the collecting loops go on only while this holds.
+  bool Usable() const { return fd >= 0 && !(cancel && cancel->Raised()); }
 
-  std::atomic<int> fd{-1};      // the open port, -1 when the slot is empty
-  int wakeFd = -1;              // eventfd: CloseLink wakes every waiter with it
+  int fd = -1;                          // the open port, -1 when the slot is empty
+  const LinkCancel* cancel = nullptr;   // set by the owner before use; may be shared by many links
   std::string LinkPortName;     // name as the system calls it: ttyACM0, ttyUSB12, pts/3
   uint32_t baud = 0;            // rate of the open port
   int LinkBusy = 1;             // 0/1, plain assignments only
@@ -47,7 +82,8 @@ std::string PortPath(const std::string& portName);
 // Opens the port raw 8-N-1 at `baud`, no flow control, DTR/RTS cleared,
 // exclusive, non-blocking; discards both directions of the driver. On
 // success the link holds the port (and remembers nothing else: the caller
-// sets LinkPortName). Any earlier port in the slot is closed first.
+// sets LinkPortName). Any earlier port in the slot is closed first. Fails
+// without touching the port once the link's LinkCancel is raised.
 bool OpenLink(ScannerLink& link, const std::string& portName, uint32_t baud);
 void CloseLink(ScannerLink& link);
 // Closes and opens LinkPortName again at another rate.
@@ -56,7 +92,7 @@ bool ReopenLink(ScannerLink& link, uint32_t baud);
 // Reads what has arrived, at most n bytes; waits at most about 2 ms when
 // nothing is there. 0 on nothing, on error or with an empty slot.
 size_t PollRead(ScannerLink& link, uint8_t* buf, size_t n);
-// Waits up to ms for input (or a close); true when input may be there.
+// Waits up to ms for input (or a cancel); true when input may be there.
 bool WaitReadable(ScannerLink& link, uint32_t ms);
 void WriteBytes(ScannerLink& link, const uint8_t* buf, size_t n);
 

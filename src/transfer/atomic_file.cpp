@@ -57,7 +57,8 @@ bool AtomicFile::Open() {
   struct stat st {};
   if (::stat(target_.c_str(), &st) == 0 && S_ISREG(st.st_mode)) mode = st.st_mode & 07777;
 
-  static std::random_device seed;
+  // A device of its own: files may be written from several threads at once.
+  std::random_device seed;
   std::mt19937 gen(seed());
   for (int attempt = 0; attempt < 64; ++attempt) {
     char suffix[32];

@@ -181,7 +181,7 @@ ExportResult RunExport(ScannerLink& link, ExportSink& sink) {
   ExportReceiver receiver(sink);
   uint32_t lastByte = start;
   uint8_t buf[512];
-  while (link.IsOpen()) {
+  while (link.Usable()) {
     size_t n = PollRead(link, buf, sizeof buf);
     if (n > 0) {
       lastByte = TickCount();
@@ -198,7 +198,7 @@ ExportResult RunExport(ScannerLink& link, ExportSink& sink) {
       WaitReadable(link, limit - quiet + 1);
       continue;
     }
-    if (!link.IsOpen()) break;
+    if (!link.Usable()) break;
     switch (receiver.OnSilence()) {
       case ExportReceiver::Step::RequestFormatBlock:
         if (gone) return ExportResult::Failed(Reason::ScannerGone);

@@ -39,7 +39,7 @@ QString Tr(const char* text, bool chinese) {
 QString Visible(const std::string& utf8) {
   QString out;
   for (QChar c : QString::fromStdString(utf8)) {
-    if (c.unicode() < 0x20) out += QStringLiteral("[%1]").arg(QLatin1String(ControlCharName(uint8_t(c.unicode()))));
+    if (c.unicode() < 0x20) out += QStringLiteral("[%1]").arg(QLatin1String(ControlName(uint8_t(c.unicode()))));
     else out += c;
   }
   return out;

@@ -3,6 +3,8 @@
 // against the simulated scanner.
 #include <gtest/gtest.h>
 
+#include <malloc.h>
+
 #include <QFile>
 #include <QRadioButton>
 #include <QTest>
@@ -147,6 +149,32 @@ TEST_F(ImageModeTest, TicksListCapturesPaintTheNewestAndWrapAtTheRowLimit) {
   EXPECT_EQ(strip->visualItemRect(strip->item(0)).topLeft(), QPoint(6, 5));
   ASSERT_EQ(rows->topLevelItemCount(), 1);
   EXPECT_EQ(rows->topLevelItem(0)->text(0), "1");
+}
+
+TEST_F(ImageModeTest, ThumbnailsAreNotKeptBeyondTheirSlotsAndStillShowTheirPictures) {
+  Start(sim::ProfileNamed("usb"));
+  QListWidget* strip = panel->ThumbnailStrip();
+  auto paintedTicks = [&](int n) {
+    for (int i = 0; i < n; ++i) Tick(), (void)strip->grab();
+    return mallinfo2().uordblks;
+  };
+  // After a first round of the slots, more captures replace pictures: a copy
+  // of each one kept elsewhere would make a long live session grow for good.
+  const size_t settled = paintedTicks(30);
+  EXPECT_LT(double(paintedTicks(60)) - double(settled), 64.0 * 1024) << settled;
+  auto firstThumbnail = [&] {
+    const QImage shot = strip->grab().toImage();
+    const QRect item = strip->visualItemRect(strip->item(0)) & shot.rect();
+    return shot.copy(item.adjusted(0, 0, 0, -item.height() / 3));  // the picture, not the number under it
+  };
+  const QImage live = firstThumbnail();
+  int light = 0;
+  for (int y = 0; y < live.height(); ++y)
+    for (int x = 0; x < live.width(); ++x) light += qGray(live.pixel(x, y)) > 120;
+  EXPECT_GT(light, 100);  // the scene's light grey on the strip's dark one
+  // A disabled strip shows its pictures as the style greys any icon.
+  strip->setEnabled(false);
+  EXPECT_NE(firstThumbnail(), live);
 }
 
 TEST_F(ImageModeTest, ExposureAndGainFrames) {

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: Apache-2.0
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include <QKeyEvent>
+#include <QProgressBar>
 #include <QRadioButton>
 #include <QTest>
 
@@ -230,6 +233,28 @@ TEST_F(MainWindowTest, KeyboardModeRowWaitsForTheScannerToComeBack) {
   ASSERT_TRUE(WaitUntil([&] { return !dlg->Searching(); }, 10000));
   ASSERT_EQ(dlg->DeviceList()->topLevelItemCount(), 1);
   EXPECT_EQ(dlg->DeviceList()->topLevelItem(0)->text(1), "Ready");
+}
+
+TEST_F(MainWindowTest, TheBarFollowsTheRateRoundsAndClosingTheWindowEndsTheSearchAtOnce) {
+  std::vector<std::string> ports;
+  for (int i = 0; i < 3; ++i) {
+    Plug("rs232").faults().silent = true;
+    ports.push_back(scanners.back()->SlavePath());
+  }
+  registry.Set(0, {}, ports);
+  dlg->findChild<QRadioButton*>("settingModeRadio")->click();
+  dlg->StartSearch();
+  auto* bar = dlg->findChild<QProgressBar*>("searchProgress");
+  ASSERT_TRUE(WaitUntil([&] { return bar->value() == 2; }, 5000));  // the three ports at their second rate
+  EXPECT_TRUE(dlg->Searching());
+  const auto t0 = std::chrono::steady_clock::now();
+  dlg.reset();
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(500));
+  // Each probe closed its own port on the way out.
+  for (const std::string& port : ports) {
+    ScannerLink link;
+    EXPECT_TRUE(OpenLink(link, port, 9600)) << port;
+  }
 }
 
 TEST_F(MainWindowTest, EnterEscapeAndSpaceDoNothing) {

@@ -76,6 +76,19 @@ TEST(CliList, ListsEveryRowWithItsPortAndRate) {
   EXPECT_EQ(rows[2]["port"], rs.SlavePath());
   EXPECT_EQ(rows[2]["baud"], 57600);
   EXPECT_EQ(rows[2]["description"], "   2D Barcode Scanner / RS-232 Port");
+
+  // With --port exactly those ports, each as a serial port, in the order given.
+  r = RunCli({"--json", "--port", rs.SlavePath(), "--port", "ttyVARNET-NONE", "list", "--port", usb.SlavePath()},
+             registry);
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto given = JsonLines(r.out);
+  ASSERT_EQ(given.size(), 2u) << r.out;
+  EXPECT_EQ(given[0]["row"], 1);
+  EXPECT_EQ(given[0]["port"], rs.SlavePath());
+  EXPECT_EQ(given[0]["baud"], 57600);
+  EXPECT_EQ(given[1]["row"], 2);
+  EXPECT_EQ(given[1]["port"], usb.SlavePath());
+  EXPECT_EQ(given[1]["baud"], 9600);
 }
 
 TEST(CliSave, FirstUsbScannerByDefaultAndNoSaveWithoutAnAcknowledgement) {

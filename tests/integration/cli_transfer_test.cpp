@@ -3,6 +3,8 @@
 // simulated scanner and on several at once.
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include <nlohmann/json.hpp>
 #include <sstream>
 
@@ -99,6 +101,57 @@ TEST(CliFleet, EveryPortIsAttemptedAndReportedOnItsOwn) {
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(Has(r.out, "== " + legacy.SlavePath() + "\n"));
   EXPECT_TRUE(Has(r.err, "varnet-cli: " + normal.SlavePath() + ": Open File Failed!"));
+}
+
+TEST(CliParallel, PortsRunAtOnceAndReportInPortOrderJobsOneRunsThemInTurn) {
+  Sims sims;
+  std::vector<sim::SimScanner*> slow;
+  for (int i = 0; i < 3; ++i) {
+    slow.push_back(&sims.Add());
+    slow.back()->faults().replyDelayMs = 150;  // five replies: 750 ms at least for each port
+  }
+  // The third port fails at once, long before the two before it are done.
+  sims.all.insert(sims.all.begin() + 2, std::make_unique<sim::SimScanner>());
+  sim::SimScanner& refusing = *sims.all[2];
+  ASSERT_TRUE(refusing.Start());
+  refusing.faults().refuseAll = true;
+  auto timed = [&](std::vector<std::string> more) {
+    const auto t0 = std::chrono::steady_clock::now();
+    CliRun r = RunCli(Args(sims.PortArgs(), more));
+    return std::make_pair(r, std::chrono::steady_clock::now() - t0);
+  };
+
+  auto [text, together] = timed({"--baud", "115200", "info"});
+  EXPECT_EQ(text.status, 1);
+  size_t at = 0;
+  for (auto& s : sims.all) {
+    const size_t heading = text.out.find("== " + s->SlavePath() + "\n", at);
+    ASSERT_NE(heading, std::string::npos) << s->SlavePath() << "\n" << text.out;
+    at = heading + 1;
+  }
+  EXPECT_TRUE(Has(text.err, "varnet-cli: " + refusing.SlavePath() + ": Connect Failed")) << text.err;
+  auto json = RunCli(Args(sims.PortArgs(), {"--baud", "115200", "--json", "info"}));
+  const auto lines = JsonLines(json.out);
+  ASSERT_EQ(lines.size(), 4u) << json.out;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    EXPECT_EQ(lines[i]["port"], sims.all[i]->SlavePath());
+    EXPECT_EQ(lines[i].contains("model_name"), i != 2) << lines[i];
+  }
+
+  // --jobs 1: the same output, the ports one after the other.
+  auto [inTurn, oneByOne] = timed({"--jobs", "1", "--baud", "115200", "info"});
+  EXPECT_EQ(inTurn.status, 1);
+  EXPECT_EQ(inTurn.out, text.out);
+  EXPECT_EQ(inTurn.err, text.err);
+  EXPECT_GE(oneByOne, std::chrono::milliseconds(3 * 5 * 150));
+  EXPECT_LT(together, std::chrono::milliseconds(3 * 5 * 150));
+  for (const char* bad : {"0", "two"}) EXPECT_EQ(RunCli(Args(sims.PortArgs(), {"--jobs", bad, "info"})).status, 2);
+
+  // One device named twice, the second time without /dev/: taken in turn, never opened twice at once.
+  sim::SimScanner& twice = sims.Add();
+  const auto r = RunCli({"--port", twice.SlavePath(), "--port", twice.SlavePath().substr(5), "--json", "info"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(JsonLines(r.out).size(), 2u);
 }
 
 TEST(CliTransfer, RoundTripVerificationAndRestore) {

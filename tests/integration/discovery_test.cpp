@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <thread>
 
 #include "link/discovery.h"
 #include "link/udev_registry.h"
@@ -31,17 +33,35 @@ int Queries(const sim::SimScanner& s) {
   return n;
 }
 
+std::unique_ptr<sim::SimScanner> Silent() {
+  auto s = Scanner(1, "S");
+  s->faults().silent = true;
+  return s;
+}
+
+size_t OpenDescriptors() {
+  return size_t(std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}));
+}
+
+int64_t SecondsSince(std::chrono::steady_clock::time_point t0) {
+  return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - t0).count();
+}
+
 class Search : public ::testing::Test {
  protected:
-  SearchResult Run(bool settingMode, bool chinese = false, const std::atomic<bool>* cancel = nullptr) {
+  SearchResult Run(bool settingMode, bool chinese = false, const LinkCancel* cancel = nullptr) {
     rows.clear(), progress.clear();
-    return RunSearch(reg, link, settingMode, chinese,
+    return RunSearch(reg, settingMode, chinese,
                      {[this](int p) { progress.push_back(p); }, [this](const DeviceRow& r) { rows.push_back(r); },
                       [this](uint32_t ms) { slept += ms; }},
                      cancel);
   }
+  std::string Listed() const {
+    std::string s;
+    for (const DeviceRow& r : rows) s += r.number + " " + r.description + " " + r.firmware + "\n";
+    return s;
+  }
   FakeRegistry reg;
-  ScannerLink link;
   std::vector<DeviceRow> rows;
   std::vector<int> progress;
   uint32_t slept = 0;
@@ -55,12 +75,13 @@ TEST_F(Search, NothingAttachedListsNothingButStillPausesTwice) {
   EXPECT_EQ(slept, 1000u);
   EXPECT_EQ(progress.front(), 3);
   EXPECT_EQ(progress.back(), 8);
-  EXPECT_FALSE(link.IsOpen());
 }
 
-TEST_F(Search, KeyboardRowComesFirstThenTheUsbPortThatAnswered) {
+TEST_F(Search, KeyboardRowComesFirstThenTheUsbPortThatAnsweredAfterSilentOnes) {
   auto usb = Scanner(1, "FW-1.0");
-  reg.Set(1, {usb->SlavePath()});
+  auto s1 = Silent(), s2 = Silent(), s3 = Silent();
+  reg.Set(1, {s1->SlavePath(), s2->SlavePath(), s3->SlavePath(), usb->SlavePath()});
+  auto t0 = std::chrono::steady_clock::now();
   SearchResult r = Run(false);
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0].number + rows[0].status + rows[0].description,
@@ -70,28 +91,41 @@ TEST_F(Search, KeyboardRowComesFirstThenTheUsbPortThatAnswered) {
   EXPECT_TRUE(r.DeviceTable[0].portName.empty());
   EXPECT_EQ(r.DeviceTable[1].portName, usb->SlavePath());
   EXPECT_EQ(r.DeviceTable[1].baud, 0u);
-  EXPECT_TRUE(r.keyboardCount == 1 && r.usbCount == 1);
-  EXPECT_FALSE(link.IsOpen());
+  EXPECT_TRUE(r.keyboardCount == 1 && r.usbCount == 4);
+  EXPECT_EQ(progress, (std::vector<int>{3, 6, 8}));
+  // The three silent ports wait out their second at the same time, not in turn.
+  EXPECT_LT(SecondsSince(t0), 3);
 }
 
-TEST_F(Search, Rs232ScannerIsFoundAtItsRateWithTheRateInItsEntry) {
-  auto rs = Scanner(1, "R1", 57600);
-  auto silent = Scanner(1, "S");  // a serial port with nothing answering on it
-  silent->faults().silent = true;
-  reg.Set(0, {}, {silent->SlavePath(), rs->SlavePath()});
+TEST_F(Search, RowsKeepThePortOrderWhicheverPortsAnswerFirst) {
+  // Answering ports first, between silent ones and last; the last one only at
+  // 230400, so it finishes after the others but before the silent ports.
+  auto usb = Scanner(1, "U1");
+  auto a = Scanner(2, "A1", 57600), b = Scanner(3, "B1", 9600), c = Scanner(4, "C1", 230400);
+  auto s1 = Silent(), s2 = Silent();
+  reg.Set(0, {usb->SlavePath()}, {a->SlavePath(), s1->SlavePath(), b->SlavePath(), s2->SlavePath(), c->SlavePath()});
   auto t0 = std::chrono::steady_clock::now();
   SearchResult r = Run(true);
-  ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ(rows[0].description, "   2D Barcode Scanner / RS-232 Port");
-  EXPECT_EQ(r.DeviceTable[0].portName, rs->SlavePath());
-  EXPECT_EQ(r.DeviceTable[0].baud, 57600u);
-  EXPECT_EQ(r.rs232Count, 1);
-  // Six silent probes on the empty port; the scanner hears only the one at its rate.
-  EXPECT_EQ(Queries(*silent), 6);
-  EXPECT_EQ(Queries(*rs), 1);
-  EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::seconds(8));
-  // The progress bar walks the rates for each port.
-  EXPECT_EQ(progress, (std::vector<int>{3, 6, 1, 2, 3, 4, 5, 6, 1, 2, 3, 8}));
+  EXPECT_EQ(Listed(),
+            "1    2D Barcode Scanner U1\n"
+            "2    Fixed Mount Scanner / RS-232 Port A1\n"
+            "3    On Counter Scanner / RS-232 Port B1\n"
+            "4    DPM Scanner / RS-232 Port C1\n");
+  ASSERT_EQ(r.rows, 4u);
+  const std::pair<std::string, uint32_t> entries[] = {
+      {usb->SlavePath(), 0}, {a->SlavePath(), 57600}, {b->SlavePath(), 9600}, {c->SlavePath(), 230400}};
+  for (size_t i = 0; i < 4; ++i)
+    EXPECT_EQ(std::make_pair(r.DeviceTable[i].portName, r.DeviceTable[i].baud), entries[i]) << i;
+  EXPECT_TRUE(r.usbCount == 1 && r.rs232Count == 3);
+  // Each port walks the rates in their order and stops at the one that answers.
+  EXPECT_EQ(Queries(*s1), 6);
+  EXPECT_EQ(Queries(*s2), 6);
+  for (auto* s : {usb.get(), a.get(), b.get(), c.get()}) EXPECT_EQ(Queries(*s), 1);
+  // The bar follows the rate rounds of the slowest port still walking.
+  EXPECT_EQ(progress, (std::vector<int>{3, 6, 1, 2, 3, 4, 5, 6, 8}));
+  // Two silent ports and five probes before 230400: about 20 s one after the
+  // other, about 6 s side by side.
+  EXPECT_LT(SecondsSince(t0), 13);
 }
 
 TEST_F(Search, ChineseRowsCarryTheRate) {
@@ -103,7 +137,7 @@ TEST_F(Search, ChineseRowsCarryTheRate) {
   EXPECT_EQ(rows[1].status + rows[1].description, "在线   固定式扫码器 / RS-232 串口 , 波特率: 9600");
 }
 
-TEST_F(Search, UsbPortsAreProbedOnceAndNineKeyboardScannersFillTheTable) {
+TEST_F(Search, UsbPortsAreProbedOnceAndTheTableHoldsEightRows) {
   auto usb = Scanner(1, "U");
   reg.Set(0, {usb->SlavePath()}, {usb->SlavePath()});
   Run(false);  // Image Mode: no serial port
@@ -117,15 +151,41 @@ TEST_F(Search, UsbPortsAreProbedOnceAndNineKeyboardScannersFillTheTable) {
   EXPECT_EQ(rows.size(), 8u);
   EXPECT_EQ(rows.back().number, "8");
   EXPECT_EQ(Queries(*usb), 2);
+
+  // Seven keyboard rows leave one entry: the first serial port that answers.
+  auto other = Scanner(2, "O");
+  reg.Set(7, {}, {other->SlavePath(), usb->SlavePath()});
+  SearchResult r = Run(true);
+  ASSERT_EQ(r.rows, 8u);
+  EXPECT_EQ(rows.size(), 8u);
+  EXPECT_EQ(r.DeviceTable[7].portName, other->SlavePath());
+  EXPECT_EQ(r.rs232Count, 1);
 }
 
-TEST_F(Search, CancelEndsItEarly) {
-  auto rs = Scanner(1, "R", 38400);
-  reg.Set(0, {}, {rs->SlavePath()});
-  std::atomic<bool> cancel{true};
-  auto t0 = std::chrono::steady_clock::now();
-  Run(true, false, &cancel);
-  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(500));
+TEST_F(Search, CancelEndsAParallelSearchAtOnceWithEveryPortClosed) {
+  std::vector<std::unique_ptr<sim::SimScanner>> silent;
+  for (int i = 0; i < 5; ++i) silent.push_back(Silent());
+  reg.Set(0, {silent[0]->SlavePath()}, {silent[1]->SlavePath(), silent[2]->SlavePath(), silent[3]->SlavePath(),
+                                        silent[4]->SlavePath()});
+  LinkCancel cancel;
+  const size_t descriptors = OpenDescriptors();
+  std::chrono::steady_clock::time_point ended;
+  std::thread search([&] {
+    Run(true, false, &cancel);
+    ended = std::chrono::steady_clock::now();
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // the serial ports are at their second rate
+  const auto raised = std::chrono::steady_clock::now();
+  cancel.Raise();
+  search.join();
+  EXPECT_LT(ended - raised, std::chrono::milliseconds(500));
+  EXPECT_TRUE(rows.empty());
+  // Every probe closed its own port: all of them can be opened again.
+  EXPECT_EQ(OpenDescriptors(), descriptors);
+  for (auto& s : silent) {
+    ScannerLink link;
+    EXPECT_TRUE(OpenLink(link, s->SlavePath(), 9600)) << s->SlavePath();
+  }
 }
 
 TEST(UdevFilters, ScannerIdsAndPlaceholderPorts) {

@@ -67,7 +67,7 @@ class ImagingLinkTest : public ::testing::Test {
   }
   bool Fetch() {
     auto t0 = Clock::now();
-    bool ok = FetchCapture(app, sink, corners);
+    bool ok = FetchCapture(app.link, app.imaging, app.metrics.RowLimit, sink, corners);
     ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count();
     return ok;
   }

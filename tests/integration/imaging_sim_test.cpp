@@ -66,7 +66,7 @@ class ImagingSimTest : public ::testing::Test {
 
 TEST_F(ImagingSimTest, CapturesCarryTheSymbolAndItsCorners) {
   for (int i = 1; i <= 3; ++i) {
-    ASSERT_TRUE(FetchCapture(app, sink, corners)) << i;
+    ASSERT_TRUE(FetchCapture(app.link, app.imaging, app.metrics.RowLimit, sink, corners)) << i;
     EXPECT_EQ(sink.rows.back().number, i);
     EXPECT_EQ(sink.rows.back().decodedData, sim.LastCapture()->text);
     EXPECT_EQ(corners, SimCorners());
@@ -74,17 +74,17 @@ TEST_F(ImagingSimTest, CapturesCarryTheSymbolAndItsCorners) {
   }
   EXPECT_NE(sink.rows[1].decodedData, sink.rows[2].decodedData);
   sim.faults().narrowWidth = 320, sim.faults().narrowHeight = 240;  // the centre window of the frame
-  ASSERT_TRUE(FetchCapture(app, sink, corners));
+  ASSERT_TRUE(FetchCapture(app.link, app.imaging, app.metrics.RowLimit, sink, corners));
   ExpectDecoderAgrees(480, 240);
 }
 
 // Refused, short and garbled streams are played byte for byte in the fetch tests.
 TEST_F(ImagingSimTest, LateDecodeBlockIsDrainedBeforeTheNextCapture) {
   sim.faults().imageFirst = true;  // the decode block comes too late for its capture
-  ASSERT_TRUE(FetchCapture(app, sink, corners));
+  ASSERT_TRUE(FetchCapture(app.link, app.imaging, app.metrics.RowLimit, sink, corners));
   EXPECT_EQ(sink.rows.back().decodedData, "");
   sim.faults().imageFirst = false;
-  ASSERT_TRUE(FetchCapture(app, sink, corners));  // its leftovers were drained
+  ASSERT_TRUE(FetchCapture(app.link, app.imaging, app.metrics.RowLimit, sink, corners));  // its leftovers were drained
   EXPECT_EQ(sink.rows.back().decodedData, sim.LastCapture()->text);
 }
 

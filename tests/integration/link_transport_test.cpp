@@ -93,16 +93,28 @@ TEST_F(Transport, GapLongerThanTheNextByteLimitEndsTheCollection) {
   EXPECT_EQ(r.end, CollectEnd::Idle);
 }
 
-TEST_F(Transport, ClosingTheLinkEndsAWaitingReader) {
-  std::thread closer([&] {
+TEST_F(Transport, ACancelFromAnotherThreadEndsEveryWaitAndTheOwnerCloses) {
+  LinkCancel cancel;
+  link.cancel = &cancel;
+  std::thread canceller([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    CloseLink(link);
+    cancel.Raise();
   });
   auto t0 = std::chrono::steady_clock::now();
   CollectResult r = CollectUntilIdle(link, buf, 16, 3000, 50);
-  closer.join();
+  canceller.join();
   EXPECT_EQ(r.end, CollectEnd::Closed);
   EXPECT_LT(Ms(t0), 1000);
+  // The port stays with its owner until the owner closes it.
+  EXPECT_TRUE(link.IsOpen());
+  peer.Write(Bytes({1, 2, 3}));
+  t0 = std::chrono::steady_clock::now();
+  EXPECT_EQ(ReadExact(link, buf, 3, 2000), 0u);
+  EXPECT_EQ(DrainInput(link), 0u);
+  EXPECT_LT(Ms(t0), 500);
+  CloseLink(link);
+  EXPECT_FALSE(OpenLink(link, peer.SlavePath(), 115200));
+  EXPECT_EQ(link.lastErrno, ECANCELED);
   EXPECT_FALSE(link.IsOpen());
 }
 

@@ -160,11 +160,13 @@ TEST_F(TransferWithSimulator, ExportFailuresAndTheirReasons) {
   timed("never silent", Reason::UnexpectedData, 0, 1500, Reason::BlockTooLong);
   s.sim.SetScanData({}, 0);
 
-  // Closing the link ends a waiting export.
+  // A cancel from another thread ends a waiting export.
   f.silent = true;
-  std::thread closer([&] { SleepMs(200), CloseLink(s.link); });
-  timed("closed", Reason::ScannerGone, 150, 1200);
-  closer.join();
+  LinkCancel cancel;
+  s.link.cancel = &cancel;
+  std::thread canceller([&] { SleepMs(200), cancel.Raise(); });
+  timed("cancelled", Reason::ScannerGone, 150, 1200);
+  canceller.join();
 }
 
 TEST_F(TransferWithSimulator, ImportChecksAndHandshakeFaults) {

@@ -30,6 +30,9 @@ expect() {
 expect 'set' varnet-cli --json se
 expect '--dry-run' varnet-cli --port ttyACM0 set --dr
 expect '--version' varnet-cli --vers
+# A command's own options, and --trace after any command.
+expect '--overlay' varnet-cli --port ttyACM0 capture --ov
+expect '--trace' varnet-cli info --tr
 # A group title with a blank: escaped when typed bare, whole inside a quote.
 expect 'Readable\ Symbologies' varnet-cli set Readable
 expect 'Readable Symbologies' varnet-cli set '"Readable Sy'
@@ -47,6 +50,8 @@ expect $'a4\nletter' varnet-cli export-sheet --page-size ''
 expect '--page-size' varnet-cli export-sheet --pa
 # apply takes profiles and configuration files.
 expect "$dir/till.yaml"$'\n'"$dir/golden.vt" varnet-cli apply "$dir/"
+mkdir "$dir/shots"
+expect "$dir/shots" varnet-cli capture --dir "$dir/sh"
 rm -r "$dir"
 
 if ((failures)); then

@@ -1,0 +1,179 @@
+// SPDX-License-Identifier: Apache-2.0
+// varnet-cli capture against the simulator: files a decoder opens with the
+// scene's symbol where the printed corners say, the overlay, the frames of
+// the exposure and gain options, and what a failing scanner leaves behind.
+#include <ZXing/ReadBarcode.h>
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <chrono>
+#include <cmath>
+#include <regex>
+#include <thread>
+
+#include "sim/sim_scanner.h"
+#include "support/cli_process.h"
+#include "support/cli_runner.h"
+#include "support/temp_dir.h"
+#include "support/wire.h"
+
+using namespace varnet;
+using namespace varnet::test;
+using Frames = std::vector<std::vector<uint8_t>>;
+
+namespace {
+
+const auto kStart1 = Cmd(0xA0, 0x02, 0x05), kStart2 = Cmd(0xA0, 0x02, 0x02), kStop = Cmd(0xA0, 0x02, 0x00);
+
+class Capture : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(sim.Start()); }
+  CliRun Run(std::vector<std::string> args) {
+    args.insert(args.begin(), {"--port", sim.SlavePath(), "--json", "capture", "--dir", dir.path()});
+    return RunCli(args);
+  }
+  sim::SimScanner sim;
+  TempDir dir;
+};
+
+// The symbol an independent decoder finds in the image, and its corners.
+ZXing::Result Decode(const QImage& image) {
+  const QImage grey = image.convertToFormat(QImage::Format_Grayscale8);
+  ZXing::DecodeHints hints;
+  hints.setFormats(ZXing::BarcodeFormat::QRCode);
+  return ZXing::ReadBarcode(
+      {grey.constBits(), grey.width(), grey.height(), ZXing::ImageFormat::Lum, int(grey.bytesPerLine())}, hints);
+}
+
+}  // namespace
+
+TEST_F(Capture, FilesADecoderOpensWithTheSymbolWhereThePrintedCornersSay) {
+  const auto r = Run({"--count", "2", "--overlay"});
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  const auto lines = JsonLines(r.out);
+  ASSERT_EQ(lines.size(), 2u) << r.out;
+  const std::regex name(".*/pts-[0-9]+-\\d{8}-\\d{6}-[12]\\.jpg");
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const auto& j = lines[i];
+    EXPECT_EQ(j["number"], i + 1);
+    EXPECT_TRUE(std::regex_match(j["file"].get<std::string>(), name)) << j["file"];
+    QImage jpeg;
+    ASSERT_TRUE(jpeg.load(QString::fromStdString(j["file"]), "JPEG")) << j["file"];
+    const ZXing::Result symbol = Decode(jpeg);
+    ASSERT_TRUE(symbol.isValid());
+    const std::string text = symbol.text();
+    EXPECT_EQ(j["data"], text);
+    EXPECT_EQ(j["bytes"], cli::Hex(std::vector<uint8_t>(text.begin(), text.end())));
+    for (int c = 0; c < 4; ++c)
+      EXPECT_LE(std::hypot(symbol.position()[c].x - j["corners"][c][0].get<int>(),
+                           symbol.position()[c].y - j["corners"][c][1].get<int>()),
+                4.0)
+          << c;
+    // The preview, halved from 1280 x 720: green at each corner, not elsewhere.
+    QImage overlay;
+    ASSERT_TRUE(overlay.load(QString::fromStdString(j["overlay"]), "PNG")) << j["overlay"];
+    ASSERT_EQ(overlay.size(), QSize(640, 360));
+    const QRgb green = qRgb(0, 255, 0);
+    for (const auto& corner : j["corners"])
+      EXPECT_EQ(overlay.pixel(corner[0].get<int>() / 2, corner[1].get<int>() / 2), green) << corner;
+    EXPECT_NE(overlay.pixel(5, 5), green);
+  }
+  // The scene of the last capture, as the simulator made it.
+  const auto scene = sim.LastCapture().value();
+  EXPECT_EQ(lines[1]["data"], scene.text);
+  EXPECT_EQ(lines[1]["decode_time"], scene.decodeTimeMs);
+  EXPECT_EQ(lines[1]["exposure"], scene.exposure);
+  EXPECT_EQ(lines[1]["gain"], scene.gain);
+  for (int c = 0; c < 4; ++c) EXPECT_EQ(lines[1]["corners"][c], (std::vector<int>{scene.corners[2 * c], scene.corners[2 * c + 1]}));
+  // Image Mode entered as connecting does and left on the way out.
+  EXPECT_EQ(Writes(sim.Received()), (Frames{kStart1, kStart2, kStop}));
+  EXPECT_FALSE(sim.InImageMode());
+
+  // Nothing decoded: all-zero corners; the text says so as the list does.
+  sim.faults().noBarcode = true;
+  const auto none = RunCli({"--port", sim.SlavePath(), "capture", "--dir", dir.path()});
+  ASSERT_EQ(none.status, 0) << none.err;
+  EXPECT_TRUE(Has(none.out, ": 0 ms, exposure ")) << none.out;
+  EXPECT_TRUE(Has(none.out, ", No Barcode\n")) << none.out;
+  EXPECT_EQ(dir.Entries().size(), 5u);
+}
+
+TEST_F(Capture, ExposureGainAndTuningGoOutAsTheControlsSendThem) {
+  auto r = Run({"--exposure", "300", "--gain", "90", "--save"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto j = JsonLines(r.out).at(0);
+  EXPECT_EQ(j["exposure"], 300);
+  EXPECT_EQ(j["gain"], 90);
+  const std::vector<uint8_t> exposure300 = {0x06, 0x57, 0xA0, 0x03, 0x2C, 0x01, 0xFE, 0xD3};
+  EXPECT_EQ(Writes(sim.Received()), (Frames{kStart1, kStart2, exposure300, Cmd(0xA0, 0x04, 90), Cmd(0xA0, 0x08, 0x01), kStop}));
+  EXPECT_EQ(sim.SaveCount(), 1);
+
+  // Tuning from automatic exposure ticks the box first: model 1's default exposure.
+  auto param = sim.ParamBlock();
+  param[58] = param[59] = 0;
+  sim.SetParamBlock(param);
+  sim.ClearReceived();
+  r = Run({"--auto-tune"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::vector<uint8_t> exposure500 = {0x06, 0x57, 0xA0, 0x03, 0xF4, 0x01, 0xFE, 0x0B};
+  EXPECT_EQ(Writes(sim.Received()), (Frames{kStart1, kStart2, exposure500, Cmd(0xA0, 0x02, 0x08), kStop}));
+  // Out-of-range values are refused before anything is sent.
+  sim.ClearReceived();
+  EXPECT_EQ(Run({"--gain", "7"}).status, 2);
+  EXPECT_EQ(Run({"--auto-exposure", "--exposure", "100"}).status, 2);
+  EXPECT_TRUE(sim.Received().empty());
+}
+
+TEST_F(Capture, AFailingScannerIsNamedAndLeavesNoFile) {
+  struct Case {
+    const char* what;
+    std::function<void()> fault;
+    const char* reason;
+  };
+  const std::vector<Case> cases = {
+      {"silent", [&] { sim.faults().captureSilent = true; }, "no capture within 500 ms"},
+      {"short", [&] { sim.faults().shortImageBy = 1000; }, "stopped sending in the middle of the image"},
+      {"babble", [&] { sim.faults().garbageBetweenBlocks = 70000; }, "more than a capture holds"},
+  };
+  for (const Case& c : cases) {
+    sim.faults().captureSilent = false, sim.faults().shortImageBy = 0, sim.faults().garbageBetweenBlocks = 0;
+    c.fault();
+    sim.ClearReceived();
+    const auto r = Run({"--count", "3"});
+    EXPECT_EQ(r.status, 1) << c.what;
+    const auto lines = JsonLines(r.out);
+    ASSERT_EQ(lines.size(), 1u) << c.what << r.out;
+    EXPECT_EQ(lines[0]["ok"], false);
+    EXPECT_TRUE(Has(lines[0]["message"], std::string("capture 1 of 3: ")) && Has(lines[0]["message"], c.reason))
+        << lines[0];
+    EXPECT_EQ(Writes(sim.Received()).back(), kStop) << c.what;
+    EXPECT_TRUE(dir.Entries().empty()) << c.what;
+  }
+
+  // The port goes away while the image is on its way.
+  sim.faults().garbageBetweenBlocks = 0, sim.faults().shortImageBy = 100;
+  sim.ClearReceived();
+  std::thread unplug([&] {
+    sim.WaitReceived(8, 5000);  // connected, Image Mode entered, capture asked
+    std::this_thread::sleep_for(std::chrono::milliseconds(80));
+    sim.Vanish();
+  });
+  const auto r = Run({});
+  unplug.join();
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(Has(r.out, "The connection to the scanner was lost.")) << r.out;
+  EXPECT_TRUE(dir.Entries().empty());
+}
+
+TEST_F(Capture, CtrlCLeavesImageModeAndOnlyWholeFiles) {
+  CliProcess p({"--port", sim.SlavePath(), "capture", "--count", "1000", "--dir", dir.path()});
+  ASSERT_TRUE(p.Started());
+  ASSERT_EQ(p.ReadLines(2, 5000).empty(), false);
+  p.Signal(SIGTERM);
+  EXPECT_EQ(p.Wait(3000), 1);
+  ASSERT_TRUE(sim.WaitReceived(1, 0));
+  EXPECT_EQ(sim.Received().back(), kStop);
+  EXPECT_FALSE(sim.InImageMode());
+  ASSERT_GE(dir.Entries().size(), 2u);
+  for (const std::string& f : dir.Entries()) EXPECT_FALSE(QImage(QString::fromStdString(dir.File(f)), "JPEG").isNull()) << f;
+}

@@ -126,6 +126,7 @@ TEST(CliCommandLine, HelpVersionCloseMatchesAndOptionsAfterTheCommand) {
       {{"info", "--jsno"}, "unknown option \"--jsno\"; did you mean \"--json\""},
       {{"export"}, "missing FILE.vt"},
       {{"get", "a", "b"}, "unexpected argument \"b\""},
+      {{"info", "--port"}, "--port needs a value (PORT)"},
   };
   for (const auto& [args, text] : wrong) {
     r = RunCli(args);

@@ -251,6 +251,7 @@ PortResult Capture(Session& s, const Options& o) {
   };
   CaptureFolder folder;
   if (!EnsureCaptureDir(folder.imaging)) return fail(0, "The temporary folder for captures cannot be made.");
+  if (StopRequested()) return fail(0, "interrupted");
   // The connect sequence's Image Mode start; from here on closing leaves it.
   s.imageMode = true;
   StartImageMode(s.link);
@@ -272,8 +273,9 @@ PortResult Capture(Session& s, const Options& o) {
     Sink sink;
     BarcodeCorners corners{};
     FetchOutcome outcome;
+    // A stop ends the fetch in the middle: nothing of that capture is kept.
     if (!FetchCapture(s.link, folder.imaging, kRowLimit, sink, corners, &outcome))
-      return fail(done, FetchFailure(outcome));
+      return fail(done, StopRequested() ? "interrupted" : FetchFailure(outcome));
     Stored stored;
     std::string why;
     if (!StoreCapture(s, o, sink, int(done + 1), stored, why)) return fail(done, why);

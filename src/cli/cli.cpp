@@ -443,7 +443,7 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err, DeviceRegis
   Context context{out, err, registry};
   if (alone) return command.runAlone(o, context);
   std::string unwritable, why;
-  if (!DestinationWritable(o, unwritable, why)) {
+  if (!DestinationWritable(command, o, unwritable, why)) {
     if (o.json) out << nlohmann::json{{"file", unwritable}, {"ok", false}, {"message", why}}.dump() << "\n";
     else err << "varnet-cli: " << unwritable << ": " << why << "\n";
     return kFailed;

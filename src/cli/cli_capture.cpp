@@ -9,7 +9,6 @@
 #include <QImage>
 #include <errno.h>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -289,24 +288,6 @@ PortResult Capture(Session& s, const Options& o) {
 
 }  // namespace
 
-bool CaptureDirWritable(const Options& o, std::string& why) {
-  const std::string dir = o.dir.empty() ? "." : o.dir;
-  struct stat st {};
-  if (::stat(dir.c_str(), &st) != 0) {
-    why = std::strerror(errno);
-    return false;
-  }
-  if (!S_ISDIR(st.st_mode)) {
-    why = "not a folder";
-    return false;
-  }
-  if (::access(dir.c_str(), W_OK | X_OK) != 0) {
-    why = std::strerror(errno);
-    return false;
-  }
-  return true;
-}
-
 CommandSpec CaptureCommand() {
   CommandSpec c{.name = "capture", .summary = "Image Mode captures with their decode results, as JPEG files"};
   c.details =
@@ -324,6 +305,7 @@ CommandSpec CaptureCommand() {
   c.imageMode = true;
   c.streaming = true;
   c.run = Capture;
+  c.writes = [](const Options& o) { return std::vector<Destination>{{o.dir.empty() ? "." : o.dir, true}}; };
   c.addOptions = [](CLI::App& app, Options& o) {
     app.add_option("--count", o.count, "take N captures (default 1)")->type_name("N")->check(CLI::PositiveNumber);
     app.add_option("--dir", o.dir, "store the files in folder D (default: the current folder)")->type_name("D");

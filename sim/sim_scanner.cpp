@@ -142,7 +142,9 @@ struct SimScanner::Impl {
   template <typename F>
   void Acked(bool refused, F apply);
 
-  void Reply(const std::vector<uint8_t>& bytes);
+  // From `imageAt` on the bytes are a capture's JPEG (and what follows it),
+  // paced by slowImageBytesMs when set.
+  void Reply(const std::vector<uint8_t>& bytes, size_t imageAt = SIZE_MAX);
   void WriteAll(const uint8_t* data, size_t n);
   bool SleepFor(int ms);
   bool LineSpeedMatches();
@@ -191,20 +193,25 @@ void SimScanner::Impl::WriteAll(const uint8_t* data, size_t n) {
   }
 }
 
-void SimScanner::Impl::Reply(const std::vector<uint8_t>& bytes) {
+void SimScanner::Impl::Reply(const std::vector<uint8_t>& bytes, size_t imageAt) {
   if (faults.silent) return;
   if (const int d = faults.replyDelayMs; d > 0 && !SleepFor(d)) return;
   std::vector<uint8_t> out = faults.GarbagePrefix();
+  if (imageAt < bytes.size()) imageAt += out.size();
   out.insert(out.end(), bytes.begin(), bytes.end());
-  for (size_t i = 0; i < out.size(); ++i) {
-    // Read for every byte: a test that clears it gets the rest at once.
-    const int slow = faults.slowBytesMs;
+  for (size_t i = 0; i < out.size();) {
+    // Read for every byte: a test that clears them gets the rest at once.
+    const bool inImage = i >= imageAt;
+    const int slowImage = faults.slowImageBytesMs;
+    const int slow = inImage && slowImage > 0 ? slowImage : faults.slowBytesMs.load();
     if (slow <= 0) {
-      WriteAll(&out[i], out.size() - i);
-      return;
+      const size_t end = !inImage && imageAt < out.size() && slowImage > 0 ? imageAt : out.size();
+      WriteAll(&out[i], end - i);
+      i = end;
+      continue;
     }
     if (i > 0 && !SleepFor(slow)) return;
-    WriteAll(&out[i], 1);
+    WriteAll(&out[i++], 1);
   }
 }
 
@@ -576,7 +583,7 @@ void SimScanner::Impl::SendCapture() {
     std::lock_guard lock(stateMutex);
     lastCapture = info;
   }
-  Reply(out);
+  Reply(out, (imageFirst ? 0 : decode.size() + junk.size()) + 40);
 }
 
 void SimScanner::Impl::Housekeeping() {

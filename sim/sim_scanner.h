@@ -83,6 +83,7 @@ class Faults {
   std::atomic<bool> captureNak{false};       // NakPattern instead of a capture
   std::atomic<bool> captureSilent{false};    // no answer to a capture request
   std::atomic<int> shortImageBy{0};          // stop the JPEG this many bytes early
+  std::atomic<int> slowImageBytesMs{0};      // between a capture's JPEG bytes (its header at once)
   std::atomic<int> shortDecodeBy{0};         // stop the decoded data this many bytes early
   std::atomic<int> garbageBetweenBlocks{0};  // this many junk bytes between the two blocks
   std::atomic<int64_t> announcedImageSize{-1};  // >= 0: announce this image size instead

@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: Apache-2.0
 // varnet-sim: one simulated scanner on a new pseudo-terminal, to try the
 // command-line tool without hardware.
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,7 +16,10 @@
 namespace {
 
 void Usage(FILE* to) {
-  std::fprintf(to, "usage: varnet-sim [--profile NAME] [--scan DATA [--every MS]] [--list]\n");
+  std::fprintf(to,
+               "usage: varnet-sim [--profile NAME] [--scan DATA [--every MS]] [--serial TEXT]\n"
+               "                  [--refuse \"P1 P2 P3\"]... [--log FILE]\n"
+               "       varnet-sim --list\n");
 }
 
 // "VARNET-42\r\n" with the escapes \r, \n, \t, \\ and \xHH made bytes.
@@ -42,33 +48,76 @@ bool Unescape(const std::string& text, std::vector<uint8_t>& out) {
   return true;
 }
 
+// "A1 05 0D" or "A1050D": the three bytes of a short command.
+std::optional<std::vector<uint8_t>> ShortCommand(const std::string& text) {
+  std::string hex;
+  for (char c : text)
+    if (c != ' ') hex += c;
+  if (hex.size() != 6) return std::nullopt;
+  std::vector<uint8_t> bytes;
+  for (size_t i = 0; i < 6; i += 2) {
+    char* end = nullptr;
+    const std::string pair = hex.substr(i, 2);
+    const unsigned long v = std::strtoul(pair.c_str(), &end, 16);
+    if (*end != '\0') return std::nullopt;
+    bytes.push_back(static_cast<uint8_t>(v));
+  }
+  return bytes;
+}
+
+// Appends the frames received since the last call, one line of hex each, so
+// that a script can see what a tool sent while the scanner keeps running.
+void AppendLog(FILE* log, const varnet::sim::SimScanner& scanner, size_t& logged) {
+  const auto frames = scanner.Received();
+  for (; logged < frames.size(); ++logged) {
+    const auto& f = frames[logged];
+    for (size_t i = 0; i < f.size(); ++i) std::fprintf(log, i ? " %02X" : "%02X", f[i]);
+    std::fputc('\n', log);
+  }
+  std::fflush(log);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::string profile = "usb";
   std::vector<uint8_t> scan;
   int everyMs = 2000;
+  std::optional<std::string> serial, logPath;
+  std::vector<std::vector<uint8_t>> refused;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
+    const bool hasValue = i + 1 < argc;
     if (arg == "--list") {
       for (const auto& name : varnet::sim::ProfileNames()) std::printf("%s\n", name.c_str());
       return 0;
     }
-    if (arg == "--profile" && i + 1 < argc) {
+    if (arg == "--profile" && hasValue) {
       profile = argv[++i];
     } else if (arg.rfind("--profile=", 0) == 0) {
       profile = arg.substr(10);
-    } else if (arg == "--scan" && i + 1 < argc) {
+    } else if (arg == "--scan" && hasValue) {
       if (!Unescape(argv[++i], scan) || scan.empty()) {
         std::fprintf(stderr, "varnet-sim: --scan needs data (escapes: \\r \\n \\t \\\\ \\xHH)\n");
         return 2;
       }
-    } else if (arg == "--every" && i + 1 < argc) {
+    } else if (arg == "--every" && hasValue) {
       everyMs = std::atoi(argv[++i]);
       if (everyMs <= 0) {
         std::fprintf(stderr, "varnet-sim: --every needs milliseconds above 0\n");
         return 2;
       }
+    } else if (arg == "--serial" && hasValue) {
+      serial = argv[++i];
+    } else if (arg == "--log" && hasValue) {
+      logPath = argv[++i];
+    } else if (arg == "--refuse" && hasValue) {
+      const auto command = ShortCommand(argv[++i]);
+      if (!command) {
+        std::fprintf(stderr, "varnet-sim: --refuse takes the three bytes of a command in hex, e.g. \"A1 05 0D\"\n");
+        return 2;
+      }
+      refused.push_back(*command);
     } else if (arg == "--help" || arg == "-h") {
       Usage(stdout);
       return 0;
@@ -83,6 +132,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "varnet-sim: unknown profile '%s' (see --list)\n", profile.c_str());
     return 2;
   }
+  FILE* log = nullptr;
+  if (logPath && !(log = std::fopen(logPath->c_str(), "w"))) {
+    std::fprintf(stderr, "varnet-sim: %s: %s\n", logPath->c_str(), std::strerror(errno));
+    return 1;
+  }
 
   // Block the signals before the serving thread starts, so that only
   // sigwait() below sees them.
@@ -92,7 +146,10 @@ int main(int argc, char** argv) {
   sigaddset(&set, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &set, nullptr);
 
-  varnet::sim::SimScanner scanner(varnet::sim::ProfileNamed(profile));
+  varnet::sim::Profile p = varnet::sim::ProfileNamed(profile);
+  if (serial) p.serial = *serial;
+  varnet::sim::SimScanner scanner(p);
+  for (const auto& c : refused) scanner.faults().RefuseCommand(c[0], c[1], c[2]);
   if (!scanner.Start()) {
     std::fprintf(stderr, "varnet-sim: cannot create a pseudo-terminal: %s\n", std::strerror(errno));
     return 1;
@@ -102,8 +159,16 @@ int main(int argc, char** argv) {
   std::printf("%s\n", scanner.SlavePath().c_str());
   std::fflush(stdout);
 
-  int sig = 0;
-  sigwait(&set, &sig);
+  if (!log) {
+    int sig = 0;
+    sigwait(&set, &sig);
+  } else {
+    size_t logged = 0;
+    const timespec tick{0, 50 * 1000 * 1000};
+    while (sigtimedwait(&set, nullptr, &tick) < 0) AppendLog(log, scanner, logged);
+    AppendLog(log, scanner, logged);
+    std::fclose(log);
+  }
   scanner.Stop();
   return 0;
 }

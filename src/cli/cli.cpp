@@ -181,12 +181,16 @@ struct PortRun {
   bool restart = false;  // the restart command was sent (or, in a dry run, would be)
 };
 
-PortRun RunOnPort(const CommandSpec& command, const Options& o, const Target& target, bool several,
-                  std::ostream& err, Progress& progress, size_t index, LineOut& lines) {
+// `stop`, when given, is watched while connecting and during the command:
+// once it is raised their waits end at once. The save and the closing
+// exchange run without it.
+PortRun RunOnPort(const CommandSpec& command, const Options& o, const Target& target, bool several, std::ostream& err,
+                  Progress& progress, size_t index, LineOut& lines, const LinkCancel* stop = nullptr) {
   Session s(err);
   s.port = target.port;
   s.severalTargets = several;
   s.lines = &lines;
+  s.link.cancel = stop;
   if (several) s.prompts.prefix = target.port;
   PortRun run;
   PortResult& r = run.result;
@@ -195,13 +199,17 @@ PortRun RunOnPort(const CommandSpec& command, const Options& o, const Target& ta
   const uint32_t baud = command.imageMode ? kImageModeBaud : o.baud ? o.baud : target.baud;
   if (!Connect(s, baud, why)) {
     r.ok = false;
-    r.message = why;
+    r.message = stop && stop->Raised() ? "interrupted while connecting" : why;
     r.streamed = command.streaming;
     progress.Done(index, false);
     return run;
   }
   progress.Step(index, command.name);
   r = command.run(s, o);
+  // This thread owns the link: it stops watching the raised cancel itself,
+  // so that the way out (Image Mode left, the restart) still reaches the
+  // scanner with its waits. A second signal still ends the program.
+  s.link.cancel = nullptr;
   if (r.dryRun && r.ok && o.save && !r.frames.empty())
     r.frames.push_back(PlannedShortCommand("save the settings", 0xA0, 0x08, 0x01));
   if (r.dryRun && s.planned && RestartOnClose(*s.planned)) {
@@ -435,7 +443,7 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err, DeviceRegis
   Context context{out, err, registry};
   if (alone) return command.runAlone(o, context);
   std::string unwritable, why;
-  if (!DestinationWritable(o, unwritable, why)) {
+  if (!DestinationWritable(command, o, unwritable, why)) {
     if (o.json) out << nlohmann::json{{"file", unwritable}, {"ok", false}, {"message", why}}.dump() << "\n";
     else err << "varnet-cli: " << unwritable << ": " << why << "\n";
     return kFailed;
@@ -493,7 +501,8 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err, DeviceRegis
       threads.emplace_back([&, i] {
         std::osyncstream portErr(err);
         portErr << std::emit_on_flush;
-        const PortRun run = RunOnPort(command, o, targets[i], several, portErr, *progress, i, lines);
+        const PortRun run =
+            RunOnPort(command, o, targets[i], several, portErr, *progress, i, lines, &stoppable.cancel());
         std::lock_guard lock(lines.mutex());
         statuses[i] = PrintPortRun(run, targets[i].port, o, several, out, portErr);
         portErr << std::flush;
@@ -504,7 +513,7 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err, DeviceRegis
   }
   for (size_t i = 0; i < targets.size(); ++i) {
     if (StopRequested()) break;
-    const PortRun run = RunOnPort(command, o, targets[i], several, err, *progress, i, lines);
+    const PortRun run = RunOnPort(command, o, targets[i], several, err, *progress, i, lines, &stoppable.cancel());
     status = std::max(status, PrintPortRun(run, targets[i].port, o, several, out, err));
   }
   return status;

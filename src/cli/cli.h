@@ -128,6 +128,12 @@ struct Argument {
   std::string extension;  // of the files it names: ".vt"
 };
 
+// A file a command writes, or a folder it writes files of its own naming into.
+struct Destination {
+  std::string path;
+  bool folder = false;
+};
+
 // A command, declared in one place: its texts, its arguments, the options
 // shared by all commands that apply to it, options of its own, and what it runs.
 struct CommandSpec {
@@ -143,6 +149,9 @@ struct CommandSpec {
   size_t aloneFromArgs = 0;  // with this many arguments or more, runAlone instead of the targets
   // Options only this command has; bind them to fields of Options.
   std::function<void(CLI::App&, Options&)> addOptions;
+  // The files and folders it writes for these options (none when unset),
+  // checked before any port is opened.
+  std::function<std::vector<Destination>(const Options&)> writes;
   // Runs once on the main thread before any port is handled; false stops
   // the command with the reason.
   std::function<bool(const Options&, std::string& why)> prepare;
@@ -197,10 +206,10 @@ std::vector<std::string> OptionNamesOf(const CommandSpec& command);
 // Connects as the desktop program does. False with the reason on failure.
 bool Connect(Session& s, uint32_t baud, std::string& why);
 
-// Where a command writes files, checked before any port is opened so that a
-// destination that cannot take them fails with nothing sent to a scanner.
-// False with the first such file and the reason.
-bool DestinationWritable(const Options& o, std::string& file, std::string& why);
+// Where the command writes (CommandSpec::writes), checked before any port is
+// opened so that a destination that cannot take the files fails with nothing
+// sent to a scanner. False with the first such file or folder and the reason.
+bool DestinationWritable(const CommandSpec& command, const Options& o, std::string& file, std::string& why);
 
 // Ends a connection as the desktop program's close does: the restart command
 // goes last when the output interface changed, Image Mode is left otherwise.
@@ -211,8 +220,6 @@ bool CloseSession(Session& s);
 std::string PortTag(const std::string& port);
 // The text of a reason, in English (empty for none).
 std::string ReasonText(Reason reason, int error = 0);
-// Where capture writes: an existing folder that takes files (checked before connecting).
-bool CaptureDirWritable(const Options& o, std::string& why);
 
 // "; did you mean "a", "b" or "c"?", or nothing without suggestions.
 std::string CloseMatchText(const std::vector<std::string>& suggestions);

@@ -4,6 +4,7 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <ostream>
+#include <regex>
 #include <sstream>
 
 #include "cli/cli.h"
@@ -289,6 +290,14 @@ int ParseCommandLine(int argc, char** argv, const std::vector<CommandSpec>& comm
       for (size_t i = 0; i < command->args.size(); ++i)
         if (command->args[i].min > 0 && g.positionals[which][i]->count() == 0)
           return UsageError(err, command->name + ": missing " + command->args[i].name, command);
+    }
+    // CLI11 says "--port: 1 required PORT missing" for an option without its value.
+    if (const auto* mismatch = dynamic_cast<const CLI::ArgumentMismatch*>(&e)) {
+      static const std::regex kNoValue(R"(^(-[^:]+): \d+ required (\S+) missing$)");
+      std::smatch m;
+      const std::string what = mismatch->what();
+      if (std::regex_match(what, m, kNoValue))
+        return UsageError(err, m[1].str() + " needs a value (" + m[2].str() + ")", command);
     }
     return UsageError(err, e.what(), command);
   }

@@ -9,7 +9,6 @@
 #include <QImage>
 #include <errno.h>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -251,6 +250,7 @@ PortResult Capture(Session& s, const Options& o) {
   };
   CaptureFolder folder;
   if (!EnsureCaptureDir(folder.imaging)) return fail(0, "The temporary folder for captures cannot be made.");
+  if (StopRequested()) return fail(0, "interrupted");
   // The connect sequence's Image Mode start; from here on closing leaves it.
   s.imageMode = true;
   StartImageMode(s.link);
@@ -272,8 +272,9 @@ PortResult Capture(Session& s, const Options& o) {
     Sink sink;
     BarcodeCorners corners{};
     FetchOutcome outcome;
+    // A stop ends the fetch in the middle: nothing of that capture is kept.
     if (!FetchCapture(s.link, folder.imaging, kRowLimit, sink, corners, &outcome))
-      return fail(done, FetchFailure(outcome));
+      return fail(done, StopRequested() ? "interrupted" : FetchFailure(outcome));
     Stored stored;
     std::string why;
     if (!StoreCapture(s, o, sink, int(done + 1), stored, why)) return fail(done, why);
@@ -286,24 +287,6 @@ PortResult Capture(Session& s, const Options& o) {
 }
 
 }  // namespace
-
-bool CaptureDirWritable(const Options& o, std::string& why) {
-  const std::string dir = o.dir.empty() ? "." : o.dir;
-  struct stat st {};
-  if (::stat(dir.c_str(), &st) != 0) {
-    why = std::strerror(errno);
-    return false;
-  }
-  if (!S_ISDIR(st.st_mode)) {
-    why = "not a folder";
-    return false;
-  }
-  if (::access(dir.c_str(), W_OK | X_OK) != 0) {
-    why = std::strerror(errno);
-    return false;
-  }
-  return true;
-}
 
 CommandSpec CaptureCommand() {
   CommandSpec c{.name = "capture", .summary = "Image Mode captures with their decode results, as JPEG files"};
@@ -322,6 +305,7 @@ CommandSpec CaptureCommand() {
   c.imageMode = true;
   c.streaming = true;
   c.run = Capture;
+  c.writes = [](const Options& o) { return std::vector<Destination>{{o.dir.empty() ? "." : o.dir, true}}; };
   c.addOptions = [](CLI::App& app, Options& o) {
     app.add_option("--count", o.count, "take N captures (default 1)")->type_name("N")->check(CLI::PositiveNumber);
     app.add_option("--dir", o.dir, "store the files in folder D (default: the current folder)")->type_name("D");

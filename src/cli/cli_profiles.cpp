@@ -231,6 +231,9 @@ CommandSpec ProfileCommand() {
   c.shared = {"--port", "--all", "--baud", "--json"};
   c.examples = {"--port ttyACM0 profile till.yaml", "profile - | less"};
   c.run = WriteProfileOf;
+  c.writes = [](const Options& o) {
+    return o.args.at(0) == "-" ? std::vector<Destination>{} : std::vector<Destination>{{o.args.at(0)}};
+  };
   return c;
 }
 

@@ -13,11 +13,17 @@ namespace varnet::cli {
 
 namespace {
 
-// Lock-free, so the handler may set it.
+// Lock-free, so the handler may use them.
 std::atomic<bool> g_stop{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
+std::atomic<LinkCancel*> g_cancel{nullptr};  // the living StopScope's
+static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<LinkCancel*>::is_always_lock_free);
 
-extern "C" void OnStopSignal(int) { g_stop.store(true, std::memory_order_relaxed); }
+void Stop() {
+  g_stop.store(true, std::memory_order_relaxed);
+  if (LinkCancel* cancel = g_cancel.load(std::memory_order_acquire)) cancel->Raise();
+}
+
+extern "C" void OnStopSignal(int) { Stop(); }
 
 struct sigaction g_oldInt, g_oldTerm, g_oldPipe;
 
@@ -40,6 +46,7 @@ bool LineOut::Line(const std::string& line) {
 
 StopScope::StopScope() {
   g_stop.store(false);
+  g_cancel.store(&cancel_, std::memory_order_release);
   struct sigaction sa {};
   sa.sa_handler = OnStopSignal;
   sigemptyset(&sa.sa_mask);
@@ -57,11 +64,12 @@ StopScope::~StopScope() {
   sigaction(SIGINT, &g_oldInt, nullptr);
   sigaction(SIGTERM, &g_oldTerm, nullptr);
   sigaction(SIGPIPE, &g_oldPipe, nullptr);
+  g_cancel.store(nullptr, std::memory_order_release);
 }
 
 bool StopRequested() { return g_stop.load(std::memory_order_relaxed); }
 
-void RequestStop() { g_stop.store(true, std::memory_order_relaxed); }
+void RequestStop() { Stop(); }
 
 std::string LocalTimestamp(bool iso) {
   int ms = 0;

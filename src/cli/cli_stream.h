@@ -7,6 +7,8 @@
 #include <mutex>
 #include <string>
 
+#include "link/serial_link.h"
+
 namespace varnet::cli {
 
 // Whole lines on the output, from any thread, each flushed at once.
@@ -24,17 +26,23 @@ class LineOut {
   std::mutex mutex_;
 };
 
-// While one lives, SIGINT and SIGTERM ask the commands to end (their loops
-// look at StopRequested() between bounded waits, then close their
-// connections as the desktop program does); a second such signal ends the
-// program at once. SIGPIPE is ignored, so a closed output shows as a failed
-// write instead of killing the program with a connection open.
+// While one lives, SIGINT and SIGTERM ask the commands to end: the handler
+// raises cancel(), which the commands' links watch, so the read in progress
+// ends at once; their loops look at StopRequested(), and each port's owner
+// then stops watching the cancel and closes its connection as the desktop
+// program does. A second such signal ends the program at once. SIGPIPE is
+// ignored, so a closed output shows as a failed write instead of killing the
+// program with a connection open. One at a time.
 class StopScope {
  public:
   StopScope();
   ~StopScope();
   StopScope(const StopScope&) = delete;
   StopScope& operator=(const StopScope&) = delete;
+  const LinkCancel& cancel() const { return cancel_; }
+
+ private:
+  LinkCancel cancel_;
 };
 
 bool StopRequested();

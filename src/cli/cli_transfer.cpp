@@ -3,7 +3,12 @@
 // from the command line, for one scanner or a fleet.
 #include <CLI/CLI.hpp>
 #include <QLocale>
+#include <errno.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstring>
 
 #include "cli/cli.h"
 #include "cli/cli_files.h"
@@ -255,20 +260,45 @@ PortResult Restore(Session& s, const Options& o) {
 std::string FileForPort(const std::string& path, const std::string& port) { return PathForPort(path, port); }
 PortResult ImportConfigFile(Session& s, const Options& o) { return Import(s, o); }
 
-bool DestinationWritable(const Options& o, std::string& file, std::string& why) {
-  std::vector<std::string> files;
-  if (o.command == "export") files = ExportFiles(o.args.at(0), ExportMode::File);
-  else if (o.command == "export-qr") files = ExportFiles(o.args.at(0), ExportMode::Qr);
-  else if (o.command == "export-sheet") files = {o.args.at(0)};
-  else if (o.command == "profile" && o.args.at(0) != "-") files = {o.args.at(0)};
-  else if (o.command == "capture" && !CaptureDirWritable(o, why)) {
-    file = o.dir.empty() ? "." : o.dir;
+namespace {
+
+// An existing folder that takes new files.
+bool FolderWritable(const std::string& dir, std::string& why) {
+  struct stat st {};
+  if (::stat(dir.c_str(), &st) != 0) {
+    why = std::strerror(errno);
     return false;
   }
-  for (const std::string& f : files) {
-    const ExportResult checked = CheckExportDestination(f);
+  if (!S_ISDIR(st.st_mode)) {
+    why = "not a folder";
+    return false;
+  }
+  if (::access(dir.c_str(), W_OK | X_OK) != 0) {
+    why = std::strerror(errno);
+    return false;
+  }
+  return true;
+}
+
+std::vector<Destination> Files(const std::vector<std::string>& paths) {
+  std::vector<Destination> files;
+  for (const std::string& p : paths) files.push_back({p});
+  return files;
+}
+
+}  // namespace
+
+bool DestinationWritable(const CommandSpec& command, const Options& o, std::string& file, std::string& why) {
+  if (!command.writes) return true;
+  for (const Destination& d : command.writes(o)) {
+    if (d.folder) {
+      if (FolderWritable(d.path, why)) continue;
+      file = d.path;
+      return false;
+    }
+    const ExportResult checked = CheckExportDestination(d.path);
     if (checked.ok) continue;
-    file = f;
+    file = d.path;
     why = MessageLine(ExportFailureMessage(checked));
     return false;
   }
@@ -285,6 +315,7 @@ CommandSpec ExportCommand() {
   c.shared = {"--port", "--all", "--baud", "--json"};
   c.examples = {"--port ttyACM0 export golden.vt", "--all export backup.vt"};
   c.run = [](Session& s, const Options& o) { return Export(s, o, ExportMode::File); };
+  c.writes = [](const Options& o) { return Files(ExportFiles(o.args.at(0), ExportMode::File)); };
   return c;
 }
 
@@ -295,6 +326,7 @@ CommandSpec ExportQrCommand() {
   c.shared = {"--port", "--all", "--baud", "--json"};
   c.examples = {"--port ttyACM0 export-qr sheet.bmp"};
   c.run = [](Session& s, const Options& o) { return Export(s, o, ExportMode::Qr); };
+  c.writes = [](const Options& o) { return Files(ExportFiles(o.args.at(0), ExportMode::Qr)); };
   return c;
 }
 
@@ -320,6 +352,7 @@ CommandSpec ExportSheetCommand() {
     return false;
   };
   c.run = ExportSheet;
+  c.writes = [](const Options& o) { return Files({o.args.at(0)}); };
   return c;
 }
 

@@ -72,11 +72,16 @@ LinkCancel::~LinkCancel() {
   if (wakeFd_ >= 0) ::close(wakeFd_);
 }
 
+// Raise runs in signal handlers: lock-free atomics and write() only.
+static_assert(std::atomic<bool>::is_always_lock_free);
+
 void LinkCancel::Raise() {
   if (raised_.exchange(true, std::memory_order_acq_rel)) return;
   // Nobody reads the counter back: it stays readable and wakes every waiter.
+  const int savedErrno = errno;
   uint64_t one = 1;
   if (wakeFd_ >= 0) (void)!::write(wakeFd_, &one, sizeof one);
+  errno = savedErrno;
 }
 
 bool LinkCancel::Sleep(uint32_t ms) const {

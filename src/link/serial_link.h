@@ -18,7 +18,8 @@ class LinkCancel {
   LinkCancel(const LinkCancel&) = delete;
   LinkCancel& operator=(const LinkCancel&) = delete;
 
-  // Any thread. Every link watching this one stops waiting at once.
+  // Any thread, and a signal handler: an atomic store and an eventfd write,
+  // errno left as it was. Every link watching this one stops waiting at once.
   void Raise();
   bool Raised() const { return raised_.load(std::memory_order_acquire); }
   // Readable from the first Raise on; waits poll it beside the port.
@@ -43,8 +44,10 @@ class LinkCancel {
 // open elsewhere while the owner is about to read it; it raises the
 // LinkCancel the link watches instead. The owner's waits then end at once as
 // if the link were closed, its next OpenLink fails, and it closes the port
-// itself. Ownership passes only where one thread is done with the link
-// before the next starts (a thread start or join).
+// itself (or, to say goodbye to the scanner first, stops watching the raised
+// cancel and runs that last exchange with its own time limits). Ownership
+// passes only where one thread is done with the link before the next starts
+// (a thread start or join).
 struct ScannerLink {
   ScannerLink() = default;
   ~ScannerLink();

@@ -177,3 +177,37 @@ TEST_F(Capture, CtrlCLeavesImageModeAndOnlyWholeFiles) {
   ASSERT_GE(dir.Entries().size(), 2u);
   for (const std::string& f : dir.Entries()) EXPECT_FALSE(QImage(QString::fromStdString(dir.File(f)), "JPEG").isNull()) << f;
 }
+
+// An image that trickles in just under the 250 ms gap would hold Ctrl-C for
+// hours: every port's read ends at once, nothing is stored, and each scanner
+// still hears Image Mode left once it is done sending.
+TEST_F(Capture, CtrlCEndsATricklingImageAtOnceOnEveryPort) {
+  sim::SimScanner other;
+  ASSERT_TRUE(other.Start());
+  const std::vector<sim::SimScanner*> sims = {&sim, &other};
+  for (sim::SimScanner* s : sims) s->faults().slowImageBytesMs = 200;
+  CliProcess p({"--port", sim.SlavePath(), "--port", other.SlavePath(), "--json", "capture", "--dir", dir.path()});
+  ASSERT_TRUE(p.Started());
+  for (sim::SimScanner* s : sims)
+    for (int i = 0; i < 500 && !Heard(s->Received(), Cmd(0x0E, 0x0D, 0x07)); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  std::this_thread::sleep_for(std::chrono::milliseconds(600));  // the headers are in, the image on its way
+  p.Signal(SIGINT);
+  const auto signalled = std::chrono::steady_clock::now();
+  // Within the close's own wait for its answer (1 s), with room to spare.
+  const int status = p.Wait(3000);
+  const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - signalled);
+  ASSERT_EQ(status, 1) << "after " << took.count() << " ms";
+  const auto lines = JsonLines(p.ReadLines(2, 1000));
+  ASSERT_EQ(lines.size(), 2u) << p.out;
+  for (const auto& j : lines) EXPECT_EQ(j["message"], "interrupted") << j;
+  EXPECT_TRUE(dir.Entries().empty());
+  // The rest of the image goes out (into a closed port), then the scanners read what came meanwhile.
+  for (sim::SimScanner* s : sims) s->faults().slowImageBytesMs = 0;
+  for (sim::SimScanner* s : sims) {
+    for (int i = 0; i < 500 && !Heard(s->Received(), kStop); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(Writes(s->Received()).back(), kStop);
+    EXPECT_FALSE(s->InImageMode());
+  }
+}

@@ -12,34 +12,25 @@
 using namespace varnet;
 using namespace varnet::test;
 
-TEST(CliInfo, PrintsTheScannersIdentityAsJson) {
+TEST(CliInfo, PrintsTheScannersIdentityAndAsksNoSerialNumberWithoutAFormatBlock) {
   sim::Profile p = sim::ProfileNamed("code5");
   p.deviceType = 1;
-  sim::SimScanner s(p);
-  ASSERT_TRUE(s.Start());
+  sim::SimScanner s(p), legacy(sim::ProfileNamed("legacy"));
+  ASSERT_TRUE(s.Start() && legacy.Start());
   auto r = RunCli({"--port", s.SlavePath(), "--baud", "115200", "--json", "info"});
   ASSERT_EQ(r.status, 0) << r.err;
-  auto j = nlohmann::json::parse(r.out);
-  EXPECT_EQ(j["port"], s.SlavePath());
-  EXPECT_EQ(j["device_type"], 1);
-  EXPECT_EQ(j["device_name"], "2D Barcode Scanner");
-  EXPECT_EQ(j["model_name"], "HD-50");
-  EXPECT_EQ(j["model_code"], 5);
-  EXPECT_EQ(j["firmware"], "HD50-V1.8.4");
-  EXPECT_EQ(j["serial_number"], "SNHD5000042");
-  EXPECT_EQ(j["format_block"], true);
-  EXPECT_EQ(j["format_block_length"], s.FormatBlock()->size());
-}
+  EXPECT_EQ(nlohmann::json::parse(r.out),
+            (nlohmann::json{{"port", s.SlavePath()}, {"device_type", 1}, {"device_name", "2D Barcode Scanner"},
+                            {"model_name", "HD-50"}, {"model_code", 5}, {"firmware", "HD50-V1.8.4"},
+                            {"serial_number", "SNHD5000042"}, {"format_block", true},
+                            {"format_block_length", s.FormatBlock()->size()}}));
 
-TEST(CliInfo, WithoutFormatBlockNoSerialNumberIsAskedFor) {
-  sim::SimScanner s(sim::ProfileNamed("legacy"));
-  ASSERT_TRUE(s.Start());
-  auto r = RunCli({"--port", s.SlavePath(), "--json", "info"});
+  r = RunCli({"--port", legacy.SlavePath(), "--json", "info"});
   ASSERT_EQ(r.status, 0) << r.err;
   auto j = nlohmann::json::parse(r.out);
   EXPECT_EQ(j["format_block"], false);
   EXPECT_EQ(j["serial_number"], "Unknow");
-  EXPECT_FALSE(Heard(s.Received(), Cmd(0x0E, 0x0D, 0x53)));
+  EXPECT_FALSE(Heard(legacy.Received(), Cmd(0x0E, 0x0D, 0x53)));
   EXPECT_TRUE(Has(r.err, "Please update scanner to support fully functions !"));
 }
 
@@ -126,6 +117,7 @@ TEST(CliCommandLine, HelpVersionCloseMatchesAndOptionsAfterTheCommand) {
       {{"info", "--jsno"}, "unknown option \"--jsno\"; did you mean \"--json\""},
       {{"export"}, "missing FILE.vt"},
       {{"get", "a", "b"}, "unexpected argument \"b\""},
+      {{"info", "--port"}, "--port needs a value (PORT)"},
   };
   for (const auto& [args, text] : wrong) {
     r = RunCli(args);

@@ -217,6 +217,17 @@ TEST(CliTransfer, ExportFailedSaysWhy) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(nlohmann::json::parse(r.out),
             (nlohmann::json{{"file", dir.File("gone/x.vt")}, {"ok", false}, {"message", missing}}));
+  // The other commands that write files, each with its own destinations.
+  r = RunCli({"--port", s.SlavePath(), "profile", dir.File("gone/p.yaml")});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(Has(r.err, missing + "\n")) << r.err;
+  const std::pair<std::string, std::string> folders[] = {{dir.File("gone"), "No such file or directory"},
+                                                         {dir.File("plain"), "not a folder"}};
+  for (const auto& [folder, why] : folders) {
+    r = RunCli({"--port", s.SlavePath(), "capture", "--dir", folder});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "varnet-cli: " + folder + ": " + why + "\n");
+  }
   EXPECT_TRUE(s.Received().empty());
 
   // A reason found once connected.

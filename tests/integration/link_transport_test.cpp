@@ -77,18 +77,18 @@ TEST_F(Transport, CollectWithNothingArrivingEndsAtTheFirstByteLimit) {
   EXPECT_LT(ThreadCpuMs() - cpu0, 60.0);
 }
 
-TEST_F(Transport, IdlePeriodRestartsWithEveryByteUntilTheBufferIsFull) {
+TEST_F(Transport, EveryByteRestartsTheIdlePeriodALongerGapEndsIt) {
   peer.WriteLater(Bytes({1, 2, 3, 4, 5, 6, 7, 8}), 0, 40);
   CollectResult r = CollectUntilIdle(link, buf, 6, 200, 50);
   EXPECT_EQ(r.count, 6u);
   EXPECT_EQ(r.end, CollectEnd::Full);
   EXPECT_EQ(buf[5], 6);
-}
+  peer.Join();
+  DrainInput(link);
 
-TEST_F(Transport, GapLongerThanTheNextByteLimitEndsTheCollection) {
   peer.WriteLater(Bytes({1, 2}), 0, 0);
   peer.WriteLater(Bytes({3}), 250, 0);
-  CollectResult r = CollectUntilIdle(link, buf, 16, 200, 100);
+  r = CollectUntilIdle(link, buf, 16, 200, 100);
   EXPECT_EQ(r.count, 2u);
   EXPECT_EQ(r.end, CollectEnd::Idle);
 }

@@ -134,28 +134,23 @@ TEST(ProfilePlan, AProfileWrittenFromAScannerAsksNothingOfIt) {
 TEST(ProfilePlan, ClicksFollowTheCatalogueAndThePagesRules) {
   const Scanner s = ScannerNamed("usb");
   // Unquoted booleans and numbers as a YAML 1.1 tool writes them back.
-  const ProfilePlan plan = Plan(s,
-                                "  Interface:\n    RS232 Baud Rate: 115200\n"
-                                "  Symbologies:\n"
-                                "    Code 11: [2 Digits Checksum Checking]\n"
-                                "    Readable Symbologies: {add: [Code 93, QR], remove: [EAN-81, EAN-8]}\n"
-                                "    Codabar: [Disable Check Digit Verification, Transmit Start/Stop Character]\n"
-                                "    MSI: {add: [MOD10]}\n"
-                                "  Scan Settings:\n    Power On Beep: false\n    Scan Mode: sense mode\n"
-                                "    Good Read Beep: On\n");
+  const std::string settings =
+      "  Interface:\n    RS232 Baud Rate: 115200\n"
+      "  Symbologies:\n"
+      "    Code 11: [2 Digits Checksum Checking]\n"
+      "    Readable Symbologies: {add: [Code 93, QR], remove: [EAN-8]}\n"
+      "    Codabar: [Disable Check Digit Verification, Transmit Start/Stop Character]\n"
+      "    MSI: {add: [MOD10]}\n"
+      "  Scan Settings:\n    Power On Beep: false\n    Scan Mode: sense mode\n"
+      "    Good Read Beep: On\n";
+  std::string typo = settings;
+  typo.replace(typo.find("remove: [EAN-8]"), 15, "remove: [EAN-81, EAN-8]");
+  const ProfilePlan plan = Plan(s, typo);
   ASSERT_EQ(plan.refusals.size(), 1u);  // "EAN-81" is no option
   EXPECT_EQ(plan.refusals[0].line, 7);
   EXPECT_NE(plan.refusals[0].message.find("did you mean \"EAN-8\""), std::string::npos) << plan.refusals[0].message;
 
-  const ProfilePlan ok = Plan(s,
-                              "  Interface:\n    RS232 Baud Rate: 115200\n"
-                              "  Symbologies:\n"
-                              "    Code 11: [2 Digits Checksum Checking]\n"
-                              "    Readable Symbologies: {add: [Code 93, QR], remove: [EAN-8]}\n"
-                              "    Codabar: [Disable Check Digit Verification, Transmit Start/Stop Character]\n"
-                              "    MSI: {add: [MOD10]}\n"
-                              "  Scan Settings:\n    Power On Beep: false\n    Scan Mode: sense mode\n"
-                              "    Good Read Beep: On\n");
+  const ProfilePlan ok = Plan(s, settings);
   ASSERT_TRUE(ok.refusals.empty()) << RefusalsText(ok.refusals);
   const std::vector<std::vector<uint8_t>> expected{
       Cmd(0xA1, 0x02, 0x02),  // Scan Mode before Power On Beep: catalogue order, not file order

@@ -39,16 +39,13 @@ std::string LastOption(const ScannerModel& m, std::string_view title) {
   return all.substr(all.rfind('|') + 1);
 }
 
-TEST(SettingsModelRules, ModelFromParamBlockReadsAtMostSixteenBytes) {
-  ParamBlock pb;
-  std::memcpy(pb.bytes.data(), "ABCDEFGHIJKLMNOP", 16);
-  pb.SetU8(16, 6);
-  const ScannerModel m = ScannerModel::From(pb, "V1.0");
-  EXPECT_EQ(m.name, "ABCDEFGHIJKLMNOP");
-  EXPECT_EQ(m.code, 6);
-}
+TEST(SettingsModelRules, Code5And6ScannersHtr81AndQb55) {
+  ParamBlock named;  // the name takes at most sixteen bytes
+  std::memcpy(named.bytes.data(), "ABCDEFGHIJKLMNOP", 16);
+  named.SetU8(16, 6);
+  EXPECT_EQ(ScannerModel::From(named, "V1.0").name, "ABCDEFGHIJKLMNOP");
+  EXPECT_EQ(ScannerModel::From(named, "V1.0").code, 6);
 
-TEST(SettingsModelRules, Code5And6Scanners) {
   EXPECT_EQ(Groups(0, Model(5, "HT-27-PM")), "Good Read Beep|Good Read Frequency|Aiming LED");
 
   const ScannerModel m = Model(6, "HT-30");
@@ -77,6 +74,18 @@ TEST(SettingsModelRules, Code5And6Scanners) {
   EXPECT_STREQ(level.english, "Illumination Level");
   EXPECT_EQ(level.valueOffset, 64);
   EXPECT_EQ(ShownOptions(level, one)[0].code.P3, 0x11);
+
+  const ScannerModel htr81 = Model(1, "HTR-81");
+  EXPECT_EQ(ShownOptions(Shown(htr81, "Illumination LEDs"), htr81).size(), 7u);
+  EXPECT_EQ(Options(htr81, "Illumination Level"), "Low|Medium|High");
+  // The sense trigger types replace the sensitivity rows and are read at offset 56;
+  // their frames go through varnet-cli against the simulator.
+  const ScannerModel qb55 = Model(2, "QB-55");
+  const EffectiveGroup sense = Shown(qb55, "Sense Mode Sensitivity");
+  EXPECT_EQ(Options(qb55, "Sense Mode Sensitivity"), "Image + IrDA|IrDA|Image Change");
+  pb.SetU8(56, 3);
+  pb.SetU8(138, 1);
+  EXPECT_EQ(TicksInForce(sense, ShownOptions(sense, qb55), pb), (std::vector<bool>{true, false, false}));
 }
 
 // What a scanner shows at `place`: a group's label ("Group"), or the label of
@@ -176,23 +185,6 @@ TEST(SettingsModelRules, EveryRuleForEveryModelItNames) {
         << "code " << int(r.code) << ", " << r.model << ", " << r.firmware << ": " << r.place;
 }
 
-TEST(SettingsModelRules, IlluminationLedsWithTheirSevenOptions) {
-  const ScannerModel htr81 = Model(1, "HTR-81");
-  EXPECT_EQ(ShownOptions(Shown(htr81, "Illumination LEDs"), htr81).size(), 7u);
-  EXPECT_EQ(Options(htr81, "Illumination Level"), "Low|Medium|High");
-}
-
-TEST(SettingsModelRules, SenseTriggerTypesOnQb55) {
-  // Its frames and stored values are checked through varnet-cli against the simulator.
-  const ScannerModel m = Model(2, "QB-55");
-  const EffectiveGroup g = Shown(m, "Sense Mode Sensitivity");
-  EXPECT_EQ(Options(m, "Sense Mode Sensitivity"), "Image + IrDA|IrDA|Image Change");
-  ParamBlock pb;
-  pb.SetU8(56, 3);
-  pb.SetU8(138, 1);
-  EXPECT_EQ(TicksInForce(g, ShownOptions(g, m), pb), (std::vector<bool>{true, false, false}));
-}
-
 TEST(SettingsModelRules, CivicMailRow) {
   const ScannerModel civic = Model(1, "QB-32-S", "V2.1-PLC-K4702");
   const EffectiveGroup g = Shown(civic, "Readable Symbologies");
@@ -222,27 +214,25 @@ std::string Click(std::string_view title, std::string_view ticks, size_t row) {
   return r;
 }
 
-TEST(SettingsClick, ChoicesMoveTheTickOrSendNothing) {
-  EXPECT_EQ(Click("Scan Mode", "0100", 1), "-");
-  EXPECT_EQ(Click("Scan Mode", "0100", 3), "0001");
-  EXPECT_EQ(Click("Scan Mode", "1100", 2), "0010");
-  EXPECT_EQ(Click("MSI", "11001", 2), "00101");
-  EXPECT_EQ(Click("MSI", "00101", 2), "-");
-  EXPECT_EQ(Click("Codabar", "0101", 0), "1001");
-  EXPECT_EQ(Click("Interleaved 2 of 5", "001", 2), "-");
-}
-
-TEST(SettingsClick, Code11ModesAreResentAndSwitchesToggle) {
-  EXPECT_EQ(Click("Code 11", "0101", 1), "0101");
-  EXPECT_EQ(Click("Code 11", "0101", 3), "0100");
-  EXPECT_EQ(Click("Codabar", "0101", 3), "0100");
-  EXPECT_EQ(Click("EAN-13", "10000", 3), "10010");
-  EXPECT_EQ(Click("Readable Symbologies", std::string(25, '1'), 24), std::string(24, '1') + "0");
-}
-
-TEST(SettingsClick, RowOutsideTheListDoesNothing) {
-  EXPECT_EQ(Click("Scan Mode", "0000", 4), "-");
-  EXPECT_EQ(Click("Scan Mode", "00", 3), "-");  // fewer ticks than rows
+TEST(SettingsClick, ChoicesMoveTheTickModesAreResentSwitchesToggle) {
+  const struct {
+    const char* group;
+    std::string ticks;
+    size_t row;
+    std::string after;
+  } cases[] = {
+      {"Scan Mode", "0100", 1, "-"},  {"Scan Mode", "0100", 3, "0001"}, {"Scan Mode", "1100", 2, "0010"},
+      {"MSI", "11001", 2, "00101"},   {"MSI", "00101", 2, "-"},         {"Codabar", "0101", 0, "1001"},
+      {"Interleaved 2 of 5", "001", 2, "-"},
+      // Code 11's modes are sent again when in force; switches toggle.
+      {"Code 11", "0101", 1, "0101"}, {"Code 11", "0101", 3, "0100"},   {"Codabar", "0101", 3, "0100"},
+      {"EAN-13", "10000", 3, "10010"},
+      {"Readable Symbologies", std::string(25, '1'), 24, std::string(24, '1') + "0"},
+      // A row outside the list, or fewer ticks than rows: nothing.
+      {"Scan Mode", "0000", 4, "-"},  {"Scan Mode", "00", 3, "-"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(Click(c.group, c.ticks, c.row), c.after) << c.group << " " << c.ticks << " " << c.row;
 }
 
 }  // namespace

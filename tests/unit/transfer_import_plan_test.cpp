@@ -88,20 +88,14 @@ TEST(ImportPlan, ParameterHeaderChecksInOrder) {
 TEST(ImportPlan, FirstHeaderTaggedAsFormatBlockIsWrittenAsTheFormatBlock) {
   // Refused as a parameter block, the same header is then the format block,
   // its payload read right behind it.
-  auto fp = Payload(10, 0, 4);
-  ImportPlan small = Plan(Concat({HeaderBytes("%IFF%", 10), fp}));
-  ExpectRefusal(small.parameter.refusal, MessageId::IncorrectConfigFile, Caption::Error1);
-  ASSERT_TRUE(small.formatOtherwise.block);
-  EXPECT_EQ(small.formatOtherwise.block->payload, fp);
-  EXPECT_EQ(std::string(small.formatOtherwise.block->header.bytes.begin(),
-                        small.formatOtherwise.block->header.bytes.begin() + 5),
-            "%IFF%");
-
-  auto big = Payload(300);
-  ImportPlan large = Plan(Concat({HeaderBytes("%IFF%", 300), big}));
-  ExpectRefusal(large.parameter.refusal, MessageId::IncorrectConfigFile, Caption::Error4);
-  ASSERT_TRUE(large.formatOtherwise.block);
-  EXPECT_EQ(large.formatOtherwise.block->payload, big);
+  for (auto [n, caption] : {std::pair{size_t(10), Caption::Error1}, {size_t(300), Caption::Error4}}) {
+    const auto fp = Payload(n, 0, 4);
+    ImportPlan plan = Plan(Concat({HeaderBytes("%IFF%", uint32_t(n)), fp}));
+    ExpectRefusal(plan.parameter.refusal, MessageId::IncorrectConfigFile, caption);
+    ASSERT_TRUE(plan.formatOtherwise.block) << n;
+    EXPECT_EQ(plan.formatOtherwise.block->payload, fp);
+    EXPECT_TRUE(plan.formatOtherwise.block->header.HasTag("%IFF%"));
+  }
 }
 
 TEST(ImportPlan, FormatBlockRefusals) {

@@ -176,9 +176,7 @@ void CVarnetDlg::Initialise(int screenWidth, int screenHeight) {
   barcode_->setPixmap(QPixmap::fromImage(ConnectionBarcode()));
 }
 
-void CVarnetDlg::CenterOnScreen() {
-  move((screenWidth_ - width()) / 2, std::max(0, (screenHeight_ - height()) / 2));
-}
+void CVarnetDlg::CenterOnScreen() { move((screenWidth_ - width()) / 2, std::max(0, (screenHeight_ - height()) / 2)); }
 
 bool CVarnetDlg::ImageModeSelected() const { return imageRadio_->isChecked(); }
 
@@ -188,7 +186,8 @@ void CVarnetDlg::ShowDisconnectedLayout(bool show) {
   progress_->hide();
   connectButton_->setEnabled(false);
   searchButton_->setEnabled(true);
-  for (QWidget* w : std::initializer_list<QWidget*>{banner_, imageRadio_, settingRadio_, connectButton_, searchButton_, list_})
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{banner_, imageRadio_, settingRadio_, connectButton_, searchButton_, list_})
     w->setVisible(show);
 }
 

@@ -41,7 +41,8 @@ class ThumbnailEngine : public QIconEngine {
   }
   QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
     const QSize fit = actualSize(size, mode, state);
-    QPixmap shown = fit == pixmap_.size() ? pixmap_ : pixmap_.scaled(fit, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    QPixmap shown =
+        fit == pixmap_.size() ? pixmap_ : pixmap_.scaled(fit, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     if (mode == QIcon::Normal || mode == QIcon::Active) return shown;
     // Disabled and selected pictures as the style draws them for any icon.
     QStyleOption option;
@@ -263,8 +264,8 @@ ImagePanel::ImagePanel(const PageContext& page, ImagingState& imaging, const Win
   results_->setObjectName("resultList");
   if (imageColumns_) {
     SetupList(results_, kImageColumnWidths, 5,
-              {QStringLiteral("No."), QStringLiteral("Decode Time"), QStringLiteral("Exposure"),
-               QStringLiteral("Gain"), QStringLiteral("Data")});
+              {QStringLiteral("No."), QStringLiteral("Decode Time"), QStringLiteral("Exposure"), QStringLiteral("Gain"),
+               QStringLiteral("Data")});
   } else {
     SetupList(results_, kScanColumnWidths, 2, {QStringLiteral("No."), QStringLiteral("Data")});
     // Written by the monitor only, but read by the user: greyed, not faded.
@@ -311,8 +312,7 @@ void ImagePanel::Relayout() {
   // tab area puts this page.
   const QPoint o = mapFrom(window(), kPreviewOrigin);
   const int p = PreviewHeightNow();
-  frame_->setGeometry(o.x() - kFrameInset, o.y() - kFrameInset, kPreviewWidth + 2 * kFrameInset,
-                      p + 2 * kFrameInset);
+  frame_->setGeometry(o.x() - kFrameInset, o.y() - kFrameInset, kPreviewWidth + 2 * kFrameInset, p + 2 * kFrameInset);
   preview_->move(o);
 
   int y = o.y() + p + kFrameInset + 8;
@@ -394,7 +394,8 @@ void ImagePanel::DrawCapturePreview(const std::string& path, const std::optional
   QImage preview;
   if (!pending_.path.empty() && pending_.path == path) {
     preview = std::move(pending_.scaled);
-    PaintOverlay(preview, OverlaySegments(pending_.captured.width(), pending_.captured.height(), p, corners, decodeArea));
+    PaintOverlay(preview,
+                 OverlaySegments(pending_.captured.width(), pending_.captured.height(), p, corners, decodeArea));
     pending_ = {};
   } else {
     QImage decoded(QFile::decodeName(path.c_str()));
@@ -407,7 +408,8 @@ void ImagePanel::DrawCapturePreview(const std::string& path, const std::optional
 void ImagePanel::AddScanRow(const std::string& text) {
   const ScanRowPlacement place = PlaceScanRow(size_t(results_->topLevelItemCount()), metrics_.RowLimit);
   if (place.clearFirst) results_->clear();
-  auto* item = new QTreeWidgetItem({QString::number(place.number), QString::fromLatin1(text.data(), qsizetype(text.size()))});
+  auto* item =
+      new QTreeWidgetItem({QString::number(place.number), QString::fromLatin1(text.data(), qsizetype(text.size()))});
   item->setTextAlignment(0, Qt::AlignCenter);
   results_->addTopLevelItem(item);
   results_->scrollToItem(item);
@@ -458,8 +460,8 @@ void ImagePanel::UpdateAll(bool enable) {
 void ImagePanel::SetFixedExposureChecked(bool checked) { fixedBox_->setChecked(checked); }
 
 void ImagePanel::UpdateExposureGainControls(bool enable) {
-  const ExposureGainControls c =
-      varnet::UpdateExposureGainControls(page_.device.paramBlock, fixedBox_->isChecked(), enable, imaging_.ImageModeState);
+  const ExposureGainControls c = varnet::UpdateExposureGainControls(page_.device.paramBlock, fixedBox_->isChecked(),
+                                                                    enable, imaging_.ImageModeState);
   fixedBox_->setEnabled(c.checkBoxEnabled);
   for (QWidget* w : std::initializer_list<QWidget*>{exposureSlider_, gainSlider_, gainLabel_, tuneButton_})
     w->setHidden(!c.fixed);

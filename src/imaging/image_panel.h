@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "imaging/capture_fetch.h"
 #include "imaging/imaging_state.h"
 #include "link/page_context.h"
-#include "imaging/capture_fetch.h"
 
 namespace varnet {
 

@@ -94,8 +94,8 @@ void PaintOverlay(QImage& preview, const Overlay& overlay) {
               [&](int x, int y) { reinterpret_cast<QRgb*>(preview.scanLine(y))[x] = pixel; });
 }
 
-QImage ComposeCapturePreview(const QImage& decoded, const std::optional<BarcodeCorners>& corners,
-                             uint8_t decodeArea, int previewHeight) {
+QImage ComposeCapturePreview(const QImage& decoded, const std::optional<BarcodeCorners>& corners, uint8_t decodeArea,
+                             int previewHeight) {
   QImage preview = ScaleForPreview(decoded, previewHeight);
   if (preview.isNull()) return preview;
   PaintOverlay(preview, OverlaySegments(decoded.width(), decoded.height(), previewHeight, corners, decodeArea));

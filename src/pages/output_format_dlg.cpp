@@ -95,7 +95,9 @@ OutputFormatValues OutputFormatDlg::Shown() const {
   return v;
 }
 
-void OutputFormatDlg::Refresh() { Show(RefreshOutputFormat(Shown(), page_.device.paramBlock, page_.device.formatBlock)); }
+void OutputFormatDlg::Refresh() {
+  Show(RefreshOutputFormat(Shown(), page_.device.paramBlock, page_.device.formatBlock));
+}
 
 void OutputFormatDlg::Show(const OutputFormatView& view) {
   const OutputFormatValues& v = view.values;
@@ -126,15 +128,12 @@ void OutputFormatDlg::OnSetClicked() {
   OutputFormatValues v = Shown();
   EnableControls(false, {});
   switch (SetOutputFormat(page_.link, page_.device, v)) {
-    case SetOutcome::Acknowledged:
-      page_.prompts.Info(MessageId::SetSuccessfully);
-      break;
+    case SetOutcome::Acknowledged: page_.prompts.Info(MessageId::SetSuccessfully); break;
     case SetOutcome::NotAcknowledged:
       page_.prompts.Error(MessageId::SetFailed);
       Refresh();
       break;
-    case SetOutcome::NotSent:
-      break;
+    case SetOutcome::NotSent: break;
   }
   EnableControls(page_.device.HasFormatBlock(), FieldsInBlock(page_.device.formatBlock, symbology_->currentIndex()));
 }

@@ -66,14 +66,9 @@ void TriggerDlg::Refresh() {
 void TriggerDlg::OnSetClicked() {
   TriggerValues v = Shown();
   switch (SetTrigger(page_.link, page_.device, v)) {
-    case SetOutcome::Acknowledged:
-      page_.prompts.Info(MessageId::SetSuccessfully);
-      break;
-    case SetOutcome::NotAcknowledged:
-      page_.prompts.Error(MessageId::SetFailed);
-      break;
-    case SetOutcome::NotSent:
-      break;
+    case SetOutcome::Acknowledged: page_.prompts.Info(MessageId::SetSuccessfully); break;
+    case SetOutcome::NotAcknowledged: page_.prompts.Error(MessageId::SetFailed); break;
+    case SetOutcome::NotSent: break;
   }
 }
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "settings/config_dlg.h"
 
-#include <QApplication>
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QPainter>
@@ -51,8 +51,7 @@ class PageComboBox : public QComboBox {
 QPalette PagePalette(QPalette pal) {
   for (auto role : {QPalette::Window, QPalette::Base, QPalette::AlternateBase, QPalette::Button})
     pal.setColor(role, kPageBackground);
-  for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-    pal.setColor(role, kPageText);
+  for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) pal.setColor(role, kPageText);
   for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
     pal.setColor(QPalette::Disabled, role, kPageTextDisabled);
   return pal;
@@ -287,8 +286,8 @@ void ConfigDlg::ApplyClickedOption(int row) {
   // The marks move at once; the scanner's answer confirms or undoes them.
   ShowTicks(decision.ticks);
   if (optionList_->isVisible()) optionList_->viewport()->repaint();
-  const ApplyResult result = ApplyOption(page_.link, page_.device, group, shown, before, size_t(row),
-                                         imaging_.ImageModeState != kSettingMode);
+  const ApplyResult result =
+      ApplyOption(page_.link, page_.device, group, shown, before, size_t(row), imaging_.ImageModeState != kSettingMode);
   ShowTicks(result.ticks);
 
   if (!result.acked) {

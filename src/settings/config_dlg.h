@@ -82,10 +82,10 @@ class ConfigDlg : public QWidget {
   const WindowMetrics& metrics_;
   ScannerTexts texts_;
   std::array<int, kCategoryCount> remembered_;
-  std::vector<EffectiveGroup> groups_;     // entries of "Functions :"
-  std::vector<EffectiveOption> options_;   // rows of the option list
+  std::vector<EffectiveGroup> groups_;    // entries of "Functions :"
+  std::vector<EffectiveOption> options_;  // rows of the option list
   bool applying_ = false;
-  std::array<QIcon, 2> checkImages_;       // 0 empty box, 1 ticked box
+  std::array<QIcon, 2> checkImages_;  // 0 empty box, 1 ticked box
 
   QWidget* settingsSide_ = nullptr;
   QLabel* fwValue_ = nullptr;

@@ -47,7 +47,9 @@ FileRequest ExportFileRequest(ExportMode mode) {
 // A QR-like symbol of 21 x 21 modules: three finder patterns and a fixed
 // scatter of modules (it only has to look like a settings barcode).
 void DrawSymbol(QPainter& p, QPointF origin, double module) {
-  auto cell = [&](int c, int r) { p.drawRect(QRectF(origin.x() + c * module, origin.y() + r * module, module, module)); };
+  auto cell = [&](int c, int r) {
+    p.drawRect(QRectF(origin.x() + c * module, origin.y() + r * module, module, module));
+  };
   auto finder = [&](int c0, int r0) {
     for (int r = 0; r < 7; ++r)
       for (int c = 0; c < 7; ++c) {
@@ -205,7 +207,8 @@ ExportDlg::ExportDlg(const PageContext& page, QWidget* parent) : QWidget(parent)
   pal.setColor(QPalette::Base, Qt::white);
   // Black text, but disabled controls keep their grey so they read as such.
   for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive})
-    for (QPalette::ColorRole r : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text}) pal.setColor(g, r, Qt::black);
+    for (QPalette::ColorRole r : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
+      pal.setColor(g, r, Qt::black);
   setPalette(pal);
 
   picture_ = new QLabel(this);
@@ -271,10 +274,9 @@ void ExportDlg::OnExport() {
     setEnabled(true);
     return;
   }
-  const ExportResult result =
-      sheet ? ExportSettingsSheet(page_.link, page_.device, texts_, *path,
-                                  SheetOptions{PageSizeFor(QLocale::system()), page_.Chinese()})
-            : ExportSettings(page_.link, *path, mode);
+  const ExportResult result = sheet ? ExportSettingsSheet(page_.link, page_.device, texts_, *path,
+                                                          SheetOptions{PageSizeFor(QLocale::system()), page_.Chinese()})
+                                    : ExportSettings(page_.link, *path, mode);
   if (result.ok) page_.prompts.Info(MessageId::ExportedSuccessfully);
   else page_.prompts.Show(ExportFailureMessage(result));
   setEnabled(true);

@@ -304,7 +304,8 @@ TEST_F(ConfigDlgTest, TheSettingsSideLeavesTheImageSideFree) {
   page->show();
   // The drop-down part keeps the system colours.
   page->FunctionList()->showPopup();
-  EXPECT_EQ(page->FunctionList()->view()->palette().color(QPalette::Base), QApplication::palette().color(QPalette::Base));
+  EXPECT_EQ(page->FunctionList()->view()->palette().color(QPalette::Base),
+            QApplication::palette().color(QPalette::Base));
   page->FunctionList()->hidePopup();
   // The preview sits at x 395 of the main window, the page at x 1.
   for (QWidget* w : page->findChild<QWidget*>("settingsSide")->findChildren<QWidget*>()) {

@@ -124,7 +124,8 @@ TEST_F(ExportDlgTest, QrExportWritesBothBitmapsFailureAndCancelLeaveThePageUsabl
               Is(MessageId::ExportedSuccessfully, Icon::Information));
   ASSERT_EQ(prompts.fileRequests.size(), 1u);
   EXPECT_EQ(prompts.fileRequests[0].defaultName, "SetScanner.bmp");
-  EXPECT_EQ(prompts.fileRequests[0].filters, (Filters{{"Setting barcode (*.bmp)", "*.bmp"}, {"All Files (*.*)", "*.*"}}));
+  EXPECT_EQ(prompts.fileRequests[0].filters,
+            (Filters{{"Setting barcode (*.bmp)", "*.bmp"}, {"All Files (*.*)", "*.*"}}));
   EXPECT_TRUE(IsBitmap("codes_S1.bmp") && IsBitmap("codes_S2.bmp"));
 
   // Why a destination failed is told with the message.

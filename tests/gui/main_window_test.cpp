@@ -271,7 +271,8 @@ TEST_F(MainWindowTest, EnterEscapeAndSpaceDoNothing) {
 
 TEST(Language, ChineseLocaleSelectsChineseTexts) {
   EXPECT_EQ(UiLanguageFor(QLocale(QLocale::Chinese, QLocale::China)), kLangChinese);
-  EXPECT_EQ(UiLanguageFor(QLocale(QLocale::Chinese, QLocale::SimplifiedChineseScript, QLocale::Singapore)), kLangChinese);
+  EXPECT_EQ(UiLanguageFor(QLocale(QLocale::Chinese, QLocale::SimplifiedChineseScript, QLocale::Singapore)),
+            kLangChinese);
   EXPECT_EQ(UiLanguageFor(QLocale(QLocale::Chinese, QLocale::TraditionalChineseScript, QLocale::Taiwan)), kLangEnglish);
   EXPECT_EQ(UiLanguageFor(QLocale(QLocale::German, QLocale::Germany)), kLangEnglish);
 

@@ -13,8 +13,8 @@
 #include <cstring>
 
 #include "app/varnet_app.h"
-#include "link/protocol.h"
 #include "imaging/image_panel.h"
+#include "link/protocol.h"
 #include "pages/output_format_dlg.h"
 #include "pages/trigger_dlg.h"
 #include "sim/sim_scanner.h"
@@ -134,9 +134,9 @@ TEST_F(PagesTest, TriggerSetSendsTheExampleFrameAndWritesBack) {
   Edit(page, "badReadEdit")->clear();
   ClickSet(page);
   ASSERT_TRUE(scanner->WaitReceived(1, 2000));
-  EXPECT_EQ(scanner->Received(), (std::vector<Bytes>{{0x18, 0x58, 0xA1, 0x0F, 0x01, 0xFF, 0xA1, 0x19, 0x53, 0x54, 0xFF,
-                                                       0xA1, 0x1A, 0x53, 0x50, 0xFF, 0xA1, 0x0E, 0x01, 0xFF, 0xA1, 0x1E,
-                                                       0x00, 0xFF, 0xF5, 0xB6}}));
+  EXPECT_EQ(scanner->Received(),
+            (std::vector<Bytes>{{0x18, 0x58, 0xA1, 0x0F, 0x01, 0xFF, 0xA1, 0x19, 0x53, 0x54, 0xFF, 0xA1, 0x1A,
+                                 0x53, 0x50, 0xFF, 0xA1, 0x0E, 0x01, 0xFF, 0xA1, 0x1E, 0x00, 0xFF, 0xF5, 0xB6}}));
   ASSERT_EQ(prompts.Ids(), std::vector<MessageId>{MessageId::SetSuccessfully});
   EXPECT_EQ(app.device.settingsDirty, 1);
   for (size_t off : {144, 145, 156, 168, 169, 170, 178, 179, 180})
@@ -185,7 +185,9 @@ TEST_F(PagesTest, ModelFiveListShortBlockAndTextFields) {
   EXPECT_EQ(Edit(trigger, "startEdit")->text(), "0123456789");  // a full stored field shows whole
   QLineEdit* stop = Edit(trigger, "stopEdit");
   stop->clear();
-  Type(stop, QString::fromUtf8("A\xC3\xBF" "B\xE4\xB8\xAD" "CDEFGHIJ"));  // ÿ and a Chinese character refused
+  Type(stop, QString::fromUtf8("A\xC3\xBF"
+                               "B\xE4\xB8\xAD"
+                               "CDEFGHIJ"));  // ÿ and a Chinese character refused
   EXPECT_EQ(trigger.Shown().stopCommand, "ABCDEFGH");
 }
 

@@ -132,7 +132,7 @@ TEST_F(ImagingLinkTest, RefusedOversizedOrShortCapturesLeaveEverythingAsItWas) {
   EXPECT_FALSE(Fetch());
   EXPECT_LT(ms, 400);  // not the 500 ms of a silence
   EXPECT_FALSE(Fetch());
-  EXPECT_LT(ms, 200);  // not even the 250 ms gap of an attempt to read it
+  EXPECT_LT(ms, 200);     // not even the 250 ms gap of an attempt to read it
   EXPECT_FALSE(Fetch());  // 100 bytes short
   EXPECT_TRUE(sink.calls.empty());
   EXPECT_EQ(imaging.CaptureCounter, 0);

@@ -8,7 +8,7 @@ PKG_BUILD ?= $(BUILD)-package
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build test test-asan test-tsan demo bench soak package fuzz clean
+.PHONY: all deps build test lint test-asan test-tsan demo bench soak package fuzz clean
 
 all: build
 
@@ -23,6 +23,11 @@ build: deps $(BUILD)/CMakeCache.txt
 
 test: build
 	cd $(BUILD) && ctest -j$(JOBS) --output-on-failure --timeout 300
+
+# clang-format in check mode, then clang-tidy over $(BUILD)/compile_commands.json
+# (see HACKING.md). Only what is wrong is printed.
+lint: build
+	BUILD=$(BUILD) JOBS=$(JOBS) scripts/lint
 
 # The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan: deps

@@ -563,7 +563,9 @@ void SimScanner::Impl::SendCapture() {
   image.insert(image.end(), shot.jpeg.begin(), shot.jpeg.begin() + static_cast<std::ptrdiff_t>(jpegLen));
 
   std::vector<uint8_t> junk;
-  for (int i = 0; i < faults.garbageBetweenBlocks; ++i) junk.push_back(static_cast<uint8_t>(0x30 + i % 10));
+  const int junkBytes = faults.garbageBetweenBlocks;
+  junk.reserve(size_t(std::max(0, junkBytes)));
+  for (int i = 0; i < junkBytes; ++i) junk.push_back(static_cast<uint8_t>(0x30 + i % 10));
 
   std::vector<uint8_t> out;
   const bool imageFirst = faults.imageFirst;

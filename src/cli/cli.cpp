@@ -491,6 +491,7 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err, DeviceRegis
   }
 
   std::vector<std::string> ports;
+  ports.reserve(targets.size());
   for (const Target& t : targets) ports.push_back(t.port);
   const std::unique_ptr<Progress> progress = MakeProgress(err, errFd, o.json, ports);
   LineOut lines(out);

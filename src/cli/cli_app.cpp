@@ -189,6 +189,7 @@ int ExtrasError(Grammar& g, CLI::App* sub, const CommandSpec* command, const std
     const auto word = std::find_if(extras.begin(), extras.end(), [](const std::string& e) { return e[0] != '-'; });
     if (word != extras.end() && (option == extras.end() || word < option)) {
       std::vector<std::string> names;
+      names.reserve(commands.size());
       for (const CommandSpec& c : commands) names.push_back(c.name);
       return UsageError(err, "unknown command " + Quoted(*word) + CloseMatchText(CloseMatches(*word, names)), nullptr);
     }

@@ -130,7 +130,7 @@ std::string StoreNew(const std::string& dir, const std::function<std::string(int
     }
   }
   for (int n = first; n <= last; ++n) {
-    const std::string path = dir + "/" + name(n);
+    std::string path = dir + "/" + name(n);
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
     if (fd < 0 && errno == EEXIST) continue;
     if (fd < 0) {
@@ -191,7 +191,7 @@ bool StoreCapture(const Session& s, const Options& o, const Sink& sink, int numb
     return false;
   }
   if (!o.overlay) return true;
-  const std::string overlayName = base + std::to_string(taken) + "-overlay.png";
+  std::string overlayName = base + std::to_string(taken) + "-overlay.png";
   stored.overlay = StoreNew(
       dir, [&](int) { return overlayName; }, 0, 0, reinterpret_cast<const uint8_t*>(png.constData()),
       size_t(png.size()), why);
@@ -241,7 +241,7 @@ PortResult Capture(Session& s, const Options& o) {
   PortResult r;
   r.streamed = true;
   const size_t count = o.count.value_or(1);
-  auto fail = [&](size_t done, std::string why) {
+  auto fail = [&](size_t done, const std::string& why) {
     r.ok = false;
     r.message = (count > 1 ? "capture " + std::to_string(done + 1) + " of " + std::to_string(count) + ": " : "") + why;
     return r;

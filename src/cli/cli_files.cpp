@@ -366,7 +366,7 @@ int DiffAlone(const Options& o, Context& context) {
     std::string why;
     bool usage = false;
     if (!LoadSide(o.args[i], o, err, sides[i], why, usage)) {
-      if (why.rfind(o.args[i] + ": ", 0) != 0) why = o.args[i] + ": " + why;
+      if (why.rfind(o.args[i] + ": ", 0) != 0) why.insert(0, o.args[i] + ": ");
       err << "varnet-cli: " << why << "\n";
       if (o.json)
         out << nlohmann::json{{"a", o.args[0]}, {"b", o.args[1]}, {"ok", false}, {"message", why}}.dump() << "\n";

@@ -43,6 +43,7 @@ std::string LabelsText(const std::vector<std::string>& labels) {
 
 std::vector<std::string> ChangeLines(const std::vector<Change>& changes) {
   std::vector<std::string> lines;
+  lines.reserve(changes.size());
   for (const Change& c : changes)
     lines.push_back(c.category + " / " + c.group + ": " + LabelsText(c.from) + " -> " + LabelsText(c.to));
   return lines;

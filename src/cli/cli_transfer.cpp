@@ -283,6 +283,7 @@ bool FolderWritable(const std::string& dir, std::string& why) {
 
 std::vector<Destination> Files(const std::vector<std::string>& paths) {
   std::vector<Destination> files;
+  files.reserve(paths.size());
   for (const std::string& p : paths) files.push_back({p});
   return files;
 }

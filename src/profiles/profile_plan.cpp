@@ -387,6 +387,7 @@ class Planner {
         NotHere(g.name.line, Quoted(name) + " is not shown for this scanner (" + ScannerText() + ")");
       } else {
         std::vector<std::string> names;
+        names.reserve(all.size());
         for (const PageField& f : all) names.push_back(f.name);
         Usage(g.name.line, "unknown group " + Quoted(name) + " in " + Quoted(categoryName) + DidYouMean(name, names));
       }

@@ -214,6 +214,7 @@ class Reader {
 const std::vector<std::string>& CategoryNames() {
   static const std::vector<std::string> names = [] {
     std::vector<std::string> n;
+    n.reserve(kCategoryCount + 2);
     for (int c = 0; c < kCategoryCount; ++c) n.emplace_back(Category(c)->name);
     n.emplace_back(kOutputSettings);
     n.emplace_back(kTriggerSettings);

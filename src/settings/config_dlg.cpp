@@ -264,6 +264,7 @@ void ConfigDlg::ShowTicks(const std::vector<bool>& ticks) {
 
 std::vector<bool> ConfigDlg::RowTicks() const {
   std::vector<bool> ticks;
+  ticks.reserve(size_t(optionList_->topLevelItemCount()));
   for (int i = 0; i < optionList_->topLevelItemCount(); ++i)
     ticks.push_back(optionList_->topLevelItem(i)->data(0, kItemValueRole).toInt() == 1);
   return ticks;

@@ -261,6 +261,7 @@ GroupLookup FindShownGroup(const ScannerModel& model, std::string_view name) {
     for (const SettingGroup& g : Category(c)->groups)
       if (!g.IsEndMarker() && Folded(g.english) == Folded(name)) r.hiddenForModel = true;
   std::vector<std::string> names;
+  names.reserve(all.size());
   for (const EffectiveGroup& g : all) names.emplace_back(g.english);
   r.suggestions = CloseMatches(name, names);
   return r;
@@ -279,6 +280,7 @@ OptionLookup FindShownOption(const EffectiveGroup& group, const ScannerModel& mo
     for (const SettingOption& o : group.group->options)
       if (Folded(o.english) == Folded(label)) r.hiddenForModel = true;
   std::vector<std::string> names;
+  names.reserve(shown.size());
   for (const EffectiveOption& o : shown) names.push_back(Trimmed(o.english));
   r.suggestions = CloseMatches(label, names);
   return r;

@@ -124,13 +124,14 @@ TEST_F(TransferWithSimulator, ExportFailuresAndTheirReasons) {
   Connected s(sim::Profile{});
   ASSERT_TRUE(s.ok);
   auto& f = s.sim.faults();
-  // or_: what the failure may also be taken for, as timing decides.
-  auto timed = [&](const char* what, Reason reason, uint32_t atLeast, uint32_t below, Reason or_ = Reason::None) {
+  // alsoReason: what the failure may also be taken for, as timing decides.
+  auto timed = [&](const char* what, Reason reason, uint32_t atLeast, uint32_t below,
+                   Reason alsoReason = Reason::None) {
     uint32_t start = TickCount();
     const ExportResult r = ExportSettings(s.link, vt, ExportMode::File);
     uint32_t took = TicksSince(start);
     EXPECT_FALSE(r.ok) << what;
-    EXPECT_TRUE(r.reason == reason || r.reason == or_) << what << ": " << int(r.reason);
+    EXPECT_TRUE(r.reason == reason || r.reason == alsoReason) << what << ": " << int(r.reason);
     EXPECT_GE(took, atLeast) << what;
     EXPECT_LT(took, below) << what;
     f.refuseAll = f.silent = false;

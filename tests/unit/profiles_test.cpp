@@ -73,17 +73,10 @@ TEST(ProfileYaml, QuotesWhatYaml11ReadersTakeForOtherThanText) {
   for (const char* s : {"Sense Mode", "75%", "1 sec", "2/5 Digit Add-On Code", "Image + IrDA", "CRLF"})
     EXPECT_FALSE(NeedsQuotes(s)) << s;
   // Whatever is written comes back as the same text.
-  std::vector<std::string> texts{"On",
-                                 "9600",
-                                 "QR:",
-                                 "a\"b\\c",
-                                 "x\x01y",
-                                 "\xC3\xA9t\xC3\xA9",
-                                 "\xC2\x9F",
-                                 "l\xE2\x80\xA8n",
-                                 "Transmit AI\xEF\xBC\x88"
-                                 "01\xEF\xBC\x89"
-                                 "Digit"};
+  std::vector<std::string> texts{
+      "On",       "9600",           "QR:",
+      "a\"b\\c",  "x\x01y",         "\xC3\xA9t\xC3\xA9",
+      "\xC2\x9F", "l\xE2\x80\xA8n", std::string("Transmit AI\xEF\xBC\x88") + "01\xEF\xBC\x89" + "Digit"};
   for (const std::string& t : texts)
     EXPECT_EQ(YAML::Load("k: " + YamlScalar(t))["k"].as<std::string>(), t) << YamlScalar(t);
 

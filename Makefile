@@ -3,10 +3,12 @@
 #   make test   installs what is missing, builds, runs every test
 #   make demo   installs what is missing, builds, opens the tool on simulated scanners
 BUILD ?= build
+# The package is built in a directory of its own, without tests or benchmarks.
+PKG_BUILD ?= $(BUILD)-package
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build test test-asan test-tsan demo bench soak package fuzz clean
+.PHONY: all deps build test lint test-asan test-tsan demo bench soak package fuzz clean
 
 all: build
 
@@ -21,6 +23,11 @@ build: deps $(BUILD)/CMakeCache.txt
 
 test: build
 	cd $(BUILD) && ctest -j$(JOBS) --output-on-failure --timeout 300
+
+# clang-format in check mode, then clang-tidy over $(BUILD)/compile_commands.json
+# (see HACKING.md). Only what is wrong is printed.
+lint: build
+	BUILD=$(BUILD) JOBS=$(JOBS) scripts/lint
 
 # The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan: deps
@@ -61,11 +68,13 @@ soak:
 	bench/soak.sh
 
 # varnet_VERSION_amd64.deb (stripped programs, udev rule, desktop entry, icon,
-# AppStream metadata) and varnet-dbgsym_VERSION_amd64.ddeb (their debug information).
+# AppStream metadata) and varnet-dbgsym_VERSION_amd64.ddeb (their debug information),
+# in $(PKG_BUILD). Needs neither GoogleTest nor Google Benchmark.
 package:
 	@scripts/install-deps --package
-	@$(MAKE) --no-print-directory build
-	cd $(BUILD) && cpack -G DEB
+	cmake -S . -B $(PKG_BUILD) -DVARNET_BUILD_TESTS=OFF $(CMAKE_FLAGS)
+	cmake --build $(PKG_BUILD) -j$(JOBS)
+	cd $(PKG_BUILD) && cpack -G DEB
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(PKG_BUILD)

@@ -9,10 +9,10 @@
 #include <QPainter>
 #include <random>
 
-#include "app/app_state.h"
 #include "imaging/capture_fetch.h"
 #include "imaging/capture_files.h"
 #include "imaging/capture_stream.h"
+#include "imaging/imaging_state.h"
 #include "imaging/preview.h"
 
 namespace {
@@ -53,8 +53,8 @@ QImage Scene(bool grey) {
     for (int xx = 0; xx < 1280; ++xx) {
       int n = int(rng() % 17) - 8;
       QRgb v = line[xx];
-      line[xx] = qRgb(std::clamp(qRed(v) + n, 0, 255), std::clamp(qGreen(v) + n, 0, 255),
-                      std::clamp(qBlue(v) + n, 0, 255));
+      line[xx] =
+          qRgb(std::clamp(qRed(v) + n, 0, 255), std::clamp(qGreen(v) + n, 0, 255), std::clamp(qBlue(v) + n, 0, 255));
     }
   }
   return grey ? img.convertToFormat(QImage::Format_Grayscale8) : img;
@@ -171,11 +171,23 @@ void StoreCaptureFile(benchmark::State& state, const Fixture& f) {
 }
 
 BENCHMARK_CAPTURE(BareDecode, colour, Colour())->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
-BENCHMARK_CAPTURE(WholeCapture, colour, Colour())->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+BENCHMARK_CAPTURE(WholeCapture, colour, Colour())
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
 BENCHMARK_CAPTURE(BareDecode, grey, Grey())->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
 BENCHMARK_CAPTURE(WholeCapture, grey, Grey())->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
-BENCHMARK_CAPTURE(PreviewAndThumbnail, colour, Colour())->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
-BENCHMARK_CAPTURE(PreviewAndThumbnail, grey, Grey())->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
-BENCHMARK_CAPTURE(StoreCaptureFile, colour, Colour())->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+BENCHMARK_CAPTURE(PreviewAndThumbnail, colour, Colour())
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
+BENCHMARK_CAPTURE(PreviewAndThumbnail, grey, Grey())
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
+BENCHMARK_CAPTURE(StoreCaptureFile, colour, Colour())
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
 
 }  // namespace

@@ -11,8 +11,8 @@
 #include "bench_util.h"
 #include "link/device_info.h"
 #include "link/protocol.h"
-#include "support/pty_peer.h"
 #include "sim/sim_scanner.h"
+#include "support/pty_peer.h"
 
 using namespace varnet;
 

@@ -162,7 +162,8 @@ void BM_CliApplyMatchingProfile(benchmark::State& state) {
   if (test::RunCli({"--port", sim.SlavePath(), "profile", file}).status != 0) return state.SkipWithError("no profile");
   sim.ClearReceived();
   for (auto _ : state)
-    if (test::RunCli({"--port", sim.SlavePath(), "apply", file}).status != 0) return state.SkipWithError("apply failed");
+    if (test::RunCli({"--port", sim.SlavePath(), "apply", file}).status != 0)
+      return state.SkipWithError("apply failed");
   if (sim.SaveCount() != 0) state.SkipWithError("something was saved");
 }
 BENCHMARK(BM_CliApplyMatchingProfile)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -170,10 +171,29 @@ BENCHMARK(BM_CliApplyMatchingProfile)->Unit(benchmark::kMillisecond)->UseRealTim
 void BM_CliTenSetClicksThenGet(benchmark::State& state) {
   sim::SimScanner sim;
   if (!sim.Start()) return state.SkipWithError("no pty");
-  const std::vector<std::string> set = {
-      "--port", sim.SlavePath(), "set", "Scan Mode", "Sense Mode", "Power On Beep", "Off", "Good Read Beep", "Off",
-      "Good Read Frequency", "High", "Aiming LED", "Always On", "Illumination Mode", "Always On", "Decode Area", "50%",
-      "Decode Redundancy", "Read 2 times", "Same Barcode Reading Mode", "Ignore Last Barcode", "USB Keyboard", "UK"};
+  const std::vector<std::string> set = {"--port",
+                                        sim.SlavePath(),
+                                        "set",
+                                        "Scan Mode",
+                                        "Sense Mode",
+                                        "Power On Beep",
+                                        "Off",
+                                        "Good Read Beep",
+                                        "Off",
+                                        "Good Read Frequency",
+                                        "High",
+                                        "Aiming LED",
+                                        "Always On",
+                                        "Illumination Mode",
+                                        "Always On",
+                                        "Decode Area",
+                                        "50%",
+                                        "Decode Redundancy",
+                                        "Read 2 times",
+                                        "Same Barcode Reading Mode",
+                                        "Ignore Last Barcode",
+                                        "USB Keyboard",
+                                        "UK"};
   for (auto _ : state) {
     state.PauseTiming();
     sim.SetParamBlock(sim.DefaultParam());

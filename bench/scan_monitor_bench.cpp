@@ -8,8 +8,8 @@
 #include <string>
 #include <thread>
 
-#include "imaging/scan_monitor.h"
 #include "bench_util.h"
+#include "imaging/scan_monitor.h"
 #include "link/serial_link.h"
 #include "support/pty_peer.h"
 

@@ -50,6 +50,12 @@ void BM_SearchSilentPortsOneAfterTheOther(benchmark::State& state) {
       }
   }
 }
-BENCHMARK(BM_SearchSilentPortsOneAfterTheOther)->Arg(1)->Arg(4)->Arg(8)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+BENCHMARK(BM_SearchSilentPortsOneAfterTheOther)
+    ->Arg(1)
+    ->Arg(4)
+    ->Arg(8)
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond)
+    ->UseRealTime();
 
 }  // namespace

@@ -13,8 +13,7 @@ namespace {
 using varnet::SettingsBlock;
 
 bool Consistent(const SettingsBlock& b, const char* tag) {
-  return b.header.HasTag(tag) && b.payload.size() == b.header.Length() &&
-         b.payload.size() <= varnet::kMaxSettingsBlock;
+  return b.header.HasTag(tag) && b.payload.size() == b.header.Length() && b.payload.size() <= varnet::kMaxSettingsBlock;
 }
 
 class CheckingSink : public varnet::ExportSink {

@@ -10,10 +10,8 @@ namespace varnet::sim {
 namespace {
 
 void SetBit(std::vector<uint8_t>& b, int at, int bit, bool on) {
-  if (on)
-    b[at] = static_cast<uint8_t>(b[at] | (1u << bit));
-  else
-    b[at] = static_cast<uint8_t>(b[at] & ~(1u << bit));
+  if (on) b[at] = static_cast<uint8_t>(b[at] | (1u << bit));
+  else b[at] = static_cast<uint8_t>(b[at] & ~(1u << bit));
 }
 
 std::optional<bool> OnOff(uint8_t p3) {
@@ -101,8 +99,7 @@ bool ApplyA1(std::vector<uint8_t>& p, uint8_t p2, uint8_t p3) {
       PutLe32(p, kBaud, kRates[p3 - 1]);
       return true;
     }
-    default:
-      return false;
+    default: return false;
   }
 }
 
@@ -158,9 +155,8 @@ bool ApplySymbology(std::vector<uint8_t>& p, uint8_t p1, uint8_t p2, uint8_t p3)
     uint8_t lastP2;
   };
   static constexpr Switches kSwitches[] = {
-      {0xDA, 36, 0x02}, {0xDB, 37, 0x02}, {0xB4, 27, 0x06}, {0xB3, 26, 0x05},
-      {0xB1, 24, 0x06}, {0xB2, 25, 0x06}, {0xB6, 28, 0x03}, {0xD2, 33, 0x03},
-      {0xD3, 34, 0x03}, {0xD4, 35, 0x02},
+      {0xDA, 36, 0x02}, {0xDB, 37, 0x02}, {0xB4, 27, 0x06}, {0xB3, 26, 0x05}, {0xB1, 24, 0x06},
+      {0xB2, 25, 0x06}, {0xB6, 28, 0x03}, {0xD2, 33, 0x03}, {0xD3, 34, 0x03}, {0xD4, 35, 0x02},
   };
   for (const auto& s : kSwitches) {
     if (s.p1 == p1) {
@@ -272,10 +268,10 @@ std::vector<uint8_t> DefaultParamBlock() {
   p[kModelCode] = 1;
   // Enabled: UPC-A, UPC-E, EAN-8, EAN-13, Code 128, Code 39, Codabar,
   // Interleaved 2 of 5, PDF417, Data Matrix, QR.
-  PutLe32(p, kSymbologyMask, (1u << 0) | (1u << 1) | (1u << 2) | (1u << 3) | (1u << 4) | (1u << 5) |
-                                 (1u << 9) | (1u << 12) | (1u << 23) | (1u << 25) | (1u << 26));
-  const uint8_t symbology[14] = {0x02, 0x02, 0x01, 0x01, 0x00, 0x01, 0x03,
-                                 0x05, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00};
+  PutLe32(p, kSymbologyMask,
+          (1u << 0) | (1u << 1) | (1u << 2) | (1u << 3) | (1u << 4) | (1u << 5) | (1u << 9) | (1u << 12) | (1u << 23) |
+              (1u << 25) | (1u << 26));
+  const uint8_t symbology[14] = {0x02, 0x02, 0x01, 0x01, 0x00, 0x01, 0x03, 0x05, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00};
   std::memcpy(p.data() + 24, symbology, sizeof symbology);
   p[kCodeId] = 0;
   p[kEnding] = 1;  // CRLF

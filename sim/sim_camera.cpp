@@ -27,7 +27,8 @@ const QImage& Background() {
     bg = QImage(kFrameWidth, kFrameHeight, QImage::Format_Grayscale8);
     for (int y = 0; y < kFrameHeight; ++y) {
       uchar* line = bg.scanLine(y);
-      for (int x = 0; x < kFrameWidth; ++x) line[x] = static_cast<uchar>(96 + (x + y) * 48 / (kFrameWidth + kFrameHeight));
+      for (int x = 0; x < kFrameWidth; ++x)
+        line[x] = static_cast<uchar>(96 + (x + y) * 48 / (kFrameWidth + kFrameHeight));
     }
     QPainter p(&bg);
     p.fillRect(60, 520, 260, 140, QColor(70, 70, 70));
@@ -48,8 +49,8 @@ CameraShot RenderShot(uint32_t counter, bool withSymbol, int windowW, int window
     char text[32];
     std::snprintf(text, sizeof text, "VARNET-%04u", counter % 10000);
     shot.text = text;
-    const ZXing::BitMatrix bits = ZXing::MultiFormatWriter(ZXing::BarcodeFormat::QRCode).setMargin(0).encode(
-        shot.text, 0, 0);
+    const ZXing::BitMatrix bits =
+        ZXing::MultiFormatWriter(ZXing::BarcodeFormat::QRCode).setMargin(0).encode(shot.text, 0, 0);
     const int modules = bits.width();
 
     // Module size and the area the symbol may wander in.

@@ -15,8 +15,8 @@ constexpr int kFrameHeight = 720;
 struct CameraShot {
   std::vector<uint8_t> jpeg;
   int width = 0, height = 0;
-  std::string text;           // content of the symbol ("" without one)
-  uint16_t corners[8] = {};   // symbol corners TL, TR, BR, BL in frame pixels
+  std::string text;          // content of the symbol ("" without one)
+  uint16_t corners[8] = {};  // symbol corners TL, TR, BR, BL in frame pixels
 };
 
 // Renders capture number `counter`. A window of windowW x windowH (both > 0)

@@ -40,12 +40,14 @@ int MsSince(Clock::time_point t) {
 }
 
 // Header bytes the tool must carry unchanged; distinct per block.
-constexpr uint8_t kParamHeaderFill[28] = {0, 0, 0, 0, 0, 0, 0x5A, 0xC3, 0, 0, 0, 0, 'V', '2', '.', '4',
-                                          0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0xAA, 0xBB, 0xCC};
-constexpr uint8_t kFormatHeaderFill[28] = {0, 0, 0, 0, 0, 0, 0x3C, 0xA5, 0, 0, 0, 0, 'F', 'M', 'T', '1',
-                                           0xC1, 0xB2, 0xA3, 0x94, 0x85, 0x76, 0x67, 0x58, 0x49, 0x3A, 0x2B, 0x1C};
-constexpr uint8_t kDecodeHeaderFill[28] = {0, 0, 0, 0, 0x01, 0x00, 0x00, 0x00, 0, 0, 0, 0, 0x1B, 0, 0, 0,
-                                           0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+constexpr uint8_t kParamHeaderFill[28] = {0,    0,    0,    0,    0,    0,    0x5A, 0xC3, 0,    0,
+                                          0,    0,    'V',  '2',  '.',  '4',  0x11, 0x22, 0x33, 0x44,
+                                          0x55, 0x66, 0x77, 0x88, 0x99, 0xAA, 0xBB, 0xCC};
+constexpr uint8_t kFormatHeaderFill[28] = {0,    0,    0,    0,    0,    0,    0x3C, 0xA5, 0,    0,
+                                           0,    0,    'F',  'M',  'T',  '1',  0xC1, 0xB2, 0xA3, 0x94,
+                                           0x85, 0x76, 0x67, 0x58, 0x49, 0x3A, 0x2B, 0x1C};
+constexpr uint8_t kDecodeHeaderFill[28] = {0, 0, 0, 0, 0x01, 0x00, 0x00, 0x00, 0, 0, 0, 0, 0x1B, 0,
+                                           0, 0, 0, 0, 0,    0,    0,    0,    0, 0, 0, 0, 0,    0};
 
 }  // namespace
 
@@ -247,10 +249,8 @@ void SimScanner::Impl::Run() {
 
 void SimScanner::Impl::OnBytes(const uint8_t* data, size_t n) {
   lastByte = Clock::now();
-  if (phase == Phase::Frames)
-    frames.Feed(data, n);
-  else
-    raw.insert(raw.end(), data, data + n);
+  if (phase == Phase::Frames) frames.Feed(data, n);
+  else raw.insert(raw.end(), data, data + n);
   Pump();
 }
 
@@ -322,10 +322,8 @@ void SimScanner::Impl::FinishBlockWrite(std::vector<uint8_t> payload) {
     payload[at] ^= 0x5A;
   {
     std::lock_guard lock(stateMutex);
-    if (writingFormat)
-      format = std::move(payload);
-    else
-      param = std::move(payload);
+    if (writingFormat) format = std::move(payload);
+    else param = std::move(payload);
   }
   Reply(kAck);
 }
@@ -369,14 +367,10 @@ void SimScanner::Impl::HandleShort(uint8_t p1, uint8_t p2, uint8_t p3) {
         const std::string s = (p3 == 0x02 ? profile.firmware : profile.serial).substr(0, 120);
         return Reply(DataReply(0x0E, 0x0D, std::vector<uint8_t>(s.begin(), s.end()), faults.badReplyChecksum));
       }
-      case 0x08:
-        return SendBlock(false);
-      case 0x0A:
-        return hasFormat ? SendBlock(true) : Reply(kNak);
-      case 0x07:
-        return SendCapture();
-      default:
-        return Reply(kNak);
+      case 0x08: return SendBlock(false);
+      case 0x0A: return hasFormat ? SendBlock(true) : Reply(kNak);
+      case 0x07: return SendCapture();
+      default: return Reply(kNak);
     }
   }
 
@@ -404,8 +398,7 @@ void SimScanner::Impl::HandleShort(uint8_t p1, uint8_t p2, uint8_t p3) {
           imageMode = true;
         }
         return;
-      case Key(0, 0x00, 0x11):
-        return Acked(refused, [] {});
+      case Key(0, 0x00, 0x11): return Acked(refused, [] {});
       case Key(0, 0x02, 0x05):
       case Key(0, 0x02, 0x00):
         return Acked(refused, [&] {
@@ -508,8 +501,8 @@ void SimScanner::Impl::SendBlock(bool formatBlock) {
     if (const int64_t a = faults.blockAnnounceLength; a >= 0) announced = static_cast<uint32_t>(a);
     if (const int s = faults.blockShortBy; s > 0) payload.resize(payload.size() - std::min<size_t>(s, payload.size()));
   }
-  std::vector<uint8_t> out = BlockHeader(formatBlock ? "*DFF*" : "*DCF*", announced,
-                                         formatBlock ? kFormatHeaderFill : kParamHeaderFill);
+  std::vector<uint8_t> out =
+      BlockHeader(formatBlock ? "*DFF*" : "*DCF*", announced, formatBlock ? kFormatHeaderFill : kParamHeaderFill);
   out.insert(out.end(), payload.begin(), payload.end());
   Reply(out);
 }
@@ -570,7 +563,9 @@ void SimScanner::Impl::SendCapture() {
   image.insert(image.end(), shot.jpeg.begin(), shot.jpeg.begin() + static_cast<std::ptrdiff_t>(jpegLen));
 
   std::vector<uint8_t> junk;
-  for (int i = 0; i < faults.garbageBetweenBlocks; ++i) junk.push_back(static_cast<uint8_t>(0x30 + i % 10));
+  const int junkBytes = faults.garbageBetweenBlocks;
+  junk.reserve(size_t(std::max(0, junkBytes)));
+  for (int i = 0; i < junkBytes; ++i) junk.push_back(static_cast<uint8_t>(0x30 + i % 10));
 
   std::vector<uint8_t> out;
   const bool imageFirst = faults.imageFirst;
@@ -622,7 +617,8 @@ SimScanner::SimScanner(Profile p) : impl_(std::make_unique<Impl>(faults_, std::m
   std::vector<uint8_t> param = s.profile.paramBlock;
   if (param.size() < 192) param.resize(192, 0);
   std::memset(param.data() + param::kModelName, 0, 16);
-  std::memcpy(param.data() + param::kModelName, s.profile.modelName.data(), std::min<size_t>(15, s.profile.modelName.size()));
+  std::memcpy(param.data() + param::kModelName, s.profile.modelName.data(),
+              std::min<size_t>(15, s.profile.modelName.size()));
   param[param::kModelCode] = s.profile.modelCode;
   s.param = s.defaultParam = param;
   if (s.profile.hasFormatBlock) s.format = s.defaultFormat = s.profile.formatBlock;

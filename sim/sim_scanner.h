@@ -26,12 +26,12 @@ std::vector<uint8_t> DefaultParamBlock();
 std::vector<uint8_t> DefaultFormatBlock();
 
 struct Profile {
-  int deviceType = 1;                 // answer to the device type query
-  std::string modelName = "HS-2D";    // parameter block bytes 0..15
-  uint8_t modelCode = 1;              // parameter block byte 16
+  int deviceType = 1;               // answer to the device type query
+  std::string modelName = "HS-2D";  // parameter block bytes 0..15
+  uint8_t modelCode = 1;            // parameter block byte 16
   std::string firmware = "HS2D-V2.41.07";
-  std::string serial = "SN2D00012345";  // answered only with a format block
-  bool hasFormatBlock = true;         // without: format block requests are refused
+  std::string serial = "SN2D00012345";                      // answered only with a format block
+  bool hasFormatBlock = true;                               // without: format block requests are refused
   std::vector<uint8_t> paramBlock = DefaultParamBlock();    // >= 192 bytes
   std::vector<uint8_t> formatBlock = DefaultFormatBlock();  // >= 627 bytes
   // 0: a USB virtual port, answers at any line speed. Otherwise the scanner
@@ -55,20 +55,20 @@ enum class HandshakeFault { None, NoAck, NoEcho, NoFinalAck, NakFinal, LateAck, 
 // the few composite ones sit behind a mutex.
 class Faults {
  public:
-  std::atomic<bool> silent{false};        // answer nothing at all
-  std::atomic<bool> refuseAll{false};     // NakPattern to everything that expects an answer
-  std::atomic<bool> leaveUnacked{false};  // commands that are acknowledged get no ack
-  std::atomic<bool> applyUnacked{true};   // ... and are still carried out
-  std::atomic<int> deviceTypeOverride{-1};  // >= 0: answer this device type
+  std::atomic<bool> silent{false};            // answer nothing at all
+  std::atomic<bool> refuseAll{false};         // NakPattern to everything that expects an answer
+  std::atomic<bool> leaveUnacked{false};      // commands that are acknowledged get no ack
+  std::atomic<bool> applyUnacked{true};       // ... and are still carried out
+  std::atomic<int> deviceTypeOverride{-1};    // >= 0: answer this device type
   std::atomic<bool> badReplyChecksum{false};  // text and device type replies
-  std::atomic<int> replyDelayMs{0};       // before every reply
-  std::atomic<int> slowBytesMs{0};        // between the bytes of every reply
+  std::atomic<int> replyDelayMs{0};           // before every reply
+  std::atomic<int> slowBytesMs{0};            // between the bytes of every reply
 
   // Block reads (0E 0D 08 / 0E 0D 0A).
   std::atomic<BlockKind> blockFaultKind{BlockKind::Any};
-  std::atomic<int> blockShortBy{0};             // send this many payload bytes fewer than announced
+  std::atomic<int> blockShortBy{0};              // send this many payload bytes fewer than announced
   std::atomic<int64_t> blockAnnounceLength{-1};  // >= 0: announce this length instead
-  std::atomic<int> paramPayloadLength{-1};      // >= 0: send the parameter block cut or padded to this length
+  std::atomic<int> paramPayloadLength{-1};       // >= 0: send the parameter block cut or padded to this length
 
   // Block writes (0E 0C 08 / 0E 0C 0A).
   std::atomic<HandshakeFault> handshakeFault{HandshakeFault::None};
@@ -76,16 +76,16 @@ class Faults {
   std::atomic<int> storeDifferentByteAt{-1};  // >= 0: ack, but store this payload byte changed
 
   // Image stream (0E 0D 07).
-  std::atomic<int> narrowWidth{0};   // > 0 with narrowHeight: send this centre window of the frame
+  std::atomic<int> narrowWidth{0};  // > 0 with narrowHeight: send this centre window of the frame
   std::atomic<int> narrowHeight{0};
-  std::atomic<bool> imageFirst{false};       // image block before the decode-result block
-  std::atomic<bool> noBarcode{false};        // nothing decoded: decode time 0, corners 0
-  std::atomic<bool> captureNak{false};       // NakPattern instead of a capture
-  std::atomic<bool> captureSilent{false};    // no answer to a capture request
-  std::atomic<int> shortImageBy{0};          // stop the JPEG this many bytes early
-  std::atomic<int> slowImageBytesMs{0};      // between a capture's JPEG bytes (its header at once)
-  std::atomic<int> shortDecodeBy{0};         // stop the decoded data this many bytes early
-  std::atomic<int> garbageBetweenBlocks{0};  // this many junk bytes between the two blocks
+  std::atomic<bool> imageFirst{false};          // image block before the decode-result block
+  std::atomic<bool> noBarcode{false};           // nothing decoded: decode time 0, corners 0
+  std::atomic<bool> captureNak{false};          // NakPattern instead of a capture
+  std::atomic<bool> captureSilent{false};       // no answer to a capture request
+  std::atomic<int> shortImageBy{0};             // stop the JPEG this many bytes early
+  std::atomic<int> slowImageBytesMs{0};         // between a capture's JPEG bytes (its header at once)
+  std::atomic<int> shortDecodeBy{0};            // stop the decoded data this many bytes early
+  std::atomic<int> garbageBetweenBlocks{0};     // this many junk bytes between the two blocks
   std::atomic<int64_t> announcedImageSize{-1};  // >= 0: announce this image size instead
 
   // Short commands (P1 P2 P3) answered with NakPattern and not carried out.
@@ -105,12 +105,12 @@ class Faults {
 
 // What one capture request produced (for tests that compare with the JPEG).
 struct CaptureInfo {
-  std::string text;             // decoded data ("" when nothing was decoded)
-  uint16_t corners[8] = {};     // x0 y0 .. x3 y3 in 1280 x 720 frame pixels
+  std::string text;          // decoded data ("" when nothing was decoded)
+  uint16_t corners[8] = {};  // x0 y0 .. x3 y3 in 1280 x 720 frame pixels
   uint32_t decodeTimeMs = 0;
   uint16_t exposure = 0;
   uint8_t gain = 0;
-  int width = 0, height = 0;    // of the JPEG sent
+  int width = 0, height = 0;  // of the JPEG sent
 };
 
 class SimScanner {
@@ -147,10 +147,10 @@ class SimScanner {
   std::vector<uint8_t> DefaultParam() const;
   std::optional<std::vector<uint8_t>> DefaultFormat() const;
 
-  int SaveCount() const;       // times A0 08 01 was acknowledged
-  int RestoreCount() const;    // times the defaults were restored
+  int SaveCount() const;     // times A0 08 01 was acknowledged
+  int RestoreCount() const;  // times the defaults were restored
   bool InImageMode() const;
-  uint32_t LineRate() const;   // rate the scanner answers at (0: any)
+  uint32_t LineRate() const;  // rate the scanner answers at (0: any)
   std::optional<CaptureInfo> LastCapture() const;
 
   // Unsolicited bytes (decoded barcode data), written at once.

@@ -12,8 +12,7 @@ uint16_t FrameChecksum(const uint8_t* data, size_t n) {
   return static_cast<uint16_t>(0x10000u - (sum & 0xFFFFu));
 }
 
-std::vector<uint8_t> DataReply(uint8_t r2, uint8_t r3, const std::vector<uint8_t>& data,
-                               bool corruptChecksum) {
+std::vector<uint8_t> DataReply(uint8_t r2, uint8_t r3, const std::vector<uint8_t>& data, bool corruptChecksum) {
   // Sized once and filled in place: growing it byte by byte makes GCC 12
   // warn about a copy it cannot see through.
   const size_t len = 4 + data.size();

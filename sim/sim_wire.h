@@ -17,12 +17,10 @@ inline const std::vector<uint8_t> kNak = {0x52, 0xA0, 0xE0, 0xFE, 0x80};
 uint16_t FrameChecksum(const uint8_t* data, size_t n);
 
 // Data reply: L 52 R2 R3 data... CKhi CKlo with L = 4 + data size.
-std::vector<uint8_t> DataReply(uint8_t r2, uint8_t r3, const std::vector<uint8_t>& data,
-                               bool corruptChecksum = false);
+std::vector<uint8_t> DataReply(uint8_t r2, uint8_t r3, const std::vector<uint8_t>& data, bool corruptChecksum = false);
 
 // 28-byte block header: tag, LE length at 8, the remaining bytes from `fill`.
-std::vector<uint8_t> BlockHeader(const std::string& tag, uint32_t length,
-                                 const uint8_t fill[28]);
+std::vector<uint8_t> BlockHeader(const std::string& tag, uint32_t length, const uint8_t fill[28]);
 
 void PutLe16(std::vector<uint8_t>& b, size_t at, uint16_t v);
 void PutLe32(std::vector<uint8_t>& b, size_t at, uint32_t v);

@@ -26,7 +26,8 @@ QIcon AppIcon() {
     static const char* pattern[] = {"10101", "11011", "00110", "10011", "11111"};
     for (int y = 0; y < cells; ++y)
       for (int x = 0; x < cells; ++x)
-        if (pattern[y][x] == '1' || x == 0 || y == cells - 1) p.drawRect(QRectF(m + x * c, m + y * c, c * 0.92, c * 0.92));
+        if (pattern[y][x] == '1' || x == 0 || y == cells - 1)
+          p.drawRect(QRectF(m + x * c, m + y * c, c * 0.92, c * 0.92));
     icon.addPixmap(pm);
   }
   return icon;

@@ -5,12 +5,12 @@
 #include <QFileInfo>
 #include <QSocketNotifier>
 
-#include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
 #include <QLibraryInfo>
 #include <QScreen>
 #include <cstdio>
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include "app/qt_prompts.h"
 #include "app/varnet_dlg.h"
@@ -93,7 +93,8 @@ int CVarnetApp::Run(DeviceRegistry& registry, const std::function<void(CVarnetDl
   // VARNET_TRACE=1 or =FILE: a record of every byte on the wire.
   const std::string program = QFileInfo(QCoreApplication::applicationFilePath()).fileName().toStdString();
   std::string why;
-  if (!trace::FromEnvironment(program, why)) std::fprintf(stderr, "%s: VARNET_TRACE: %s\n", program.c_str(), why.c_str());
+  if (!trace::FromEnvironment(program, why))
+    std::fprintf(stderr, "%s: VARNET_TRACE: %s\n", program.c_str(), why.c_str());
   // Ends the trace after the window and the link have closed their ports.
   struct TraceEnd {
     ~TraceEnd() { trace::Stop(); }

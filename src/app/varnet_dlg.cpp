@@ -169,16 +169,14 @@ void CVarnetDlg::Initialise(int screenWidth, int screenHeight) {
   CenterOnScreen();
 
   StopTimer();
-  app_.ImageModeState = kImageRunning;
+  app_.imaging.ImageModeState = kImageRunning;
   ShowDisconnectedLayout();
   initialRect_ = geometry();
   imageRadio_->setChecked(true);
   barcode_->setPixmap(QPixmap::fromImage(ConnectionBarcode()));
 }
 
-void CVarnetDlg::CenterOnScreen() {
-  move((screenWidth_ - width()) / 2, std::max(0, (screenHeight_ - height()) / 2));
-}
+void CVarnetDlg::CenterOnScreen() { move((screenWidth_ - width()) / 2, std::max(0, (screenHeight_ - height()) / 2)); }
 
 bool CVarnetDlg::ImageModeSelected() const { return imageRadio_->isChecked(); }
 
@@ -188,7 +186,8 @@ void CVarnetDlg::ShowDisconnectedLayout(bool show) {
   progress_->hide();
   connectButton_->setEnabled(false);
   searchButton_->setEnabled(true);
-  for (QWidget* w : std::initializer_list<QWidget*>{banner_, imageRadio_, settingRadio_, connectButton_, searchButton_, list_})
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{banner_, imageRadio_, settingRadio_, connectButton_, searchButton_, list_})
     w->setVisible(show);
 }
 
@@ -198,14 +197,14 @@ void CVarnetDlg::StopTimer() { timer_.stop(); }
 
 void CVarnetDlg::OnImageModeClicked() {
   StopTimer();
-  app_.ImageModeState = kImageRunning;
+  app_.imaging.ImageModeState = kImageRunning;
   ShowDisconnectedLayout();
   // Image Mode lists no RS-232 scanners: search again without them.
   if (search_.rs232Count > 0) StartSearch();
 }
 
 void CVarnetDlg::OnSettingModeClicked() {
-  app_.ImageModeState = kSettingMode;
+  app_.imaging.ImageModeState = kSettingMode;
   StopTimer();
   ShowDisconnectedLayout();
   if (search_.keyboardCount > 0 || search_.usbCount > 0) StartSearch();
@@ -306,7 +305,7 @@ void CVarnetDlg::Connect() {
     return;
   }
   // The pause button shows "live" on a new connection; so must the state.
-  if (ImageModeSelected()) app_.ImageModeState = kImageRunning;
+  if (ImageModeSelected()) app_.imaging.ImageModeState = kImageRunning;
 
   ShowDisconnectedLayout(false);
   int w = initialRect_.width() * 18 / 10;
@@ -327,15 +326,16 @@ void CVarnetDlg::Connect() {
   QRect pageRect(1, top, w - 2, h - top - 1);
   QRect otherRect = pageRect.translated(app_.metrics.ScreenWidth / 8, app_.metrics.EffectiveScreenHeight / 10);
 
-  configPage_ = new ConfigDlg(app_, tabArea_);
+  const PageContext page = app_.Page();
+  configPage_ = new ConfigDlg(page, app_.imaging, app_.metrics, tabArea_);
   configPage_->setGeometry(pageRect);
-  outputPage_ = new OutputFormatDlg(app_, tabArea_);
+  outputPage_ = new OutputFormatDlg(page, tabArea_);
   outputPage_->setGeometry(otherRect);
   outputPage_->hide();
-  triggerPage_ = new TriggerDlg(app_, tabArea_);
+  triggerPage_ = new TriggerDlg(page, tabArea_);
   triggerPage_->setGeometry(otherRect);
   triggerPage_->hide();
-  exportPage_ = new ExportDlg(app_, tabArea_);
+  exportPage_ = new ExportDlg(page, tabArea_);
   exportPage_->SetScannerTexts(configPage_->Texts());
   exportPage_->setGeometry(otherRect);
   exportPage_->hide();
@@ -348,7 +348,7 @@ void CVarnetDlg::Connect() {
   }
   configPage_->SelectCategory(0);
 
-  if (app_.ImageModeState != kSettingMode) StartImageMode(app_.link);
+  if (app_.imaging.ImageModeState != kSettingMode) StartImageMode(app_.link);
   StartTimer(100);
   emit connected();
 }
@@ -434,7 +434,7 @@ bool CVarnetDlg::CloseRequest() {
   } else {
     app_.device.interfaceAtConnect = app_.device.paramBlock.U8(pb::OutputInterface);
   }
-  if (!skipImageStop && app_.ImageModeState != kSettingMode) (void)StopImageMode(app_.link);
+  if (!skipImageStop && app_.imaging.ImageModeState != kSettingMode) (void)StopImageMode(app_.link);
   Disconnect();
   StopTimer();
   StartSearch();
@@ -473,7 +473,7 @@ void CVarnetDlg::OnTimerTick() {
       if (ReadScanData(app_.link, text) && configPage_) configPage_->ImageSide()->AddScanRow(text);
       return;
     }
-    if (app_.ImageModeState != kImageRunning || app_.link.LinkBusy != 0) return;
+    if (app_.imaging.ImageModeState != kImageRunning || app_.link.LinkBusy != 0) return;
     if (UnplugDetected()) return;
     if (!configPage_) return;
     ImagePanel& images = *configPage_->ImageSide();

@@ -89,9 +89,12 @@ std::string ReasonText(Reason reason, int error) {
 }
 
 std::vector<CommandSpec> AllCommands() {
-  return {ListCommand(),   InfoCommand(),     GetCommand(),    SetCommand(),  SaveCommand(), RestoreDefaultsCommand(),
-          ExportCommand(), ExportQrCommand(), ExportSheetCommand(), ImportCommand(), ShowCommand(), DiffCommand(),
-          ProfileCommand(), ApplyCommand(), SchemaCommand(), MonitorCommand(), CaptureCommand()};
+  return {ListCommand(),    InfoCommand(),     GetCommand(),
+          SetCommand(),     SaveCommand(),     RestoreDefaultsCommand(),
+          ExportCommand(),  ExportQrCommand(), ExportSheetCommand(),
+          ImportCommand(),  ShowCommand(),     DiffCommand(),
+          ProfileCommand(), ApplyCommand(),    SchemaCommand(),
+          MonitorCommand(), CaptureCommand()};
 }
 
 std::string PortTag(const std::string& port) {
@@ -250,7 +253,7 @@ struct ProgressEvent {
 struct Board {
   std::mutex mu;
   std::condition_variable portFreed;
-  std::vector<std::string> devices;          // each target's device, symbolic links resolved
+  std::vector<std::string> devices;  // each target's device, symbolic links resolved
   std::vector<bool> started;
   std::set<std::string> busy;                // devices a worker has open
   std::vector<std::optional<PortRun>> runs;  // in port order, filled as ports finish
@@ -326,8 +329,11 @@ int PrintPortRun(const PortRun& run, const std::string& port, const Options& o, 
   if (r.streamed) {
     // Its lines are out; a failure follows in the same form.
     if (r.ok) return kOk;
-    if (o.json) out << nlohmann::json{{"port", port}, {"ok", false}, {"message", r.message}}.dump() << "\n" << std::flush;
-    else err << "varnet-cli: " << port << ": " << r.message << "\n";
+    if (o.json) {
+      out << nlohmann::json{{"port", port}, {"ok", false}, {"message", r.message}}.dump() << "\n" << std::flush;
+    } else {
+      err << "varnet-cli: " << port << ": " << r.message << "\n";
+    }
     return kFailed;
   }
   if (o.json) {
@@ -485,6 +491,7 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err, DeviceRegis
   }
 
   std::vector<std::string> ports;
+  ports.reserve(targets.size());
   for (const Target& t : targets) ports.push_back(t.port);
   const std::unique_ptr<Progress> progress = MakeProgress(err, errFd, o.json, ports);
   LineOut lines(out);

@@ -38,13 +38,13 @@ struct Options {
   bool anyModel = false;  // apply: a profile for another model
   bool trace = false;
   uint32_t baud = 0;
-  size_t jobs = 0;  // ports handled at once; 0: every port given, at most kDefaultJobs
+  size_t jobs = 0;       // ports handled at once; 0: every port given, at most kDefaultJobs
   std::string pageSize;  // export-sheet: "a4" or "letter"; empty: from the locale
   // monitor and capture
-  std::optional<size_t> count;     // items or captures
-  double timeoutSeconds = 0;       // monitor: end after this long without a reading (0: never)
-  std::string dir;                 // capture: where the files go (empty: the current folder)
-  bool overlay = false;            // capture: the preview with its overlay beside each JPEG
+  std::optional<size_t> count;  // items or captures
+  double timeoutSeconds = 0;    // monitor: end after this long without a reading (0: never)
+  std::string dir;              // capture: where the files go (empty: the current folder)
+  bool overlay = false;         // capture: the preview with its overlay beside each JPEG
   std::optional<int> exposure, gain;
   bool autoTune = false, autoExposure = false;
   std::string command;
@@ -61,8 +61,8 @@ class CliPrompts : public Prompts {
   std::optional<std::string> ChooseOpenFile(const FileRequest&) override { return file; }
   std::vector<Message> shown;
   std::optional<std::string> file;  // the path given on the command line
-  std::string prefix;  // the port, when a command runs on several
-  bool echo = true;    // false: only recorded, the command reports the texts itself
+  std::string prefix;               // the port, when a command runs on several
+  bool echo = true;                 // false: only recorded, the command reports the texts itself
 
  private:
   std::ostream& err_;
@@ -79,10 +79,10 @@ struct Session {
   ScannerTexts texts;
   CliPrompts prompts;
   std::optional<DeviceInfo> planned;  // after a dry run: what the scanner would hold
-  bool changed = false;         // a command changed settings (for --save)
-  bool severalTargets = false;  // the command runs on more than one port
-  LineOut* lines = nullptr;     // where a streaming command prints as it goes
-  bool imageMode = false;       // Image Mode was entered: closing leaves it
+  bool changed = false;               // a command changed settings (for --save)
+  bool severalTargets = false;        // the command runs on more than one port
+  LineOut* lines = nullptr;           // where a streaming command prints as it goes
+  bool imageMode = false;             // Image Mode was entered: closing leaves it
 };
 
 // A frame a dry run would have sent.
@@ -94,14 +94,14 @@ struct PlannedFrame {
 // What a command reports for one port.
 struct PortResult {
   bool ok = true;
-  std::string message;   // shown in text mode, and as "message" in JSON
-  nlohmann::json json;   // the full JSON object when the command has its own shape
-  std::string text;      // the text-mode block, when the command has its own
+  std::string message;      // shown in text mode, and as "message" in JSON
+  nlohmann::json json;      // the full JSON object when the command has its own shape
+  std::string text;         // the text-mode block, when the command has its own
   bool usageError = false;  // wrong arguments found only once connected (unknown group): exit 2
   int status = -1;          // this port's exit status when the command decides it (diff: 1 when different)
   bool dryRun = false;      // nothing was sent; `frames` is what would have been
   std::vector<PlannedFrame> frames;
-  bool streamed = false;    // the command printed its output as it went: only a failure follows
+  bool streamed = false;  // the command printed its output as it went: only a failure follows
 };
 
 using PortCommand = std::function<PortResult(Session&, const Options&)>;
@@ -144,8 +144,8 @@ struct CommandSpec {
   std::vector<std::string> shared;    // shared options shown in its --help ("--port", "--save", ...)
   std::vector<std::string> examples;  // command lines without "varnet-cli"
   bool needsScanner = true;
-  PortCommand run;          // per port
-  AloneCommand runAlone;    // commands without a port
+  PortCommand run;           // per port
+  AloneCommand runAlone;     // commands without a port
   size_t aloneFromArgs = 0;  // with this many arguments or more, runAlone instead of the targets
   // Options only this command has; bind them to fields of Options.
   std::function<void(CLI::App&, Options&)> addOptions;
@@ -173,23 +173,23 @@ struct CommandSpec {
 // commands are registered.
 std::vector<CommandSpec> AllCommands();
 // Each command's declaration, beside its code.
-CommandSpec ListCommand();              // cli_list_save.cpp
-CommandSpec InfoCommand();              // cli_info.cpp
-CommandSpec GetCommand();               // cli_settings.cpp
+CommandSpec ListCommand();  // cli_list_save.cpp
+CommandSpec InfoCommand();  // cli_info.cpp
+CommandSpec GetCommand();   // cli_settings.cpp
 CommandSpec SetCommand();
-CommandSpec SaveCommand();              // cli_list_save.cpp
-CommandSpec RestoreDefaultsCommand();   // cli_transfer.cpp
+CommandSpec SaveCommand();             // cli_list_save.cpp
+CommandSpec RestoreDefaultsCommand();  // cli_transfer.cpp
 CommandSpec ExportCommand();
 CommandSpec ExportQrCommand();
 CommandSpec ExportSheetCommand();
 CommandSpec ImportCommand();
-CommandSpec ShowCommand();              // cli_files.cpp
+CommandSpec ShowCommand();  // cli_files.cpp
 CommandSpec DiffCommand();
-CommandSpec ProfileCommand();           // cli_profiles.cpp
+CommandSpec ProfileCommand();  // cli_profiles.cpp
 CommandSpec ApplyCommand();
 CommandSpec SchemaCommand();
-CommandSpec MonitorCommand();           // cli_monitor.cpp
-CommandSpec CaptureCommand();           // cli_capture.cpp
+CommandSpec MonitorCommand();  // cli_monitor.cpp
+CommandSpec CaptureCommand();  // cli_capture.cpp
 
 // Options every command may take, before or after its name.
 struct SharedOption {

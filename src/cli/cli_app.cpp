@@ -78,10 +78,8 @@ void AddSharedOption(CLI::App& app, const SharedOption& shared) {
                             ->description(Described(shared.help))
                             ->type_name(shared.value)
                             ->allow_extra_args(false);
-  if (std::string_view(shared.name) == "--port")
-    option->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-  else
-    option->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  if (std::string_view(shared.name) == "--port") option->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  else option->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 }
 
 std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
@@ -173,10 +171,11 @@ std::vector<std::string> OptionNames(CLI::App& app, CLI::App* sub) {
 
 int UsageError(std::ostream& err, const std::string& text, const CommandSpec* command) {
   err << "varnet-cli: " << text << "\n";
-  if (command)
+  if (command) {
     err << "usage: varnet-cli [OPTIONS] " << command->Synopsis() << "   (varnet-cli " << command->name << " --help)\n";
-  else
+  } else {
     err << "Run \"varnet-cli --help\" for the commands and options.\n";
+  }
   return kUsage;
 }
 
@@ -190,6 +189,7 @@ int ExtrasError(Grammar& g, CLI::App* sub, const CommandSpec* command, const std
     const auto word = std::find_if(extras.begin(), extras.end(), [](const std::string& e) { return e[0] != '-'; });
     if (word != extras.end() && (option == extras.end() || word < option)) {
       std::vector<std::string> names;
+      names.reserve(commands.size());
       for (const CommandSpec& c : commands) names.push_back(c.name);
       return UsageError(err, "unknown command " + Quoted(*word) + CloseMatchText(CloseMatches(*word, names)), nullptr);
     }

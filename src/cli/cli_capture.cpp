@@ -130,7 +130,7 @@ std::string StoreNew(const std::string& dir, const std::function<std::string(int
     }
   }
   for (int n = first; n <= last; ++n) {
-    const std::string path = dir + "/" + name(n);
+    std::string path = dir + "/" + name(n);
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
     if (fd < 0 && errno == EEXIST) continue;
     if (fd < 0) {
@@ -167,8 +167,7 @@ struct Stored {
 };
 
 // The capture's files, both or none.
-bool StoreCapture(const Session& s, const Options& o, const Sink& sink, int number, Stored& stored,
-                  std::string& why) {
+bool StoreCapture(const Session& s, const Options& o, const Sink& sink, int number, Stored& stored, std::string& why) {
   const std::string dir = o.dir.empty() ? "." : o.dir;
   const std::string base = PortTag(s.port) + "-" + FileTimestamp() + "-";
   QByteArray png;
@@ -192,7 +191,7 @@ bool StoreCapture(const Session& s, const Options& o, const Sink& sink, int numb
     return false;
   }
   if (!o.overlay) return true;
-  const std::string overlayName = base + std::to_string(taken) + "-overlay.png";
+  std::string overlayName = base + std::to_string(taken) + "-overlay.png";
   stored.overlay = StoreNew(
       dir, [&](int) { return overlayName; }, 0, 0, reinterpret_cast<const uint8_t*>(png.constData()),
       size_t(png.size()), why);
@@ -242,10 +241,9 @@ PortResult Capture(Session& s, const Options& o) {
   PortResult r;
   r.streamed = true;
   const size_t count = o.count.value_or(1);
-  auto fail = [&](size_t done, std::string why) {
+  auto fail = [&](size_t done, const std::string& why) {
     r.ok = false;
-    r.message = (count > 1 ? "capture " + std::to_string(done + 1) + " of " + std::to_string(count) + ": " : "") +
-                why;
+    r.message = (count > 1 ? "capture " + std::to_string(done + 1) + " of " + std::to_string(count) + ": " : "") + why;
     return r;
   };
   CaptureFolder folder;
@@ -301,7 +299,8 @@ CommandSpec CaptureCommand() {
       "\"time\", \"decode_time\", \"exposure\", \"gain\", \"data\", \"bytes\", \"corners\"} per capture, plus "
       "\"overlay\".";
   c.shared = {"--port", "--all", "--save", "--json"};
-  c.examples = {"--port ttyACM0 capture --count 5 --dir shots", "--port ttyACM0 --json capture --overlay --exposure 300"};
+  c.examples = {"--port ttyACM0 capture --count 5 --dir shots",
+                "--port ttyACM0 --json capture --overlay --exposure 300"};
   c.imageMode = true;
   c.streaming = true;
   c.run = Capture;
@@ -314,8 +313,9 @@ CommandSpec CaptureCommand() {
     CLI::Option* exposure = app.add_option("--exposure", o.exposure, "fixed exposure N (8 to 1000)")
                                 ->type_name("N")
                                 ->check(CLI::Range(kExposureMin, kExposureMax));
-    CLI::Option* gain =
-        app.add_option("--gain", o.gain, "fixed gain N (8 to 255)")->type_name("N")->check(CLI::Range(kGainMin, kGainMax));
+    CLI::Option* gain = app.add_option("--gain", o.gain, "fixed gain N (8 to 255)")
+                            ->type_name("N")
+                            ->check(CLI::Range(kGainMin, kGainMax));
     CLI::Option* tune = app.add_flag("--auto-tune", o.autoTune, "let the scanner tune exposure and gain first");
     app.add_flag("--auto-exposure", o.autoExposure, "back to automatic exposure first")
         ->excludes(exposure)

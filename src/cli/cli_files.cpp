@@ -184,8 +184,9 @@ std::vector<std::string> LabelsInForce(const GroupState& g) {
 // profile's labels on its side. Greyed groups are compared as well.
 bool ProfileDifferences(const Side& profileSide, const Side& blocks, bool profileIsA, std::vector<GroupValues>& out,
                         std::string& why, bool& usage) {
-  const profiles::PlanOptions options{
-      .anyModel = true, .greyed = [](const EffectiveGroup&, const DeviceInfo&) { return std::optional<std::string>(); }};
+  const profiles::PlanOptions options{.anyModel = true, .greyed = [](const EffectiveGroup&, const DeviceInfo&) {
+                                        return std::optional<std::string>();
+                                      }};
   const profiles::ProfilePlan plan = profiles::PlanProfile(
       *profileSide.profile, blocks.info, ScannerModel::From(blocks.info.paramBlock, blocks.firmware), options);
   if (plan.Refused()) {
@@ -241,8 +242,9 @@ std::vector<GroupValues> Differences(const Side& a, const Side& b) {
   };
   add(CategoriesOf(a), true);
   add(CategoriesOf(b), false);
-  std::erase_if(all, [](const GroupValues& v) { return v.a.value_or(std::vector<std::string>{}) ==
-                                                       v.b.value_or(std::vector<std::string>{}); });
+  std::erase_if(all, [](const GroupValues& v) {
+    return v.a.value_or(std::vector<std::string>{}) == v.b.value_or(std::vector<std::string>{});
+  });
   return all;
 }
 
@@ -315,8 +317,7 @@ int Report(Side& a, Side& b, nlohmann::json& json, std::string& text) {
     if (otherModel) out << "different model codes: each side is read with its own model rules\n";
     for (const GroupValues& d : differences)
       out << d.category << " / " << d.title << "\n  a: " << LabelsText(d.a) << "\n  b: " << LabelsText(d.b) << "\n";
-    out << (differences.empty() ? "no differences\n"
-                                : std::to_string(differences.size()) + " group(s) differ\n");
+    out << (differences.empty() ? "no differences\n" : std::to_string(differences.size()) + " group(s) differ\n");
     text = out.str();
   }
   return differences.empty() ? kOk : kFailed;
@@ -365,9 +366,10 @@ int DiffAlone(const Options& o, Context& context) {
     std::string why;
     bool usage = false;
     if (!LoadSide(o.args[i], o, err, sides[i], why, usage)) {
-      if (why.rfind(o.args[i] + ": ", 0) != 0) why = o.args[i] + ": " + why;
+      if (why.rfind(o.args[i] + ": ", 0) != 0) why.insert(0, o.args[i] + ": ");
       err << "varnet-cli: " << why << "\n";
-      if (o.json) out << nlohmann::json{{"a", o.args[0]}, {"b", o.args[1]}, {"ok", false}, {"message", why}}.dump() << "\n";
+      if (o.json)
+        out << nlohmann::json{{"a", o.args[0]}, {"b", o.args[1]}, {"ok", false}, {"message", why}}.dump() << "\n";
       return usage ? kUsage : kFailed;
     }
   }
@@ -426,7 +428,8 @@ std::vector<SettingsDifference> SettingsDifferences(const DeviceInfo& a, const s
   sb.firmware = firmwareB;
   std::vector<SettingsDifference> out;
   for (const GroupValues& d : Differences(sa, sb))
-    out.push_back({d.category, d.title, d.a.value_or(std::vector<std::string>{}), d.b.value_or(std::vector<std::string>{})});
+    out.push_back(
+        {d.category, d.title, d.a.value_or(std::vector<std::string>{}), d.b.value_or(std::vector<std::string>{})});
   return out;
 }
 
@@ -435,8 +438,8 @@ CommandSpec ShowCommand() {
   c.details =
       "Reads each configuration file as the import would take it and lists its settings with the model rules of the "
       "file's model, as get lists a scanner's. A profile lists the groups it names with the options it names.";
-  c.args = {{"FILE", "configuration files (.vt) or profiles (.yaml, .yml)", 1, SIZE_MAX, Completion::File,
-             ".vt .yaml .yml"}};
+  c.args = {
+      {"FILE", "configuration files (.vt) or profiles (.yaml, .yml)", 1, SIZE_MAX, Completion::File, ".vt .yaml .yml"}};
   c.shared = {"--json"};
   c.examples = {"show golden.vt", "show till.yaml"};
   c.needsScanner = false;

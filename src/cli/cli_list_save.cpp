@@ -60,8 +60,12 @@ int List(const Options& o, Context& context) {
     const DeviceRow& row = listed[i].row;
     const DeviceTableEntry& e = listed[i].entry;
     if (o.json) {
-      out << nlohmann::json{{"row", i + 1},       {"status", row.status}, {"description", row.description},
-                            {"firmware", row.firmware}, {"port", e.portName}, {"baud", e.baud}}
+      out << nlohmann::json{{"row", i + 1},
+                            {"status", row.status},
+                            {"description", row.description},
+                            {"firmware", row.firmware},
+                            {"port", e.portName},
+                            {"baud", e.baud}}
                  .dump()
           << "\n";
     } else {

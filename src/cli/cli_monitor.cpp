@@ -55,11 +55,10 @@ PortResult Monitor(Session& s, const Options& o) {
       lastReading = TickCount();
       std::string line;
       if (o.json) {
-        line = nlohmann::ordered_json{{"port", s.port},
-                              {"time", LocalTimestamp(true)},
-                              {"text", reading.text},
-                              {"bytes", Hex(reading.bytes)}}
-                   .dump();
+        line =
+            nlohmann::ordered_json{
+                {"port", s.port}, {"time", LocalTimestamp(true)}, {"text", reading.text}, {"bytes", Hex(reading.bytes)}}
+                .dump();
       } else {
         line = LocalTimestamp(false) + "  " + (s.severalTargets ? s.port + "  " : "") + reading.text;
       }
@@ -97,9 +96,7 @@ CommandSpec MonitorCommand() {
   c.streaming = true;
   c.run = Monitor;
   c.addOptions = [](CLI::App& app, Options& o) {
-    app.add_option("--count", o.count, "end after N readings (per port)")
-        ->type_name("N")
-        ->check(CLI::PositiveNumber);
+    app.add_option("--count", o.count, "end after N readings (per port)")->type_name("N")->check(CLI::PositiveNumber);
     app.add_option("--timeout", o.timeoutSeconds,
                    "end after S seconds without a reading (a failure when --count readings have not come)")
         ->type_name("S")

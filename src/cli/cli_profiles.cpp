@@ -43,6 +43,7 @@ std::string LabelsText(const std::vector<std::string>& labels) {
 
 std::vector<std::string> ChangeLines(const std::vector<Change>& changes) {
   std::vector<std::string> lines;
+  lines.reserve(changes.size());
   for (const Change& c : changes)
     lines.push_back(c.category + " / " + c.group + ": " + LabelsText(c.from) + " -> " + LabelsText(c.to));
   return lines;
@@ -60,8 +61,12 @@ PortResult ApplyResult(const Session& s, bool ok, bool changed, bool verified, c
   PortResult r;
   r.ok = ok;
   r.message = Joined(lines);
-  r.json = {{"port", s.port}, {"ok", ok},          {"changed", changed},
-            {"verified", verified}, {"changes", ChangesJson(changes)}, {"message", r.message}};
+  r.json = {{"port", s.port},
+            {"ok", ok},
+            {"changed", changed},
+            {"verified", verified},
+            {"changes", ChangesJson(changes)},
+            {"message", r.message}};
   return r;
 }
 
@@ -238,7 +243,8 @@ CommandSpec ProfileCommand() {
 }
 
 CommandSpec ApplyCommand() {
-  CommandSpec c{.name = "apply", .summary = "make the scanner match a profile or configuration file; send only changes"};
+  CommandSpec c{.name = "apply",
+                .summary = "make the scanner match a profile or configuration file; send only changes"};
   c.details =
       "A profile: works out from the scanner's blocks the clicks and page records that bring it to what the profile "
       "says, in catalogue order, sends them, stops at the first the scanner refuses, then reads both blocks back and "
@@ -246,8 +252,8 @@ CommandSpec ApplyCommand() {
       "already matches gets nothing sent. Everything is checked before anything is sent: an unknown name is a usage "
       "error (exit 2); what this scanner cannot take fails the port (exit 1). --save saves only after a change that "
       "was taken whole and verified.";
-  c.args = {{"FILE", "a profile (.yaml, .yml) or a configuration file (.vt)", 1, 1, Completion::File,
-             ".yaml .yml .vt"}};
+  c.args = {
+      {"FILE", "a profile (.yaml, .yml) or a configuration file (.vt)", 1, 1, Completion::File, ".yaml .yml .vt"}};
   c.shared = {"--port", "--all", "--baud", "--save", "--dry-run", "--json"};
   c.examples = {"--port ttyACM0 apply --dry-run till.yaml", "--all --save apply till.yaml"};
   c.addOptions = [](CLI::App& app, Options& o) {

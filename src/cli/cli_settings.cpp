@@ -39,7 +39,8 @@ PortResult UsageError(std::string message) {
 }
 
 PortResult UnknownGroup(const std::string& name, bool hidden, const std::vector<std::string>& suggestions) {
-  if (hidden) return UsageError("group " + Quoted(name) + " is not shown for this scanner" + CloseMatchText(suggestions));
+  if (hidden)
+    return UsageError("group " + Quoted(name) + " is not shown for this scanner" + CloseMatchText(suggestions));
   return UsageError("unknown group " + Quoted(name) + CloseMatchText(suggestions));
 }
 
@@ -64,8 +65,7 @@ PortResult Get(Session& s, const Options& o) {
         if (!title && (Folded(g.title) == Folded(wanted) || Folded(g.label) == Folded(wanted))) title = g.title;
       }
     if (!title) return UnknownGroup(wanted, lookup.hiddenForModel, CloseMatches(wanted, names));
-    for (CategoryState& c : categories)
-      std::erase_if(c.groups, [&](const GroupState& g) { return g.title != *title; });
+    for (CategoryState& c : categories) std::erase_if(c.groups, [&](const GroupState& g) { return g.title != *title; });
     std::erase_if(categories, [](const CategoryState& c) { return c.groups.empty(); });
   }
 
@@ -90,11 +90,11 @@ struct SetStep {
 // Splits the arguments into steps: an "on" or "off" after an option belongs
 // to it. Every step is checked before anything is sent, so a typo in the
 // last pair leaves the scanner untouched.
-std::variant<std::vector<SetStep>, PortResult> SetSteps(const ScannerModel& model, const std::vector<std::string>& args) {
+std::variant<std::vector<SetStep>, PortResult> SetSteps(const ScannerModel& model,
+                                                        const std::vector<std::string>& args) {
   std::vector<SetStep> steps;
   for (size_t i = 0; i < args.size();) {
-    if (i + 1 >= args.size())
-      return UsageError("\"" + args[i] + "\" has no OPTION after it (and is not on or off)");
+    if (i + 1 >= args.size()) return UsageError("\"" + args[i] + "\" has no OPTION after it (and is not on or off)");
     const std::string& groupName = args[i];
     const std::string& optionName = args[i + 1];
     i += 2;
@@ -107,13 +107,12 @@ std::variant<std::vector<SetStep>, PortResult> SetSteps(const ScannerModel& mode
     const std::string groupLabel = Trimmed(group.english);
     const OptionLookup optionLookup = FindShownOption(group, model, optionName);
     if (!optionLookup.option) {
-      const std::string what = optionLookup.hiddenForModel ? " is not shown for this scanner in group "
-                                                           : " is not an option of group ";
+      const std::string what =
+          optionLookup.hiddenForModel ? " is not shown for this scanner in group " : " is not an option of group ";
       return UsageError("option " + Quoted(optionName) + what + Quoted(groupLabel) +
                         CloseMatchText(optionLookup.suggestions));
     }
-    SetStep step{group, optionLookup.option->index, wanted,
-                 groupLabel + ": " + Trimmed(optionLookup.option->english),
+    SetStep step{group, optionLookup.option->index, wanted, groupLabel + ": " + Trimmed(optionLookup.option->english),
                  KindOfOption(group, optionLookup.option->index) == OptionKind::OnOff};
     if (!step.onOff && wanted == false)
       return UsageError(Quoted(Trimmed(optionLookup.option->english)) + " is one choice of " + Quoted(groupLabel) +
@@ -148,8 +147,8 @@ PortResult Set(Session& s, const Options& o) {
   for (size_t n = 0; n < steps.size(); ++n) {
     const SetStep& step = steps[n];
     const std::vector<EffectiveOption> shown = ShownOptions(step.group, model);
-    const auto at = std::find_if(shown.begin(), shown.end(),
-                                 [&](const EffectiveOption& e) { return e.index == step.index; });
+    const auto at =
+        std::find_if(shown.begin(), shown.end(), [&](const EffectiveOption& e) { return e.index == step.index; });
     const size_t row = size_t(at - shown.begin());
     const std::vector<bool> ticks = TicksInForce(step.group, shown, info.paramBlock);
     if (step.onOff) {
@@ -168,8 +167,8 @@ PortResult Set(Session& s, const Options& o) {
       RecordChoice(step.group, shown[row], d.newState, info.paramBlock);
       info.settingsDirty = 1;  // as if acknowledged
       const auto cmd = OptionCommand(step.group, shown[row], d.newState);
-      r.frames.push_back(PlannedShortCommand(step.name + (step.onOff ? (d.newState ? " on" : " off") : ""), cmd[0],
-                                             cmd[1], cmd[2]));
+      r.frames.push_back(
+          PlannedShortCommand(step.name + (step.onOff ? (d.newState ? " on" : " off") : ""), cmd[0], cmd[1], cmd[2]));
       continue;
     }
     const ApplyResult applied = ApplyOption(s.link, info, step.group, shown, ticks, row, false);

@@ -161,8 +161,8 @@ void Verify(Session& s, const ImportResult& imported, PortResult& r, std::vector
 
 void PlanBlockWrite(std::vector<PlannedFrame>& frames, const char* block, uint8_t p3, const SettingsBlock& b) {
   frames.push_back(PlannedShortCommand(std::string("announce the ") + block + " block", 0x0E, 0x0C, p3));
-  frames.push_back({std::string(block) + " block header",
-                    std::vector<uint8_t>(b.header.bytes.begin(), b.header.bytes.end())});
+  frames.push_back(
+      {std::string(block) + " block header", std::vector<uint8_t>(b.header.bytes.begin(), b.header.bytes.end())});
   frames.push_back({std::string(block) + " block payload", b.payload});
 }
 
@@ -223,7 +223,8 @@ PortResult Import(Session& s, const Options& o) {
   // word; here that would read as success.
   if (imported.messages.empty() && !imported.succeeded) lines.push_back(MessageText(MessageId::IncorrectConfigFile));
   r.ok = imported.succeeded;
-  if (r.ok && !s.info.HasFormatBlock()) lines.push_back("the scanner has no format block: only the parameter block was written");
+  if (r.ok && !s.info.HasFormatBlock())
+    lines.push_back("the scanner has no format block: only the parameter block was written");
   r.json = nlohmann::json{{"port", s.port}};
   if (r.ok && !o.noVerify) Verify(s, imported, r, lines);
   r.message = Joined(lines);
@@ -282,6 +283,7 @@ bool FolderWritable(const std::string& dir, std::string& why) {
 
 std::vector<Destination> Files(const std::vector<std::string>& paths) {
   std::vector<Destination> files;
+  files.reserve(paths.size());
   for (const std::string& p : paths) files.push_back({p});
   return files;
 }

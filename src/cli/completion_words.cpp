@@ -46,16 +46,11 @@ std::string Words(const std::vector<std::string>& words) {
 
 std::string Kind(const varnet::cli::Argument& a) {
   switch (a.completion) {
-    case Completion::File:
-      return (a.max > 1 ? "files:" : "file:") + a.extension;
-    case Completion::FileOrPort:
-      return "side:" + a.extension;
-    case Completion::Group:
-      return "group";
-    case Completion::SetPairs:
-      return "pairs";
-    case Completion::None:
-      break;
+    case Completion::File: return (a.max > 1 ? "files:" : "file:") + a.extension;
+    case Completion::FileOrPort: return "side:" + a.extension;
+    case Completion::Group: return "group";
+    case Completion::SetPairs: return "pairs";
+    case Completion::None: break;
   }
   return "none";
 }

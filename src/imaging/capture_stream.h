@@ -47,7 +47,7 @@ struct CaptureResult {
   uint32_t decodeTime = 0;
   uint16_t exposure = 0;
   uint8_t gain = 0;
-  std::string decodedData;  // raw 8-bit bytes, may be empty
+  std::string decodedData;   // raw 8-bit bytes, may be empty
   BarcodeCorners corners{};  // all zero when decodeTime is 0
 };
 

@@ -44,8 +44,7 @@ void FixedExposureClicked(ScannerLink& link, DeviceInfo& device, bool nowFixed) 
   device.settingsDirty = 1;
 }
 
-void SetFixedExposureGain(ScannerLink& link, DeviceInfo& device, std::optional<int> exposure,
-                          std::optional<int> gain) {
+void SetFixedExposureGain(ScannerLink& link, DeviceInfo& device, std::optional<int> exposure, std::optional<int> gain) {
   ParamBlock& block = device.paramBlock;
   if (block.U16(pb::Exposure) == 0) {
     // Ticking the box; an exposure given replaces the default at once

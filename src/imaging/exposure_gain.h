@@ -43,8 +43,7 @@ void FixedExposureClicked(ScannerLink& link, DeviceInfo& device, bool nowFixed);
 // exposure, unless an exposure is given), the default gain stored for a gain
 // of 0, then each value given sent as its slider sends it, when it differs
 // from the stored one. Values are within the sliders' ranges.
-void SetFixedExposureGain(ScannerLink& link, DeviceInfo& device, std::optional<int> exposure,
-                          std::optional<int> gain);
+void SetFixedExposureGain(ScannerLink& link, DeviceInfo& device, std::optional<int> exposure, std::optional<int> gain);
 // Automatic exposure as clearing the box leaves it (nothing is sent when it
 // is automatic already).
 void SetAutomaticExposure(ScannerLink& link, DeviceInfo& device);

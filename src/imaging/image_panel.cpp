@@ -41,7 +41,8 @@ class ThumbnailEngine : public QIconEngine {
   }
   QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
     const QSize fit = actualSize(size, mode, state);
-    QPixmap shown = fit == pixmap_.size() ? pixmap_ : pixmap_.scaled(fit, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    QPixmap shown =
+        fit == pixmap_.size() ? pixmap_ : pixmap_.scaled(fit, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     if (mode == QIcon::Normal || mode == QIcon::Active) return shown;
     // Disabled and selected pictures as the style draws them for any icon.
     QStyleOption option;
@@ -196,10 +197,14 @@ void PictureButton::paintEvent(QPaintEvent*) {
   }
 }
 
-ImagePanel::ImagePanel(AppState& app, QWidget* parent)
-    : QWidget(parent), app_(app), imageColumns_(app.ImageModeState != kSettingMode) {
+ImagePanel::ImagePanel(const PageContext& page, ImagingState& imaging, const WindowMetrics& metrics, QWidget* parent)
+    : QWidget(parent),
+      page_(page),
+      imaging_(imaging),
+      metrics_(metrics),
+      imageColumns_(imaging.ImageModeState != kSettingMode) {
   setObjectName("imagePanel");
-  slots_.resize(std::max<size_t>(1, app_.metrics.RowLimit));
+  slots_.resize(std::max<size_t>(1, metrics_.RowLimit));
 
   frame_ = new QLabel(this);
   frame_->setObjectName("pictureFrame");
@@ -259,8 +264,8 @@ ImagePanel::ImagePanel(AppState& app, QWidget* parent)
   results_->setObjectName("resultList");
   if (imageColumns_) {
     SetupList(results_, kImageColumnWidths, 5,
-              {QStringLiteral("No."), QStringLiteral("Decode Time"), QStringLiteral("Exposure"),
-               QStringLiteral("Gain"), QStringLiteral("Data")});
+              {QStringLiteral("No."), QStringLiteral("Decode Time"), QStringLiteral("Exposure"), QStringLiteral("Gain"),
+               QStringLiteral("Data")});
   } else {
     SetupList(results_, kScanColumnWidths, 2, {QStringLiteral("No."), QStringLiteral("Data")});
     // Written by the monitor only, but read by the user: greyed, not faded.
@@ -278,11 +283,11 @@ ImagePanel::ImagePanel(AppState& app, QWidget* parent)
   connect(fixedBox_, &QCheckBox::clicked, this, [this] { OnFixedExposureClicked(); });
   connect(tuneButton_, &QPushButton::clicked, this, [this] { OnAutoTuning(); });
 
-  SetFixedExposureChecked(app_.device.paramBlock.U16(pb::Exposure) != 0);
+  SetFixedExposureChecked(page_.device.paramBlock.U16(pb::Exposure) != 0);
   UpdateExposureGainControls(true);
 }
 
-int ImagePanel::PreviewHeightNow() const { return PreviewHeight(app_.metrics.EffectiveScreenHeight); }
+int ImagePanel::PreviewHeightNow() const { return PreviewHeight(metrics_.EffectiveScreenHeight); }
 
 QString ImagePanel::ExposureText(int exposure) const { return tr("Exposure: %1").arg(exposure); }
 
@@ -307,8 +312,7 @@ void ImagePanel::Relayout() {
   // tab area puts this page.
   const QPoint o = mapFrom(window(), kPreviewOrigin);
   const int p = PreviewHeightNow();
-  frame_->setGeometry(o.x() - kFrameInset, o.y() - kFrameInset, kPreviewWidth + 2 * kFrameInset,
-                      p + 2 * kFrameInset);
+  frame_->setGeometry(o.x() - kFrameInset, o.y() - kFrameInset, kPreviewWidth + 2 * kFrameInset, p + 2 * kFrameInset);
   preview_->move(o);
 
   int y = o.y() + p + kFrameInset + 8;
@@ -386,11 +390,12 @@ void ImagePanel::AddResultRow(const CaptureResult& result) {
 
 void ImagePanel::DrawCapturePreview(const std::string& path, const std::optional<BarcodeCorners>& corners) {
   const int p = PreviewHeightNow();
-  const uint8_t decodeArea = app_.device.paramBlock.U8(pb::DecodeArea);
+  const uint8_t decodeArea = page_.device.paramBlock.U8(pb::DecodeArea);
   QImage preview;
   if (!pending_.path.empty() && pending_.path == path) {
     preview = std::move(pending_.scaled);
-    PaintOverlay(preview, OverlaySegments(pending_.captured.width(), pending_.captured.height(), p, corners, decodeArea));
+    PaintOverlay(preview,
+                 OverlaySegments(pending_.captured.width(), pending_.captured.height(), p, corners, decodeArea));
     pending_ = {};
   } else {
     QImage decoded(QFile::decodeName(path.c_str()));
@@ -401,25 +406,26 @@ void ImagePanel::DrawCapturePreview(const std::string& path, const std::optional
 }
 
 void ImagePanel::AddScanRow(const std::string& text) {
-  const ScanRowPlacement place = PlaceScanRow(size_t(results_->topLevelItemCount()), app_.metrics.RowLimit);
+  const ScanRowPlacement place = PlaceScanRow(size_t(results_->topLevelItemCount()), metrics_.RowLimit);
   if (place.clearFirst) results_->clear();
-  auto* item = new QTreeWidgetItem({QString::number(place.number), QString::fromLatin1(text.data(), qsizetype(text.size()))});
+  auto* item =
+      new QTreeWidgetItem({QString::number(place.number), QString::fromLatin1(text.data(), qsizetype(text.size()))});
   item->setTextAlignment(0, Qt::AlignCenter);
   results_->addTopLevelItem(item);
   results_->scrollToItem(item);
 }
 
 void ImagePanel::ShowPausePicture() {
-  pause_->setIcon(pausePictures_[app_.ImageModeState == kImagePaused ? 1 : 0]);
+  pause_->setIcon(pausePictures_[imaging_.ImageModeState == kImagePaused ? 1 : 0]);
   pause_->update();
 }
 
 void ImagePanel::TogglePause() {
-  if (!app_.link.IsOpen() || app_.ImageModeState == kSettingMode) return;
-  if (app_.ImageModeState == kImageRunning) {
-    app_.ImageModeState = kImagePaused;
+  if (!page_.link.IsOpen() || imaging_.ImageModeState == kSettingMode) return;
+  if (imaging_.ImageModeState == kImageRunning) {
+    imaging_.ImageModeState = kImagePaused;
   } else {
-    app_.ImageModeState = kImageRunning;
+    imaging_.ImageModeState = kImageRunning;
     // Live again: no row stands for the picture any more, and a click on the
     // row that was shown must count as a new choice.
     QSignalBlocker a(strip_), b(results_);
@@ -439,9 +445,9 @@ void ImagePanel::OnListSelection(QAbstractItemView* list) {
     if (list == strip_ && row < results_->topLevelItemCount()) results_->setCurrentItem(results_->topLevelItem(row));
     if (list == results_ && row < strip_->count()) strip_->setCurrentRow(row);
   }
-  if (app_.ImageModeState == kImageRunning) TogglePause();
-  if (app_.imaging.captureDir.empty()) return;
-  DrawCapturePreview(CapturePath(app_.imaging.captureDir, row + 1), std::nullopt);
+  if (imaging_.ImageModeState == kImageRunning) TogglePause();
+  if (imaging_.captureDir.empty()) return;
+  DrawCapturePreview(CapturePath(imaging_.captureDir, row + 1), std::nullopt);
 }
 
 // ------------------------------------------------------- exposure and gain
@@ -454,8 +460,8 @@ void ImagePanel::UpdateAll(bool enable) {
 void ImagePanel::SetFixedExposureChecked(bool checked) { fixedBox_->setChecked(checked); }
 
 void ImagePanel::UpdateExposureGainControls(bool enable) {
-  const ExposureGainControls c =
-      varnet::UpdateExposureGainControls(app_.device.paramBlock, fixedBox_->isChecked(), enable, app_.ImageModeState);
+  const ExposureGainControls c = varnet::UpdateExposureGainControls(page_.device.paramBlock, fixedBox_->isChecked(),
+                                                                    enable, imaging_.ImageModeState);
   fixedBox_->setEnabled(c.checkBoxEnabled);
   for (QWidget* w : std::initializer_list<QWidget*>{exposureSlider_, gainSlider_, gainLabel_, tuneButton_})
     w->setHidden(!c.fixed);
@@ -474,7 +480,7 @@ void ImagePanel::UpdateExposureGainControls(bool enable) {
 
 void ImagePanel::OnFixedExposureClicked() {
   UpdateAll(false);
-  FixedExposureClicked(app_.link, app_.device, fixedBox_->isChecked());
+  FixedExposureClicked(page_.link, page_.device, fixedBox_->isChecked());
   UpdateAll(true);
 }
 
@@ -482,12 +488,12 @@ void ImagePanel::OnAutoTuning() {
   UpdateAll(false);
   // The wait below blocks the event loop: show the greyed controls first.
   if (isVisible()) repaint();
-  AutoTuning(app_.link);
+  AutoTuning(page_.link);
   UpdateAll(true);
 }
 
 bool ImagePanel::PollExposureGainSliders() {
-  const SliderPoll poll = varnet::PollExposureGainSliders(app_.link, app_.imaging, app_.device, fixedBox_->isChecked(),
+  const SliderPoll poll = varnet::PollExposureGainSliders(page_.link, imaging_, page_.device, fixedBox_->isChecked(),
                                                           exposureSlider_->value(), gainSlider_->value());
   if (poll.which == SliderPoll::Which::Exposure) exposureLabel_->setText(ExposureText(poll.position));
   if (poll.which == SliderPoll::Which::Gain) gainLabel_->setText(GainText(poll.position));
@@ -495,7 +501,7 @@ bool ImagePanel::PollExposureGainSliders() {
 }
 
 void ImagePanel::ShowCaptureExposureGain(int exposure, int gain) {
-  const ShownValues shown = varnet::ShowCaptureExposureGain(app_.imaging, fixedBox_->isChecked(), exposure, gain);
+  const ShownValues shown = varnet::ShowCaptureExposureGain(imaging_, fixedBox_->isChecked(), exposure, gain);
   if (shown.exposure) {
     exposureLabel_->setText(ExposureText(*shown.exposure));
     exposureSlider_->setValue(*shown.exposure);

@@ -16,8 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
 #include "imaging/capture_fetch.h"
+#include "imaging/imaging_state.h"
+#include "link/page_context.h"
 
 namespace varnet {
 
@@ -52,7 +53,7 @@ class ImagePanel : public QWidget, public CaptureSink {
   Q_OBJECT
  public:
   // The result list's columns follow ImageModeState as it is now.
-  ImagePanel(AppState& app, QWidget* parent);
+  ImagePanel(const PageContext& page, ImagingState& imaging, const WindowMetrics& metrics, QWidget* parent);
 
   // Live captures.
   void ClearCaptureLists() override;
@@ -109,7 +110,9 @@ class ImagePanel : public QWidget, public CaptureSink {
   QString ExposureText(int exposure) const;
   QString GainText(int gain) const;
 
-  AppState& app_;
+  PageContext page_;
+  ImagingState& imaging_;
+  const WindowMetrics& metrics_;
   std::function<void(bool)> updateAll_;
   const bool imageColumns_;
   std::vector<QIcon> slots_;  // thumbnail pictures, RowLimit of them

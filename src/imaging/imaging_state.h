@@ -10,6 +10,7 @@ enum ImageMode : uint8_t { kSettingMode = 0, kImageRunning = 1, kImagePaused = 2
 
 // Image Mode state that lives for the whole run.
 struct ImagingState {
+  uint8_t ImageModeState = kImageRunning;
   uint8_t CaptureCounter = 0;
   int ShownExposure = -1;
   int ShownGain = -1;

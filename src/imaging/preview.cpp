@@ -56,6 +56,7 @@ QImage ShrinkGrey(const QImage& grey, int dw, int dh) {
     for (int x = 0; x < dw; ++x) {
       uint64_t sum = 0;
       for (int k = tx.first[x]; k < tx.first[x + 1]; ++k) sum += uint64_t(tx.weight[k]) * acc[tx.source[k]];
+      // NOLINTNEXTLINE(bugprone-incorrect-roundings): sum and scale are never negative
       const uint32_t v = uint32_t(double(sum) * scale + 0.5);
       line[x] = 0xFF000000u | v * 0x010101u;
     }
@@ -94,8 +95,8 @@ void PaintOverlay(QImage& preview, const Overlay& overlay) {
               [&](int x, int y) { reinterpret_cast<QRgb*>(preview.scanLine(y))[x] = pixel; });
 }
 
-QImage ComposeCapturePreview(const QImage& decoded, const std::optional<BarcodeCorners>& corners,
-                             uint8_t decodeArea, int previewHeight) {
+QImage ComposeCapturePreview(const QImage& decoded, const std::optional<BarcodeCorners>& corners, uint8_t decodeArea,
+                             int previewHeight) {
   QImage preview = ScaleForPreview(decoded, previewHeight);
   if (preview.isNull()) return preview;
   PaintOverlay(preview, OverlaySegments(decoded.width(), decoded.height(), previewHeight, corners, decodeArea));

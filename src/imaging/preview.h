@@ -26,8 +26,8 @@ QImage ScaleForPreview(const QImage& decoded, int previewHeight);
 void PaintOverlay(QImage& preview, const Overlay& overlay);
 
 // The preview of one capture with its overlay (no corners: none).
-QImage ComposeCapturePreview(const QImage& decoded, const std::optional<BarcodeCorners>& corners,
-                             uint8_t decodeArea, int previewHeight);
+QImage ComposeCapturePreview(const QImage& decoded, const std::optional<BarcodeCorners>& corners, uint8_t decodeArea,
+                             int previewHeight);
 
 // Exactly 30 x 28, aspect not kept, area averaged. Null for a null image.
 QImage MakeThumbnail(const QImage& image);

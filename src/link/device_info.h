@@ -63,11 +63,11 @@ using FormatBlock = std::vector<uint8_t>;
 
 // What the link learnt about the connected scanner; one instance per run.
 struct DeviceInfo {
-  int deviceType = -1;                      // DeviceType: 1..5, or -1/0 without an answer
-  ParamBlock paramBlock;                    // ParamBlock: kept after disconnection
-  std::optional<FormatBlock> formatBlock;   // FormatBlock: only while connected
-  uint8_t interfaceAtConnect = 0;           // InterfaceAtConnect
-  uint8_t settingsDirty = 0;                // SettingsDirty
+  int deviceType = -1;                     // DeviceType: 1..5, or -1/0 without an answer
+  ParamBlock paramBlock;                   // ParamBlock: kept after disconnection
+  std::optional<FormatBlock> formatBlock;  // FormatBlock: only while connected
+  uint8_t interfaceAtConnect = 0;          // InterfaceAtConnect
+  uint8_t settingsDirty = 0;               // SettingsDirty
 
   bool HasFormatBlock() const { return formatBlock.has_value(); }
 };

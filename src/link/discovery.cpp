@@ -13,8 +13,7 @@
 
 namespace varnet {
 
-bool ProbePort(ScannerLink& link, const std::string& port, uint32_t baud, bool chinese, int rowNumber,
-               DeviceRow& row) {
+bool ProbePort(ScannerLink& link, const std::string& port, uint32_t baud, bool chinese, int rowNumber, DeviceRow& row) {
   if (!OpenLink(link, port, baud)) return false;
   int type = QueryDeviceType(link);
   if (type <= 0) {
@@ -163,8 +162,7 @@ SearchResult RunSearch(DeviceRegistry& registry, bool settingMode, bool chinese,
   }
   if (settingMode && size_t(k) + usbPorts.size() < kDeviceTableSize && !cancelled()) {
     for (const auto& port : registry.ListSerialPorts())
-      if (std::find(usbPorts.begin(), usbPorts.end(), port) == usbPorts.end())
-        board.probes.push_back({port, false, 1});
+      if (std::find(usbPorts.begin(), usbPorts.end(), port) == usbPorts.end()) board.probes.push_back({port, false, 1});
   }
 
   // Ended early by the caller, or once the table is full: the ports still

@@ -46,8 +46,8 @@ struct SearchResult {
 
 // One row of the device list.
 struct DeviceRow {
-  std::string number;       // "1", "2", ...
-  std::string status;       // "Ready" / "Not Ready" (or the Chinese texts)
+  std::string number;  // "1", "2", ...
+  std::string status;  // "Ready" / "Not Ready" (or the Chinese texts)
   std::string description;
   std::string firmware;
 };
@@ -58,15 +58,14 @@ inline constexpr uint32_t kRs232Rates[] = {9600, 115200, 57600, 38400, 19200, 23
 // What the search reports while it runs. Called on the thread that runs the
 // search, never on a probe's own thread.
 struct SearchCallbacks {
-  std::function<void(int)> progress;               // position 0..8
+  std::function<void(int)> progress;  // position 0..8
   std::function<void(const DeviceRow&)> addRow;
-  std::function<void(uint32_t)> sleepMs;           // the two 500 ms pauses
+  std::function<void(uint32_t)> sleepMs;  // the two 500 ms pauses
 };
 
 // Opens the port, asks the device type and, when one came, the firmware
 // text. The row (numbered rowNumber) is filled when the scanner answered.
-bool ProbePort(ScannerLink& link, const std::string& port, uint32_t baud, bool chinese, int rowNumber,
-               DeviceRow& row);
+bool ProbePort(ScannerLink& link, const std::string& port, uint32_t baud, bool chinese, int rowNumber, DeviceRow& row);
 
 // The whole search. settingMode adds the RS-232 ports. Every port is probed
 // on a thread of its own, each RS-232 port walking the rates in their order,

@@ -55,13 +55,13 @@ enum class Reason {
   QrTooLarge,
   QrError,  // errno
   // An export's transfer.
-  ScannerSilent,      // nothing came
-  NoFormatBlock,      // the parameter block came, the format block did not
-  ScannerStopped,     // a block ended before its announced length
-  BlockRefused,       // a refusal or an acknowledgement instead of a block
-  BlockTooLong,       // announced above the limit, or more bytes than announced
-  UnexpectedData,     // bytes that are not a settings block, or that never stop
-  ScannerGone,        // the port closed or the device went away
+  ScannerSilent,   // nothing came
+  NoFormatBlock,   // the parameter block came, the format block did not
+  ScannerStopped,  // a block ended before its announced length
+  BlockRefused,    // a refusal or an acknowledgement instead of a block
+  BlockTooLong,    // announced above the limit, or more bytes than announced
+  UnexpectedData,  // bytes that are not a settings block, or that never stop
+  ScannerGone,     // the port closed or the device went away
 };
 
 struct Message {
@@ -80,7 +80,7 @@ const char* CaptionText(Caption c);
 Icon MessageIcon(MessageId id);
 
 struct FileRequest {
-  std::string defaultName;                                  // "SetScanner.bmp"
+  std::string defaultName;                                   // "SetScanner.bmp"
   std::vector<std::pair<std::string, std::string>> filters;  // label, pattern
 };
 

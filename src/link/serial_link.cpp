@@ -231,8 +231,8 @@ size_t DrainInput(ScannerLink& link) {
   return total;
 }
 
-CollectResult CollectUntilIdle(ScannerLink& link, uint8_t* buf, size_t max, uint32_t firstLimitMs,
-                               uint32_t nextLimitMs, bool strictlyGreater) {
+CollectResult CollectUntilIdle(ScannerLink& link, uint8_t* buf, size_t max, uint32_t firstLimitMs, uint32_t nextLimitMs,
+                               bool strictlyGreater) {
   CollectResult r;
   uint32_t idleStart = TickCount();
   for (;;) {

@@ -58,12 +58,12 @@ struct ScannerLink {
   // Open and not cancelled: the collecting loops go on only while this holds.
   bool Usable() const { return fd >= 0 && !(cancel && cancel->Raised()); }
 
-  int fd = -1;                          // the open port, -1 when the slot is empty
-  const LinkCancel* cancel = nullptr;   // set by the owner before use; may be shared by many links
-  std::string LinkPortName;     // name as the system calls it: ttyACM0, ttyUSB12, pts/3
-  uint32_t baud = 0;            // rate of the open port
-  int LinkBusy = 1;             // 0/1, plain assignments only
-  bool hungUp = false;          // the device went away; reads return nothing
+  int fd = -1;                         // the open port, -1 when the slot is empty
+  const LinkCancel* cancel = nullptr;  // set by the owner before use; may be shared by many links
+  std::string LinkPortName;            // name as the system calls it: ttyACM0, ttyUSB12, pts/3
+  uint32_t baud = 0;                   // rate of the open port
+  int LinkBusy = 1;                    // 0/1, plain assignments only
+  bool hungUp = false;                 // the device went away; reads return nothing
   // Why the last OpenLink failed (one of the Port reasons), so that the front
   // ends can say more than "Open COM Failed".
   Reason lastFailure = Reason::None;
@@ -109,8 +109,8 @@ size_t DrainInput(ScannerLink& link);
 // with every byte; the limit is firstLimit before the first byte and
 // nextLimit after one. With strictlyGreater the collection ends only when
 // the idle time exceeds the limit, otherwise when it reaches it.
-CollectResult CollectUntilIdle(ScannerLink& link, uint8_t* buf, size_t max, uint32_t firstLimitMs,
-                               uint32_t nextLimitMs, bool strictlyGreater = false);
+CollectResult CollectUntilIdle(ScannerLink& link, uint8_t* buf, size_t max, uint32_t firstLimitMs, uint32_t nextLimitMs,
+                               bool strictlyGreater = false);
 
 // Reads up to n bytes, ending when all are in or when no byte came for gapMs.
 // Each read asks for at most maxChunk bytes.

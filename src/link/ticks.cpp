@@ -12,8 +12,7 @@ std::atomic<uint32_t> g_tickOffset{0};
 }
 
 uint32_t TickCount() {
-  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                std::chrono::steady_clock::now().time_since_epoch())
+  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
                 .count();
   return uint32_t(uint64_t(ms)) + g_tickOffset.load(std::memory_order_relaxed);
 }

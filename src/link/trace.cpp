@@ -31,9 +31,9 @@ struct Port {
   std::vector<uint8_t> gathered;  // read, not yet written out
   uint32_t gatheredAt = 0;        // tick of the first gathered byte
   uint32_t lastReadAt = 0;
-  bool emptyTimeOut = false;      // the last line was a time-out with nothing read
+  bool emptyTimeOut = false;  // the last line was a time-out with nothing read
   uint32_t emptyLimit = 0;
-  size_t repeats = 0;             // identical time-outs since, not written yet
+  size_t repeats = 0;  // identical time-outs since, not written yet
   uint32_t lastRepeatAt = 0;
 };
 
@@ -93,8 +93,8 @@ void Settle(std::string& out, Port& p) {
     p.gathered.clear();
   }
   if (p.repeats > 0) {
-    out += Stamp(p.lastRepeatAt) + p.name + " time-out after " + std::to_string(p.emptyLimit) +
-           " ms, nothing read (" + std::to_string(p.repeats) + " more times)\n";
+    out += Stamp(p.lastRepeatAt) + p.name + " time-out after " + std::to_string(p.emptyLimit) + " ms, nothing read (" +
+           std::to_string(p.repeats) + " more times)\n";
     p.repeats = 0;
   }
   p.emptyTimeOut = false;
@@ -125,8 +125,8 @@ void Start(int fd, bool owns, const std::string& program) {
     time_t now = time(nullptr);
     struct tm local {};
     if (localtime_r(&now, &local)) strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S %z", &local);
-    WriteAll(fd, "# " + program + " wire trace, pid " + std::to_string(getpid()) + ": tick " +
-                     Stamp(TickCount()) + "s is " + when + "\n");
+    WriteAll(fd, "# " + program + " wire trace, pid " + std::to_string(getpid()) + ": tick " + Stamp(TickCount()) +
+                     "s is " + when + "\n");
   }
   detail::on.store(true);
 }

@@ -26,7 +26,8 @@ UdevDeviceFacts Facts(udev_device* dev) {
   UdevDeviceFacts f;
   f.subsystem = Lower(udev_device_get_subsystem(dev));
   f.sysname = udev_device_get_sysname(dev) ? udev_device_get_sysname(dev) : "";
-  udev_device* usb = f.subsystem == "usb" ? dev : udev_device_get_parent_with_subsystem_devtype(dev, "usb", "usb_device");
+  udev_device* usb =
+      f.subsystem == "usb" ? dev : udev_device_get_parent_with_subsystem_devtype(dev, "usb", "usb_device");
   if (usb) {
     f.usbVendor = Lower(udev_device_get_sysattr_value(usb, "idVendor"));
     f.usbProduct = Lower(udev_device_get_sysattr_value(usb, "idProduct"));

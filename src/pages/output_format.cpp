@@ -64,9 +64,7 @@ constexpr size_t kCode11Row = 16;
 
 bool ValidRow(std::span<const OptionRow> rows, int row) { return row >= 0 && size_t(row) < rows.size(); }
 
-SymbologySlot SlotOfRow(int row) {
-  return SlotOfCode(kSymbology[ValidRow(kSymbology, row) ? size_t(row) : 0].code);
-}
+SymbologySlot SlotOfRow(int row) { return SlotOfCode(kSymbology[ValidRow(kSymbology, row) ? size_t(row) : 0].code); }
 
 bool Covers(const std::optional<FormatBlock>& block, size_t offset, size_t size) {
   return block && offset + size <= block->size();

@@ -21,7 +21,7 @@ void Select(QComboBox* list, int row) {
 
 }  // namespace
 
-OutputFormatDlg::OutputFormatDlg(AppState& app, QWidget* parent) : QWidget(parent), app_(app) {
+OutputFormatDlg::OutputFormatDlg(const PageContext& page, QWidget* parent) : QWidget(parent), page_(page) {
   setObjectName("OutputFormatDlg");
   MakeWhitePage(this);
   FitUnitsToLabels(this, {{tr("Country Code Page"), 68},
@@ -64,7 +64,7 @@ OutputFormatDlg::OutputFormatDlg(AppState& app, QWidget* parent) : QWidget(paren
   Fill(caseConversion_, CaseConversionRows());
   Fill(codeId_, CodeIdRows());
   Fill(ending_, EndingCharacterRows());
-  Fill(symbology_, SymbologyRows().first(SymbologyRowCount(app_.device.paramBlock.ModelCode())));
+  Fill(symbology_, SymbologyRows().first(SymbologyRowCount(page_.device.paramBlock.ModelCode())));
   for (int n = 0; n < kCutRows; ++n) {
     leadingCut_->addItem(QString::number(n));
     endingCut_->addItem(QString::number(n));
@@ -95,7 +95,9 @@ OutputFormatValues OutputFormatDlg::Shown() const {
   return v;
 }
 
-void OutputFormatDlg::Refresh() { Show(RefreshOutputFormat(Shown(), app_.device.paramBlock, app_.device.formatBlock)); }
+void OutputFormatDlg::Refresh() {
+  Show(RefreshOutputFormat(Shown(), page_.device.paramBlock, page_.device.formatBlock));
+}
 
 void OutputFormatDlg::Show(const OutputFormatView& view) {
   const OutputFormatValues& v = view.values;
@@ -125,18 +127,15 @@ void OutputFormatDlg::EnableControls(bool enable, const EditingFields& fields) {
 void OutputFormatDlg::OnSetClicked() {
   OutputFormatValues v = Shown();
   EnableControls(false, {});
-  switch (SetOutputFormat(app_.link, app_.device, v)) {
-    case SetOutcome::Acknowledged:
-      if (app_.prompts) app_.prompts->Info(MessageId::SetSuccessfully);
-      break;
+  switch (SetOutputFormat(page_.link, page_.device, v)) {
+    case SetOutcome::Acknowledged: page_.prompts.Info(MessageId::SetSuccessfully); break;
     case SetOutcome::NotAcknowledged:
-      if (app_.prompts) app_.prompts->Error(MessageId::SetFailed);
+      page_.prompts.Error(MessageId::SetFailed);
       Refresh();
       break;
-    case SetOutcome::NotSent:
-      break;
+    case SetOutcome::NotSent: break;
   }
-  EnableControls(app_.device.HasFormatBlock(), FieldsInBlock(app_.device.formatBlock, symbology_->currentIndex()));
+  EnableControls(page_.device.HasFormatBlock(), FieldsInBlock(page_.device.formatBlock, symbology_->currentIndex()));
 }
 
 }  // namespace varnet

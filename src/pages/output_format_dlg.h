@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QWidget>
 
-#include "app/app_state.h"
+#include "link/page_context.h"
 #include "pages/output_format.h"
 
 namespace varnet {
@@ -17,7 +17,7 @@ namespace varnet {
 class OutputFormatDlg : public QWidget {
   Q_OBJECT
  public:
-  OutputFormatDlg(AppState& app, QWidget* parent);
+  OutputFormatDlg(const PageContext& page, QWidget* parent);
   // Shows the values held in the blocks.
   void Refresh();
   // What "Set" does; also reachable by clicking the button.
@@ -30,7 +30,7 @@ class OutputFormatDlg : public QWidget {
   void Show(const OutputFormatView& view);
   void EnableControls(bool enable, const EditingFields& fields);
 
-  AppState& app_;
+  PageContext page_;
   QComboBox* codePage_ = nullptr;
   QComboBox* caseConversion_ = nullptr;
   QComboBox* codeId_ = nullptr;

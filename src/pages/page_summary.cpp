@@ -114,8 +114,7 @@ std::vector<std::string> PageFieldValues(const PageField& f, const ParamBlock& p
     case PageControl::Suffix:
       if (view.fields.suffix) return {Latin1ToUtf8(view.values.suffix)};
       break;
-    default:
-      break;
+    default: break;
   }
   return {};
 }

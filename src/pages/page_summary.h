@@ -31,9 +31,19 @@ constexpr const char* kTriggerSettings = "Trigger Settings";
 
 // Which control of a page a field is.
 enum class PageControl {
-  CodePage, CaseConversion, CodeId, EndingCharacter,  // output format lists
-  LeadingCut, EndingCut, Prefix, Suffix,              // per symbology of "Barcode Editing"
-  PulseTrigger, StartCommand, StopCommand, TransmitBadRead, BadReadMessage,  // trigger page
+  CodePage,
+  CaseConversion,
+  CodeId,
+  EndingCharacter,  // output format lists
+  LeadingCut,
+  EndingCut,
+  Prefix,
+  Suffix,  // per symbology of "Barcode Editing"
+  PulseTrigger,
+  StartCommand,
+  StopCommand,
+  TransmitBadRead,
+  BadReadMessage,  // trigger page
 };
 enum class PageFieldKind { List, Count, Text };
 

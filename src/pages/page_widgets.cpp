@@ -19,7 +19,8 @@ constexpr char kUnitXProperty[] = "varnetDialogUnitX";
 std::pair<double, double> UnitSize(const QWidget* page) {
   QFontMetrics fm(page->font());
   // The dialog template rule: the width of the 52 letters, halved twice with rounding.
-  int baseX = (fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) / 26 + 1) / 2;
+  int baseX =
+      (fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) / 26 + 1) / 2;
   double x = std::max(baseX / 4.0, page->property(kUnitXProperty).toDouble());
   return {x, fm.height() / 8.0};
 }

@@ -6,7 +6,7 @@
 
 namespace varnet {
 
-TriggerDlg::TriggerDlg(AppState& app, QWidget* parent) : QWidget(parent), app_(app) {
+TriggerDlg::TriggerDlg(const PageContext& page, QWidget* parent) : QWidget(parent), page_(page) {
   setObjectName("TriggerDlg");
   MakeWhitePage(this);
   FitUnitsToLabels(this, {{tr("Pulse Trigger :"), 66},
@@ -52,10 +52,10 @@ TriggerValues TriggerDlg::Shown() const {
 void TriggerDlg::Refresh() {
   // Without the format block the firmware has no trigger settings; the
   // check box is the one control left alone.
-  bool enable = app_.device.HasFormatBlock();
+  bool enable = page_.device.HasFormatBlock();
   for (QWidget* w : std::initializer_list<QWidget*>{polarity_, start_, stop_, badRead_, set_}) w->setEnabled(enable);
   if (!enable) return;
-  TriggerValues v = TriggerValuesFrom(app_.device.paramBlock);
+  TriggerValues v = TriggerValuesFrom(page_.device.paramBlock);
   polarity_->setCurrentIndex(v.polarityRow);
   ShowStoredText(start_, v.startCommand);
   ShowStoredText(stop_, v.stopCommand);
@@ -65,15 +65,10 @@ void TriggerDlg::Refresh() {
 
 void TriggerDlg::OnSetClicked() {
   TriggerValues v = Shown();
-  switch (SetTrigger(app_.link, app_.device, v)) {
-    case SetOutcome::Acknowledged:
-      if (app_.prompts) app_.prompts->Info(MessageId::SetSuccessfully);
-      break;
-    case SetOutcome::NotAcknowledged:
-      if (app_.prompts) app_.prompts->Error(MessageId::SetFailed);
-      break;
-    case SetOutcome::NotSent:
-      break;
+  switch (SetTrigger(page_.link, page_.device, v)) {
+    case SetOutcome::Acknowledged: page_.prompts.Info(MessageId::SetSuccessfully); break;
+    case SetOutcome::NotAcknowledged: page_.prompts.Error(MessageId::SetFailed); break;
+    case SetOutcome::NotSent: break;
   }
 }
 

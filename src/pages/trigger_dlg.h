@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QWidget>
 
-#include "app/app_state.h"
+#include "link/page_context.h"
 #include "pages/trigger.h"
 
 namespace varnet {
@@ -16,7 +16,7 @@ namespace varnet {
 class TriggerDlg : public QWidget {
   Q_OBJECT
  public:
-  TriggerDlg(AppState& app, QWidget* parent);
+  TriggerDlg(const PageContext& page, QWidget* parent);
   // Shows the values held in the ParamBlock.
   void Refresh();
   void OnSetClicked();
@@ -24,7 +24,7 @@ class TriggerDlg : public QWidget {
   TriggerValues Shown() const;
 
  private:
-  AppState& app_;
+  PageContext page_;
   QComboBox* polarity_ = nullptr;
   QLineEdit* start_ = nullptr;
   QLineEdit* stop_ = nullptr;

@@ -25,7 +25,7 @@ constexpr int kFormatVersion = 1;
 constexpr size_t kMaxProfileBytes = 1 << 20;
 
 struct Scalar {
-  std::string text;    // UTF-8, as written (escapes resolved)
+  std::string text;  // UTF-8, as written (escapes resolved)
   int line = 0;
   bool plain = false;  // unquoted: a YAML 1.1 reader may take it for a boolean or a number
 };

@@ -16,9 +16,9 @@ ExecuteResult ExecutePlan(ScannerLink& link, DeviceInfo& info, const ScannerMode
     switch (step.kind) {
       case PlanStep::Kind::Click: {
         const std::vector<EffectiveOption> shown = ShownOptions(step.group, model);
-        const size_t row = size_t(std::find_if(shown.begin(), shown.end(),
-                                               [&](const EffectiveOption& o) { return o.index == step.option; }) -
-                                  shown.begin());
+        const size_t row = size_t(
+            std::find_if(shown.begin(), shown.end(), [&](const EffectiveOption& o) { return o.index == step.option; }) -
+            shown.begin());
         const ApplyResult applied =
             ApplyOption(link, info, step.group, shown, TicksInForce(step.group, shown, info.paramBlock), row, false);
         acked = applied.acked;
@@ -29,9 +29,7 @@ ExecuteResult ExecutePlan(ScannerLink& link, DeviceInfo& info, const ScannerMode
       case PlanStep::Kind::OutputSet:
         acked = SetOutputFormat(link, info, step.output) == SetOutcome::Acknowledged;
         break;
-      case PlanStep::Kind::TriggerSet:
-        acked = SetTrigger(link, info, step.trigger) == SetOutcome::Acknowledged;
-        break;
+      case PlanStep::Kind::TriggerSet: acked = SetTrigger(link, info, step.trigger) == SetOutcome::Acknowledged; break;
     }
     if (!acked) {
       r.failed = true;

@@ -13,8 +13,8 @@ struct ExecuteResult {
   std::vector<std::string> taken;  // the steps the scanner acknowledged, in order
   bool failed = false;             // a step was not acknowledged: nothing after it was sent
   std::string failedStep;
-  bool reopenFailed = false;       // a new baud rate was taken, but the port could not follow it
-  bool rebootNotice = false;       // the output interface now differs from the one at connection
+  bool reopenFailed = false;  // a new baud rate was taken, but the port could not follow it
+  bool rebootNotice = false;  // the output interface now differs from the one at connection
 };
 
 // Sends the plan's steps through the pages' own operations (a click as the
@@ -23,9 +23,9 @@ struct ExecuteResult {
 ExecuteResult ExecutePlan(ScannerLink& link, DeviceInfo& info, const ScannerModel& model, const ProfilePlan& plan);
 
 struct Verification {
-  bool readable = false;         // both blocks could be read back
-  std::vector<Change> left;      // groups the scanner does not hold as the profile says
-  std::vector<Refusal> refusals; // what makes the read-back unplannable
+  bool readable = false;          // both blocks could be read back
+  std::vector<Change> left;       // groups the scanner does not hold as the profile says
+  std::vector<Refusal> refusals;  // what makes the read-back unplannable
   bool Verified() const { return readable && left.empty() && refusals.empty(); }
 };
 

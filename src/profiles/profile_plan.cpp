@@ -36,9 +36,9 @@ struct WantedGroup {
 // What the profile wants of the page fields.
 struct WantedField {
   PageField field;
-  int row = -1;       // List
-  int count = -1;     // Count
-  std::string text;   // Text, ISO-8859-1
+  int row = -1;      // List
+  int count = -1;    // Count
+  std::string text;  // Text, ISO-8859-1
   int line = 0;
 };
 
@@ -112,8 +112,8 @@ class Planner {
   const PlanOptions& options_;
   DeviceInfo scratch_;  // the copies as the steps so far leave them
   ProfilePlan plan_;
-  std::map<std::string, WantedGroup> wanted_;  // by catalogue title
-  std::vector<WantedField> fields_;           // in file order
+  std::map<std::string, WantedGroup> wanted_;       // by catalogue title
+  std::vector<WantedField> fields_;                 // in file order
   std::vector<std::pair<std::string, int>> named_;  // groups and fields named, with their lines
 
   std::string ScannerText() const { return ModelText(Latin1ToUtf8(model_.name), model_.code); }
@@ -174,13 +174,12 @@ class Planner {
         Usage(g.name.line, "group " + Quoted(name) + " belongs to " + Quoted(Category(knownIn)->name) + ", not " +
                                Quoted(Category(category)->name));
       } else if (knownIn >= 0) {
-        NotHere(g.name.line, "group " + Quoted(name) + " is not shown for this scanner (" +
-                                 ScannerText() + ")");
+        NotHere(g.name.line, "group " + Quoted(name) + " is not shown for this scanner (" + ScannerText() + ")");
       } else {
         std::vector<std::string> names;
         for (const EffectiveGroup& eg : ShownGroups(category, model_)) names.emplace_back(eg.english);
-        Usage(g.name.line, "unknown group " + Quoted(name) + " in " + Quoted(Category(category)->name) +
-                               DidYouMean(name, names));
+        Usage(g.name.line,
+              "unknown group " + Quoted(name) + " in " + Quoted(Category(category)->name) + DidYouMean(name, names));
       }
       return;
     }
@@ -280,11 +279,12 @@ class Planner {
     bool known = lookup.hiddenForModel;
     for (const std::string& label : OptionLabelsOnAnyModel(*w.group.group))
       if (FoldedName(label) == FoldedName(s.text)) known = true;
-    if (known)
-      NotHere(s.line, "option " + Quoted(s.text) + " of " + group + " is not shown for this scanner (" +
-                          ScannerText() + ")");
-    else
+    if (known) {
+      NotHere(s.line,
+              "option " + Quoted(s.text) + " of " + group + " is not shown for this scanner (" + ScannerText() + ")");
+    } else {
       Usage(s.line, "unknown option " + Quoted(s.text) + " of " + group + DidYouMean(s.text, lookup.suggestions));
+    }
     return std::nullopt;
   }
 
@@ -321,7 +321,8 @@ class Planner {
       step.option = option.index;
       step.newState = d.newState;
       const bool onOff = KindOfOption(group, option.index) == OptionKind::OnOff;
-      step.what = TrimmedName(group.english) + ": " + TrimmedName(option.english) + (onOff ? (d.newState ? " on" : " off") : "");
+      step.what = TrimmedName(group.english) + ": " + TrimmedName(option.english) +
+                  (onOff ? (d.newState ? " on" : " off") : "");
       const auto cmd = OptionCommand(group, option, d.newState);
       const auto frame = ShortCommandFrame(cmd[0], cmd[1], cmd[2]);
       step.frames.push_back({step.what, {frame.begin(), frame.end()}});
@@ -330,7 +331,8 @@ class Planner {
     const std::vector<bool> after = TicksInForce(group, w.shown, scratch_.paramBlock);
     for (size_t row = 0; row < w.shown.size(); ++row)
       if (w.rows[row] && after[row] != *w.rows[row]) {
-        NotHere(w.line, "group " + Quoted(TrimmedName(group.english)) + ": no click on the settings page takes it from " +
+        NotHere(w.line, "group " + Quoted(TrimmedName(group.english)) +
+                            ": no click on the settings page takes it from " +
                             ListText(LabelsInForce(w.shown, before)) + " to what the profile says");
         return;
       }
@@ -371,19 +373,21 @@ class Planner {
   void ResolvePageField(int category, const GroupEntry& g) {
     const std::string& name = g.name.text;
     const bool output = category == kOutputCategory;
-    const std::vector<PageField> fields = output ? OutputSettingsFields(info_.paramBlock.ModelCode())
-                                                 : TriggerSettingsFields();
+    const std::vector<PageField> fields =
+        output ? OutputSettingsFields(info_.paramBlock.ModelCode()) : TriggerSettingsFields();
     const auto found = std::find_if(fields.begin(), fields.end(),
                                     [&](const PageField& f) { return FoldedName(f.name) == FoldedName(name); });
     const char* categoryName = output ? kOutputSettings : kTriggerSettings;
     if (found == fields.end()) {
       // Model codes 5 and 6 end the symbology list early.
       const std::vector<PageField> all = output ? OutputSettingsFields(1) : fields;
-      const bool known = std::any_of(all.begin(), all.end(), [&](const PageField& f) { return FoldedName(f.name) == FoldedName(name); });
+      const bool known = std::any_of(all.begin(), all.end(),
+                                     [&](const PageField& f) { return FoldedName(f.name) == FoldedName(name); });
       if (known) {
         NotHere(g.name.line, Quoted(name) + " is not shown for this scanner (" + ScannerText() + ")");
       } else {
         std::vector<std::string> names;
+        names.reserve(all.size());
         for (const PageField& f : all) names.push_back(f.name);
         Usage(g.name.line, "unknown group " + Quoted(name) + " in " + Quoted(categoryName) + DidYouMean(name, names));
       }
@@ -405,14 +409,16 @@ class Planner {
       case PageFieldKind::List: {
         const std::vector<std::string> choices = found->Choices();
         auto find = [&](std::string_view text) {
-          return std::find_if(choices.begin(), choices.end(), [&](const std::string& c) { return FoldedName(c) == FoldedName(text); });
+          return std::find_if(choices.begin(), choices.end(),
+                              [&](const std::string& c) { return FoldedName(c) == FoldedName(text); });
         };
         auto it = find(s.text);
         if (it == choices.end() && s.plain) {
           if (const auto b = Yaml11Bool(s.text)) it = find(*b ? "On" : "Off");
         }
         if (it == choices.end()) {
-          Usage(s.line, "unknown option " + Quoted(s.text) + " of " + Quoted(found->name) + DidYouMean(s.text, choices));
+          Usage(s.line,
+                "unknown option " + Quoted(s.text) + " of " + Quoted(found->name) + DidYouMean(s.text, choices));
           return;
         }
         w.row = int(it - choices.begin());
@@ -434,7 +440,8 @@ class Planner {
       case PageFieldKind::Text: {
         const TypedTextCheck check = CheckTypedText(s.text, &w.text);
         if (check != TypedTextCheck::Ok) {
-          NotHere(s.line, Quoted(found->name) + ": the page refuses " + Quoted(s.text) + ": it " + TypedTextCheckText(check));
+          NotHere(s.line,
+                  Quoted(found->name) + ": the page refuses " + Quoted(s.text) + ": it " + TypedTextCheckText(check));
           return;
         }
         break;
@@ -498,8 +505,9 @@ class Planner {
             std::string& text = w->field.control == PageControl::Prefix ? v.prefix : v.suffix;
             if (w->text.empty() && !text.empty()) {
               // The page sends no record for an empty edit, so it cannot clear one.
-              NotHere(w->line, Quoted(w->field.name) + ": the output format page cannot clear a text the scanner "
-                                                       "holds (an empty edit sends nothing)");
+              NotHere(w->line, Quoted(w->field.name) +
+                                   ": the output format page cannot clear a text the scanner "
+                                   "holds (an empty edit sends nothing)");
               continue;
             }
             text = w->text;
@@ -536,7 +544,8 @@ class Planner {
       step.kind = PlanStep::Kind::OutputSet;
       step.output = v;
       step.what = std::string(kOutputSettings) + ": " + SymbologyRows()[size_t(v.symbologyRow)].name;
-      const auto frame = RecordCommandFrame(OutputFormatRecords(v, FieldsInBlock(scratch_.formatBlock, v.symbologyRow)));
+      const auto frame =
+          RecordCommandFrame(OutputFormatRecords(v, FieldsInBlock(scratch_.formatBlock, v.symbologyRow)));
       if (!frame) {
         NotHere(0, step.what + ": the records do not fit one command");
         return;
@@ -593,8 +602,8 @@ class Planner {
         if (change.from != change.to) plan_.changes.push_back(std::move(change));
       }
     for (const bool output : {true, false}) {
-      const std::vector<PageField> fields = output ? OutputSettingsFields(info_.paramBlock.ModelCode())
-                                                   : TriggerSettingsFields();
+      const std::vector<PageField> fields =
+          output ? OutputSettingsFields(info_.paramBlock.ModelCode()) : TriggerSettingsFields();
       for (const PageField& f : fields) {
         if (std::none_of(fields_.begin(), fields_.end(), [&](const WantedField& w) { return w.field.name == f.name; }))
           continue;

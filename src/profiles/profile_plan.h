@@ -54,7 +54,7 @@ struct PlannedFrame {
 struct PlanStep {
   enum class Kind { Click, OutputSet, TriggerSet };
   Kind kind = Kind::Click;
-  std::string what;  // "Scan Mode: Sense Mode", "Output Settings: QR"
+  std::string what;                  // "Scan Mode: Sense Mode", "Output Settings: QR"
   std::vector<PlannedFrame> frames;  // what the step sends, in order
   // Click
   EffectiveGroup group;
@@ -78,7 +78,7 @@ struct ProfilePlan {
   std::vector<Refusal> refusals;  // nothing is sent when there is any
   std::vector<PlanStep> steps;    // in catalogue order
   std::vector<Change> changes;
-  DeviceInfo after;               // the copies as the steps would leave them
+  DeviceInfo after;  // the copies as the steps would leave them
 
   bool Refused() const { return !refusals.empty(); }
   bool UsageError() const;

@@ -53,7 +53,8 @@ class Reader {
   // A scalar other than null; false with an error otherwise.
   bool ScalarOf(const YAML::Node& n, std::string_view what, Scalar& out) {
     if (!n.IsScalar()) {
-      Usage(LineOf(n), std::string(what) + (n.IsNull() ? " has no value" : " must be a single text, not a list or map"));
+      Usage(LineOf(n),
+            std::string(what) + (n.IsNull() ? " has no value" : " must be a single text, not a list or map"));
       return false;
     }
     out = {n.Scalar(), LineOf(n), n.Tag() == "?"};
@@ -118,8 +119,8 @@ class Reader {
         } else if (key.text == "remove") {
           if (!ListOf(list, what + " remove", g.remove)) return;
         } else {
-          Usage(key.line, "unknown key " + Quoted(key.text) + " in " + what + ": a group's map takes add: and remove:" +
-                              DidYouMean(key.text, {"add", "remove"}));
+          Usage(key.line, "unknown key " + Quoted(key.text) + " in " + what +
+                              ": a group's map takes add: and remove:" + DidYouMean(key.text, {"add", "remove"}));
           return;
         }
       }
@@ -171,8 +172,8 @@ class Reader {
         if (!code || *code < 0 || *code > 255) Usage(s.line, "model code must be a number from 0 to 255");
         else profile.modelCode = int(*code);
       } else {
-        Usage(key.line, "unknown key " + Quoted(key.text) + " in model: it takes name: and code:" +
-                            DidYouMean(key.text, {"name", "code"}));
+        Usage(key.line, "unknown key " + Quoted(key.text) +
+                            " in model: it takes name: and code:" + DidYouMean(key.text, {"name", "code"}));
       }
     }
   }
@@ -183,16 +184,16 @@ class Reader {
       return std::nullopt;
     }
     const auto entries = Entries(root, "the profile");
-    const auto version = std::find_if(entries.begin(), entries.end(),
-                                      [](const auto& e) { return e.first.text == "varnet-profile"; });
+    const auto version =
+        std::find_if(entries.begin(), entries.end(), [](const auto& e) { return e.first.text == "varnet-profile"; });
     if (version == entries.end()) {
       Fatal(LineOf(root), "not a profile: \"varnet-profile: 1\" is missing");
       return std::nullopt;
     }
     const YAML::Node& v = version->second;
     if (!v.IsScalar() || Yaml11Int(v.Scalar()) != kFormatVersion) {
-      Fatal(LineOf(v), "unsupported profile format " + Quoted(v.IsScalar() ? v.Scalar() : "") +
-                           ": this program reads format 1");
+      Fatal(LineOf(v),
+            "unsupported profile format " + Quoted(v.IsScalar() ? v.Scalar() : "") + ": this program reads format 1");
       return std::nullopt;
     }
     Profile profile;
@@ -213,6 +214,7 @@ class Reader {
 const std::vector<std::string>& CategoryNames() {
   static const std::vector<std::string> names = [] {
     std::vector<std::string> n;
+    n.reserve(kCategoryCount + 2);
     for (int c = 0; c < kCategoryCount; ++c) n.emplace_back(Category(c)->name);
     n.emplace_back(kOutputSettings);
     n.emplace_back(kTriggerSettings);

@@ -56,10 +56,11 @@ class Writer {
 // A field's text, or a comment when the page's edit could not hold it (so
 // the profile never asks for what the page would refuse).
 void TextField(Writer& w, const std::string& name, const std::string& text) {
-  if (CheckTypedText(text) != TypedTextCheck::Ok)
+  if (CheckTypedText(text) != TypedTextCheck::Ok) {
     w.Line("    # " + name + ": left out, the page's edit cannot hold " + YamlScalar(text));
-  else
+  } else {
     w.Line("    " + YamlScalar(name) + ": " + YamlScalar(text));
+  }
 }
 
 std::vector<std::string> Labels(const std::vector<EffectiveOption>& shown, const std::vector<bool>& ticks, bool inForce,
@@ -140,7 +141,8 @@ std::string WriteProfile(const DeviceInfo& info, const ScannerModel& model) {
     if (!info.HasFormatBlock()) break;
     if (!symbologyNote) {
       std::vector<std::string> names;
-      for (size_t row = 0; row < SymbologyRowCount(pb.ModelCode()); ++row) names.emplace_back(SymbologyRows()[row].name);
+      for (size_t row = 0; row < SymbologyRowCount(pb.ModelCode()); ++row)
+        names.emplace_back(SymbologyRows()[row].name);
       w.Line("    # per symbology: \"NAME Truncate Leading Data\" and \"NAME Truncate Ending Data\" (0 to 20),");
       w.Line("    # \"NAME Prefix\" and \"NAME Suffix\" (up to 8 characters); those not listed are 0 or empty.");
       w.Comment("    ", "NAME is one of:", names);
@@ -150,8 +152,11 @@ std::string WriteProfile(const DeviceInfo& info, const ScannerModel& model) {
     if (values.empty() || values[0].empty() || (f.Kind() == PageFieldKind::Count && values[0] == "0")) continue;
     if (f.Kind() == PageFieldKind::Count) {
       const int n = std::stoi(values[0]);
-      if (n >= kCutRows) w.Line("    # " + f.name + ": left out, " + values[0] + " is more than the page's list offers");
-      else w.Line("    " + YamlScalar(f.name) + ": " + values[0]);
+      if (n >= kCutRows) {
+        w.Line("    # " + f.name + ": left out, " + values[0] + " is more than the page's list offers");
+      } else {
+        w.Line("    " + YamlScalar(f.name) + ": " + values[0]);
+      }
     } else {
       TextField(w, f.name, values[0]);
     }

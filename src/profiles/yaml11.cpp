@@ -41,9 +41,9 @@ std::optional<int64_t> Digits(std::string_view s, int base) {
 }  // namespace
 
 std::optional<bool> Yaml11Bool(std::string_view s) {
-  static constexpr std::array<std::string_view, 12> kTrue{"y", "Y", "yes", "Yes", "YES", "true",
-                                                          "True", "TRUE", "on", "On", "ON", ""};
-  static constexpr std::array<std::string_view, 12> kFalse{"n", "N", "no", "No", "NO", "false",
+  static constexpr std::array<std::string_view, 12> kTrue{"y",    "Y",    "yes", "Yes", "YES", "true",
+                                                          "True", "TRUE", "on",  "On",  "ON",  ""};
+  static constexpr std::array<std::string_view, 12> kFalse{"n",     "N",     "no",  "No",  "NO",  "false",
                                                            "False", "FALSE", "off", "Off", "OFF", ""};
   if (s.empty()) return std::nullopt;
   for (std::string_view t : kTrue)

@@ -40,8 +40,7 @@ ClickDecision DecideClick(const EffectiveGroup& group, const std::vector<Effecti
       clearRows(first, last);
       break;
     }
-    case OptionKind::OnOff:
-      break;
+    case OptionKind::OnOff: break;
   }
   // A choice row was cleared above, so it always ends up "on".
   d.newState = !d.ticks[row];

@@ -93,16 +93,11 @@ constexpr SettingOption kSameBarcodeReadingModeOptions[] = {
     {"Ignore Last 2 Barcodes", "不读取前二个相同条码", {0xA1, 0x08, 0xD4, 0x04}},
 };
 constexpr SettingOption kSameBarcodeIntervalTimeOptions[] = {
-    {"Disable", "关闭", {0xA1, 0x08, 0x00, 0x00}},
-    {"100 ms", "100 毫秒", {0xA1, 0x08, 0x02, 0x02}},
-    {"200 ms", "200 毫秒", {0xA1, 0x08, 0x03, 0x03}},
-    {"300 ms", "300 毫秒", {0xA1, 0x08, 0x04, 0x04}},
-    {"500 ms", "500 毫秒", {0xA1, 0x08, 0x05, 0x05}},
-    {"1 sec", "1 秒后允许读取", {0xA1, 0x08, 0x06, 0x06}},
-    {"2 sec", "2 秒后允许读取", {0xA1, 0x08, 0x07, 0x07}},
-    {"3 sec", "3 秒后允许读取", {0xA1, 0x08, 0x08, 0x08}},
-    {"4 sec", "4 秒后允许读取", {0xA1, 0x08, 0x09, 0x09}},
-    {"5 sec", "5 秒后允许读取", {0xA1, 0x08, 0x0A, 0x0A}},
+    {"Disable", "关闭", {0xA1, 0x08, 0x00, 0x00}},         {"100 ms", "100 毫秒", {0xA1, 0x08, 0x02, 0x02}},
+    {"200 ms", "200 毫秒", {0xA1, 0x08, 0x03, 0x03}},      {"300 ms", "300 毫秒", {0xA1, 0x08, 0x04, 0x04}},
+    {"500 ms", "500 毫秒", {0xA1, 0x08, 0x05, 0x05}},      {"1 sec", "1 秒后允许读取", {0xA1, 0x08, 0x06, 0x06}},
+    {"2 sec", "2 秒后允许读取", {0xA1, 0x08, 0x07, 0x07}}, {"3 sec", "3 秒后允许读取", {0xA1, 0x08, 0x08, 0x08}},
+    {"4 sec", "4 秒后允许读取", {0xA1, 0x08, 0x09, 0x09}}, {"5 sec", "5 秒后允许读取", {0xA1, 0x08, 0x0A, 0x0A}},
 };
 constexpr SettingGroup kDecodeSettingsGroups[] = {
     {"Decode Area", "扫描区域", kDecodeAreaOptions, 140},
@@ -268,12 +263,9 @@ constexpr SettingOption kUSBKeyboardOptions[] = {
     {"Vietnam", "越南", {0xA1, 0x4B, 0x17, 0x17}},
 };
 constexpr SettingOption kRS232BaudRateOptions[] = {
-    {"9600", "9600", {0xA1, 0x0C, 0x01, 0x00}},
-    {"19200", "19200", {0xA1, 0x0C, 0x02, 0x00}},
-    {"38400", "38400", {0xA1, 0x0C, 0x03, 0x00}},
-    {"57600", "57600", {0xA1, 0x0C, 0x04, 0x00}},
-    {"115200", "115200", {0xA1, 0x0C, 0x05, 0x00}},
-    {"230400", "230400", {0xA1, 0x0C, 0x06, 0x00}},
+    {"9600", "9600", {0xA1, 0x0C, 0x01, 0x00}},     {"19200", "19200", {0xA1, 0x0C, 0x02, 0x00}},
+    {"38400", "38400", {0xA1, 0x0C, 0x03, 0x00}},   {"57600", "57600", {0xA1, 0x0C, 0x04, 0x00}},
+    {"115200", "115200", {0xA1, 0x0C, 0x05, 0x00}}, {"230400", "230400", {0xA1, 0x0C, 0x06, 0x00}},
 };
 constexpr SettingGroup kInterfaceGroups[] = {
     {"Output Interface", "输出介面", kOutputInterfaceOptions, 43},
@@ -394,12 +386,9 @@ OptionKind KindOfOption(const EffectiveGroup& group, int index) {
 
 std::pair<int, int> ChoiceRows(const EffectiveGroup& group, int index) {
   switch (KindOfOption(group, index)) {
-    case OptionKind::SymbologyChoice:
-      return {0, group.Title() == "MSI" ? 3 : 2};
-    case OptionKind::Code11Choice:
-      return {0, 2};
-    default:
-      return {index, index};
+    case OptionKind::SymbologyChoice: return {0, group.Title() == "MSI" ? 3 : 2};
+    case OptionKind::Code11Choice: return {0, 2};
+    default: return {index, index};
   }
 }
 
@@ -409,18 +398,14 @@ bool IsOptionInForce(const EffectiveGroup& group, const EffectiveOption& option,
   const int i = option.index;
   const RuleOf r = RuleFor(group);
   switch (r.rule) {
-    case ValueRule::Equality:
-      return pb.U8(off) == option.code.V;
+    case ValueRule::Equality: return pb.U8(off) == option.code.V;
     case ValueRule::DecodeArea:
       // The aiming flag wins over whatever the area byte holds.
       if (pb.U8(pb::AimingFlag) != 0) return option.code.V == 0xFF;
       return pb.U8(off) == option.code.V;
-    case ValueRule::Table32:
-      return i >= 0 && size_t(i) < r.table.size() && pb.U32(off) == r.table[size_t(i)];
-    case ValueRule::SymbologyMask:
-      return Bit(pb.U32(off), option.code.V);
-    case ValueRule::BitOfByte:
-      return i <= 7 && Bit(pb.U8(off), i);
+    case ValueRule::Table32: return i >= 0 && size_t(i) < r.table.size() && pb.U32(off) == r.table[size_t(i)];
+    case ValueRule::SymbologyMask: return Bit(pb.U32(off), option.code.V);
+    case ValueRule::BitOfByte: return i <= 7 && Bit(pb.U8(off), i);
     case ValueRule::CheckDigit: {
       const uint8_t b = pb.U8(off);
       switch (i) {
@@ -452,9 +437,7 @@ void RecordChoice(const EffectiveGroup& group, const EffectiveOption& option, bo
   const int i = option.index;
   const RuleOf r = RuleFor(group);
   switch (r.rule) {
-    case ValueRule::Equality:
-      pb.SetU8(off, option.code.V);
-      return;
+    case ValueRule::Equality: pb.SetU8(off, option.code.V); return;
     case ValueRule::DecodeArea:
       if (option.code.V == 0xFF) {
         pb.SetU8(pb::AimingFlag, 1);
@@ -473,9 +456,7 @@ void RecordChoice(const EffectiveGroup& group, const EffectiveOption& option, bo
         pb.SetU32(off, on ? pb.U32(off) | bit : pb.U32(off) & ~bit);
       }
       return;
-    case ValueRule::BitOfByte:
-      pb.SetU8(off, WithBit(pb.U8(off), i, on));
-      return;
+    case ValueRule::BitOfByte: pb.SetU8(off, WithBit(pb.U8(off), i, on)); return;
     case ValueRule::CheckDigit: {
       uint8_t b = pb.U8(off);
       switch (i) {
@@ -501,10 +482,8 @@ void RecordChoice(const EffectiveGroup& group, const EffectiveOption& option, bo
     }
     case ValueRule::Code11: {
       uint8_t b = pb.U8(off);
-      if (i <= 2)
-        b = uint8_t((b & ~0x07u) | 1u << i);
-      else
-        b = WithBit(b, 3, !on);
+      if (i <= 2) b = uint8_t((b & ~0x07u) | 1u << i);
+      else b = WithBit(b, 3, !on);
       pb.SetU8(off, b);
       return;
     }

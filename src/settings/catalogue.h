@@ -98,10 +98,10 @@ EffectiveOption PlainOption(const SettingGroup* group, int index);
 
 // How a click on a row behaves.
 enum class OptionKind {
-  WholeListChoice,     // every group outside "Symbologies": one option of the list
-  SymbologyChoice,     // the check-digit modes of "Codabar", "Interleaved 2 of 5", "MSI"
-  Code11Choice,        // "Code 11" rows 0..2: sent again even when in force
-  OnOff,               // every other symbology row
+  WholeListChoice,  // every group outside "Symbologies": one option of the list
+  SymbologyChoice,  // the check-digit modes of "Codabar", "Interleaved 2 of 5", "MSI"
+  Code11Choice,     // "Code 11" rows 0..2: sent again even when in force
+  OnOff,            // every other symbology row
 };
 OptionKind KindOfOption(const EffectiveGroup& group, int index);
 // Rows that form one choice together with `index` (for the two choice kinds

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "settings/config_dlg.h"
 
-#include <QApplication>
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QPainter>
@@ -51,8 +51,7 @@ class PageComboBox : public QComboBox {
 QPalette PagePalette(QPalette pal) {
   for (auto role : {QPalette::Window, QPalette::Base, QPalette::AlternateBase, QPalette::Button})
     pal.setColor(role, kPageBackground);
-  for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-    pal.setColor(role, kPageText);
+  for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) pal.setColor(role, kPageText);
   for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
     pal.setColor(QPalette::Disabled, role, kPageTextDisabled);
   return pal;
@@ -90,23 +89,24 @@ QIcon CheckImage(bool ticked) {
 
 }  // namespace
 
-ConfigDlg::ConfigDlg(AppState& app, QWidget* parent) : QWidget(parent), app_(app) {
+ConfigDlg::ConfigDlg(const PageContext& page, ImagingState& imaging, const WindowMetrics& metrics, QWidget* parent)
+    : QWidget(parent), page_(page), imaging_(imaging), metrics_(metrics) {
   setObjectName("ConfigDlg");
   remembered_.fill(-1);
   setAutoFillBackground(true);
   setPalette(PagePalette(palette()));
 
   // Firmware version, then the serial number only with a format block.
-  texts_ = ReadScannerTexts(app_.link, app_.device, 250);
+  texts_ = ReadScannerTexts(page_.link, page_.device, 250);
 
   BuildSettingsSide();
-  imageSide_ = new ImagePanel(app_, this);
+  imageSide_ = new ImagePanel(page_, imaging_, metrics_, this);
   imageSide_->SetUpdateAll([this](bool enable) { UpdateExposureGainControls(enable); });
 
   {
     QSignalBlocker block(categorySelector_);
     std::string name;
-    for (int c = 0; GetSettingGroup(0, c, app_.device.paramBlock, &name); ++c)
+    for (int c = 0; GetSettingGroup(0, c, page_.device.paramBlock, &name); ++c)
       categorySelector_->addItem(QString::fromUtf8(name.c_str()));
     categorySelector_->setCurrentIndex(0);
   }
@@ -209,7 +209,7 @@ int ConfigDlg::RememberedGroup(int category) const {
   return category >= 0 && category < kCategoryCount ? remembered_[size_t(category)] : -1;
 }
 
-ScannerModel ConfigDlg::Model() const { return ScannerModel::From(app_.device.paramBlock, texts_.firmware); }
+ScannerModel ConfigDlg::Model() const { return ScannerModel::From(page_.device.paramBlock, texts_.firmware); }
 
 const EffectiveGroup* ConfigDlg::CurrentGroup() const {
   const int p = functionList_->currentIndex();
@@ -223,7 +223,7 @@ void ConfigDlg::FillFunctionList() {
   {
     QSignalBlocker block(functionList_);
     functionList_->clear();
-    for (const EffectiveGroup& g : groups_) functionList_->addItem(QString::fromUtf8(g.Label(app_.Chinese())));
+    for (const EffectiveGroup& g : groups_) functionList_->addItem(QString::fromUtf8(g.Label(page_.Chinese())));
     const int remembered = RememberedGroup(c);
     const int count = functionList_->count();
     functionList_->setCurrentIndex(count == 0 ? -1 : (remembered >= 0 && remembered < count ? remembered : 0));
@@ -239,14 +239,14 @@ void ConfigDlg::FillOptionList() {
 
   optionList_->clear();
   options_ = ShownOptions(*group, Model());
-  const std::vector<bool> ticks = TicksInForce(*group, options_, app_.device.paramBlock);
+  const std::vector<bool> ticks = TicksInForce(*group, options_, page_.device.paramBlock);
   for (size_t i = 0; i < options_.size(); ++i) {
-    auto* item = new QTreeWidgetItem(optionList_, {QString::fromUtf8(options_[i].Label(app_.Chinese()))});
+    auto* item = new QTreeWidgetItem(optionList_, {QString::fromUtf8(options_[i].Label(page_.Chinese()))});
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
     SetRowState(int(i), ticks[i]);
   }
   // Without a format block these groups are shown but cannot be changed.
-  optionList_->setEnabled(OptionListEnabled(*group, app_.device.HasFormatBlock()));
+  optionList_->setEnabled(OptionListEnabled(*group, page_.device.HasFormatBlock()));
 }
 
 void ConfigDlg::SetRowState(int row, bool inForce) {
@@ -264,6 +264,7 @@ void ConfigDlg::ShowTicks(const std::vector<bool>& ticks) {
 
 std::vector<bool> ConfigDlg::RowTicks() const {
   std::vector<bool> ticks;
+  ticks.reserve(size_t(optionList_->topLevelItemCount()));
   for (int i = 0; i < optionList_->topLevelItemCount(); ++i)
     ticks.push_back(optionList_->topLevelItem(i)->data(0, kItemValueRole).toInt() == 1);
   return ticks;
@@ -286,19 +287,17 @@ void ConfigDlg::ApplyClickedOption(int row) {
   // The marks move at once; the scanner's answer confirms or undoes them.
   ShowTicks(decision.ticks);
   if (optionList_->isVisible()) optionList_->viewport()->repaint();
-  const ApplyResult result = ApplyOption(app_.link, app_.device, group, shown, before, size_t(row),
-                                         app_.ImageModeState != kSettingMode);
+  const ApplyResult result =
+      ApplyOption(page_.link, page_.device, group, shown, before, size_t(row), imaging_.ImageModeState != kSettingMode);
   ShowTicks(result.ticks);
 
-  if (app_.prompts) {
-    if (!result.acked) {
-      app_.prompts->Error(MessageId::SetFailed);
-    } else if (result.reopenFailed) {
-      // The scanner took the new rate but the port would not follow.
-      app_.prompts->Show(OpenFailureMessage(app_.link));
-    } else if (result.rebootNotice) {
-      app_.prompts->Info(MessageId::RebootNotice);
-    }
+  if (!result.acked) {
+    page_.prompts.Error(MessageId::SetFailed);
+  } else if (result.reopenFailed) {
+    // The scanner took the new rate but the port would not follow.
+    page_.prompts.Show(OpenFailureMessage(page_.link));
+  } else if (result.rebootNotice) {
+    page_.prompts.Info(MessageId::RebootNotice);
   }
   applying_ = false;
 }

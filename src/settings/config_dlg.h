@@ -9,7 +9,8 @@
 #include <array>
 #include <vector>
 
-#include "app/app_state.h"
+#include "imaging/imaging_state.h"
+#include "link/page_context.h"
 #include "link/scanner_texts.h"
 #include "settings/catalogue.h"
 #include "settings/model_rules.h"
@@ -26,7 +27,7 @@ class ConfigDlg : public QWidget {
  public:
   // Asks the scanner for its firmware version (and serial number when a
   // format block is held) and shows the first group of category 0.
-  ConfigDlg(AppState& app, QWidget* parent);
+  ConfigDlg(const PageContext& page, ImagingState& imaging, const WindowMetrics& metrics, QWidget* parent);
 
   // The main window's tab: selects category c (0..3) and rebuilds the lists,
   // so they show the parameter block copy as it is now.
@@ -76,13 +77,15 @@ class ConfigDlg : public QWidget {
   const EffectiveGroup* CurrentGroup() const;
   ScannerModel Model() const;
 
-  AppState& app_;
+  PageContext page_;
+  ImagingState& imaging_;
+  const WindowMetrics& metrics_;
   ScannerTexts texts_;
   std::array<int, kCategoryCount> remembered_;
-  std::vector<EffectiveGroup> groups_;     // entries of "Functions :"
-  std::vector<EffectiveOption> options_;   // rows of the option list
+  std::vector<EffectiveGroup> groups_;    // entries of "Functions :"
+  std::vector<EffectiveOption> options_;  // rows of the option list
   bool applying_ = false;
-  std::array<QIcon, 2> checkImages_;       // 0 empty box, 1 ticked box
+  std::array<QIcon, 2> checkImages_;  // 0 empty box, 1 ticked box
 
   QWidget* settingsSide_ = nullptr;
   QLabel* fwValue_ = nullptr;

@@ -197,16 +197,14 @@ std::vector<EffectiveOption> ShownOptions(const EffectiveGroup& group, const Sca
   return shown;
 }
 
-std::vector<std::string> CloseMatches(std::string_view name, const std::vector<std::string>& candidates,
-                                      size_t max) {
+std::vector<std::string> CloseMatches(std::string_view name, const std::vector<std::string>& candidates, size_t max) {
   const std::string wanted = Folded(name);
   const size_t limit = std::max<size_t>(2, wanted.size() / 3);
   std::vector<std::pair<size_t, std::string>> scored;
   for (const std::string& c : candidates) {
     const std::string folded = Folded(c);
     const size_t d = EditDistance(wanted, folded);
-    if (d <= limit)
-      scored.emplace_back(d, c);
+    if (d <= limit) scored.emplace_back(d, c);
     else if (wanted.size() >= 3 && Contains(folded, wanted))
       scored.emplace_back(limit + 1, c);  // a part of the name: after the near misses
   }
@@ -250,7 +248,11 @@ GroupLookup FindShownGroup(const ScannerModel& model, std::string_view name) {
     all.insert(all.end(), shown.begin(), shown.end());
   }
   const auto found = BestMatch(
-      all.size(), [&](size_t i) { return std::array<std::string_view, 2>{all[i].Title(), all[i].english}; }, name);
+      all.size(),
+      [&](size_t i) {
+        return std::array<std::string_view, 2>{all[i].Title(), all[i].english};
+      },
+      name);
   if (found) {
     r.group = all[*found];
     return r;
@@ -259,6 +261,7 @@ GroupLookup FindShownGroup(const ScannerModel& model, std::string_view name) {
     for (const SettingGroup& g : Category(c)->groups)
       if (!g.IsEndMarker() && Folded(g.english) == Folded(name)) r.hiddenForModel = true;
   std::vector<std::string> names;
+  names.reserve(all.size());
   for (const EffectiveGroup& g : all) names.emplace_back(g.english);
   r.suggestions = CloseMatches(name, names);
   return r;
@@ -277,6 +280,7 @@ OptionLookup FindShownOption(const EffectiveGroup& group, const ScannerModel& mo
     for (const SettingOption& o : group.group->options)
       if (Folded(o.english) == Folded(label)) r.hiddenForModel = true;
   std::vector<std::string> names;
+  names.reserve(shown.size());
   for (const EffectiveOption& o : shown) names.push_back(Trimmed(o.english));
   r.suggestions = CloseMatches(label, names);
   return r;

@@ -45,7 +45,7 @@ std::vector<std::string> OptionLabelsOnAnyModel(const SettingGroup& group);
 // is never reached through the catalogue label it replaced.
 struct GroupLookup {
   std::optional<EffectiveGroup> group;
-  bool hiddenForModel = false;        // in the catalogue, but not shown for this scanner
+  bool hiddenForModel = false;           // in the catalogue, but not shown for this scanner
   std::vector<std::string> suggestions;  // close matches among the shown groups
 };
 GroupLookup FindShownGroup(const ScannerModel& model, std::string_view name);

@@ -63,7 +63,8 @@ bool AtomicFile::Open() {
   for (int attempt = 0; attempt < 64; ++attempt) {
     char suffix[32];
     std::snprintf(suffix, sizeof suffix, ".%08x.tmp", unsigned(gen()));
-    std::string candidate = dir + "/." + name + suffix;
+    std::string candidate = dir;
+    candidate.append("/.").append(name).append(suffix);
     int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd >= 0) {
       if (mode != 0666) (void)::fchmod(fd, mode);

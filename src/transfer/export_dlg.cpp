@@ -47,7 +47,9 @@ FileRequest ExportFileRequest(ExportMode mode) {
 // A QR-like symbol of 21 x 21 modules: three finder patterns and a fixed
 // scatter of modules (it only has to look like a settings barcode).
 void DrawSymbol(QPainter& p, QPointF origin, double module) {
-  auto cell = [&](int c, int r) { p.drawRect(QRectF(origin.x() + c * module, origin.y() + r * module, module, module)); };
+  auto cell = [&](int c, int r) {
+    p.drawRect(QRectF(origin.x() + c * module, origin.y() + r * module, module, module));
+  };
   auto finder = [&](int c0, int r0) {
     for (int r = 0; r < 7; ++r)
       for (int c = 0; c < 7; ++c) {
@@ -197,7 +199,7 @@ QImage ExportIllustration() {
   return image;
 }
 
-ExportDlg::ExportDlg(AppState& app, QWidget* parent) : QWidget(parent), app_(app) {
+ExportDlg::ExportDlg(const PageContext& page, QWidget* parent) : QWidget(parent), page_(page) {
   setObjectName("ExportDlg");
   setAutoFillBackground(true);
   QPalette pal = palette();
@@ -205,7 +207,8 @@ ExportDlg::ExportDlg(AppState& app, QWidget* parent) : QWidget(parent), app_(app
   pal.setColor(QPalette::Base, Qt::white);
   // Black text, but disabled controls keep their grey so they read as such.
   for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive})
-    for (QPalette::ColorRole r : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text}) pal.setColor(g, r, Qt::black);
+    for (QPalette::ColorRole r : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
+      pal.setColor(g, r, Qt::black);
   setPalette(pal);
 
   picture_ = new QLabel(this);
@@ -250,7 +253,7 @@ ExportDlg::ExportDlg(AppState& app, QWidget* parent) : QWidget(parent), app_(app
 
   // Configuration files and sheets carry the format block; a scanner without
   // one can only have its settings barcodes made.
-  if (!app_.device.formatBlock) {
+  if (!page_.device.formatBlock) {
     importButton_->setEnabled(false);
     fileRadio_->setEnabled(false);
     sheetRadio_->setEnabled(false);
@@ -266,29 +269,28 @@ void ExportDlg::OnExport() {
   const bool sheet = sheetRadio_->isChecked();
   setEnabled(false);
   const std::optional<std::string> path =
-      app_.prompts->ChooseSaveFile(sheet ? SheetFileRequest() : ExportFileRequest(mode));
+      page_.prompts.ChooseSaveFile(sheet ? SheetFileRequest() : ExportFileRequest(mode));
   if (!path) {
     setEnabled(true);
     return;
   }
-  const ExportResult result =
-      sheet ? ExportSettingsSheet(app_.link, app_.device, texts_, *path,
-                                  SheetOptions{PageSizeFor(QLocale::system()), app_.Chinese()})
-            : ExportSettings(app_.link, *path, mode);
-  if (result.ok) app_.prompts->Info(MessageId::ExportedSuccessfully);
-  else app_.prompts->Show(ExportFailureMessage(result));
+  const ExportResult result = sheet ? ExportSettingsSheet(page_.link, page_.device, texts_, *path,
+                                                          SheetOptions{PageSizeFor(QLocale::system()), page_.Chinese()})
+                                    : ExportSettings(page_.link, *path, mode);
+  if (result.ok) page_.prompts.Info(MessageId::ExportedSuccessfully);
+  else page_.prompts.Show(ExportFailureMessage(result));
   setEnabled(true);
 }
 
 void ExportDlg::OnImport() {
   setEnabled(false);
-  (void)ImportSettings(app_.link, app_.device, *app_.prompts);
+  (void)ImportSettings(page_.link, page_.device, page_.prompts);
   setEnabled(true);
 }
 
 void ExportDlg::OnRestore() {
   setEnabled(false);
-  (void)RestoreDefaults(app_.link, app_.device, *app_.prompts);
+  (void)RestoreDefaults(page_.link, page_.device, page_.prompts);
   setEnabled(true);
 }
 

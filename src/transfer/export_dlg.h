@@ -3,7 +3,7 @@
 #include <QImage>
 #include <QWidget>
 
-#include "app/app_state.h"
+#include "link/page_context.h"
 #include "link/scanner_texts.h"
 
 class QGroupBox;
@@ -22,7 +22,7 @@ QImage ExportIllustration();
 class ExportDlg : public QWidget {
   Q_OBJECT
  public:
-  ExportDlg(AppState& app, QWidget* parent);
+  ExportDlg(const PageContext& page, QWidget* parent);
 
   QRadioButton* QrRadio() const { return qrRadio_; }
   QRadioButton* FileRadio() const { return fileRadio_; }
@@ -39,7 +39,7 @@ class ExportDlg : public QWidget {
   void OnImport();
   void OnRestore();
 
-  AppState& app_;
+  PageContext page_;
   QLabel* picture_ = nullptr;
   QGroupBox* frame_ = nullptr;
   QRadioButton* qrRadio_ = nullptr;

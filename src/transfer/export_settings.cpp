@@ -122,9 +122,9 @@ Reason ExportReceiver::StallReason() const {
   if (hunted_ == 0) return parameterDone_ ? Reason::NoFormatBlock : Reason::ScannerSilent;
   // The first bytes of a header that never finished.
   const size_t tag = std::min<size_t>(count_, 5);
-  const bool header = hunted_ == count_ && count_ < kBlockHeaderSize &&
-                      (std::memcmp(hunt_.data(), kScannerParamTag, tag) == 0 ||
-                       std::memcmp(hunt_.data(), kScannerFormatTag, tag) == 0);
+  const bool header =
+      hunted_ == count_ && count_ < kBlockHeaderSize &&
+      (std::memcmp(hunt_.data(), kScannerParamTag, tag) == 0 || std::memcmp(hunt_.data(), kScannerFormatTag, tag) == 0);
   return header ? Reason::ScannerStopped : Reason::UnexpectedData;
 }
 

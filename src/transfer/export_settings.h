@@ -77,7 +77,7 @@ std::unique_ptr<ExportSink> MakeExportSink(const std::string& path, ExportMode m
 class ExportReceiver {
  public:
   static constexpr size_t kHuntSize = 1024;
-  static constexpr uint32_t kChunkSilenceMs = 100;  // after some bytes of a chunk
+  static constexpr uint32_t kChunkSilenceMs = 100;   // after some bytes of a chunk
   static constexpr uint32_t kFirstSilenceMs = 1500;  // before a chunk's first byte
   // A scanner that streams this much without a header fails the export
   // rather than keep the hunt (and the caller) going for ever.
@@ -112,8 +112,8 @@ class ExportReceiver {
   ExportSink& sink_;
   std::array<uint8_t, kHuntSize> hunt_{};
   size_t count_ = 0;
-  size_t hunted_ = 0;             // bytes since the last header or block
-  BlockHeader candidate_;        // last header candidate, zero until one came
+  size_t hunted_ = 0;      // bytes since the last header or block
+  BlockHeader candidate_;  // last header candidate, zero until one came
   Block receiving_ = Block::None;
   std::vector<uint8_t> payload_;  // exactly the announced length
   bool parameterDone_ = false;

@@ -81,8 +81,7 @@ BlockWriteResult WriteSettingsBlock(ScannerLink& link, uint8_t p3, const Setting
   return BlockWriteResult::Taken;
 }
 
-ImportResult ImportSettingsFromFile(ScannerLink& link, DeviceInfo& info, Prompts& prompts,
-                                    const std::string& path) {
+ImportResult ImportSettingsFromFile(ScannerLink& link, DeviceInfo& info, Prompts& prompts, const std::string& path) {
   ImportResult result;
   Reporter report(prompts, result);
 

@@ -15,8 +15,8 @@ namespace varnet {
 
 // What an import did, for front ends that report it themselves.
 struct ImportResult {
-  bool cancelled = false;        // no file was chosen
-  bool succeeded = false;        // "Settings Imported Successfully" was shown
+  bool cancelled = false;  // no file was chosen
+  bool succeeded = false;  // "Settings Imported Successfully" was shown
   bool parameterBlockTaken = false;
   bool formatBlockTaken = false;
   std::vector<Message> messages;  // every message shown, in order
@@ -29,8 +29,7 @@ FileRequest ImportFileRequest();
 // showing every message through prompts.
 ImportResult ImportSettings(ScannerLink& link, DeviceInfo& info, Prompts& prompts);
 // The same with the file already chosen.
-ImportResult ImportSettingsFromFile(ScannerLink& link, DeviceInfo& info, Prompts& prompts,
-                                    const std::string& path);
+ImportResult ImportSettingsFromFile(ScannerLink& link, DeviceInfo& info, Prompts& prompts, const std::string& path);
 
 // The bytes of a configuration file, at most kMaxConfigFileRead of them.
 // None when it cannot be opened or read.

@@ -3,8 +3,8 @@
 #include <vector>
 
 #include "link/device_info.h"
-#include "link/protocol.h"
 #include "link/prompts.h"
+#include "link/protocol.h"
 #include "link/serial_link.h"
 
 namespace varnet {

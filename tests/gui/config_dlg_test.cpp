@@ -41,13 +41,13 @@ class ConfigDlgTest : public ::testing::Test {
     sim_ = std::make_unique<sim::SimScanner>(std::move(profile));
     ASSERT_TRUE(sim_->Start());
     app.prompts = &prompts;
-    app.ImageModeState = kSettingMode;
+    app.imaging.ImageModeState = kSettingMode;
     ASSERT_TRUE(OpenLink(app.link, sim_->SlavePath(), baud));
     app.link.LinkPortName = sim_->SlavePath();
     ASSERT_TRUE(ReadDeviceInformation(app.link, app.device, prompts));
     sim_->ClearReceived();
     prompts.shown.clear();
-    page = std::make_unique<ConfigDlg>(app, nullptr);
+    page = std::make_unique<ConfigDlg>(app.Page(), app.imaging, app.metrics, nullptr);
     page->resize(1500, 900);
   }
   void Connect(const char* profileName) { Connect(sim::ProfileNamed(profileName)); }
@@ -251,7 +251,7 @@ TEST_F(ConfigDlgTest, EachCategoryRemembersItsGroupUntilThePageIsMadeAgain) {
 
   // Reconnection: a new page starts every tab at its first group.
   page.reset();
-  page = std::make_unique<ConfigDlg>(app, nullptr);
+  page = std::make_unique<ConfigDlg>(app.Page(), app.imaging, app.metrics, nullptr);
   EXPECT_EQ(page->RememberedGroup(1), -1);
   page->SelectCategory(1);
   EXPECT_EQ(page->FunctionList()->currentIndex(), 0);
@@ -304,7 +304,8 @@ TEST_F(ConfigDlgTest, TheSettingsSideLeavesTheImageSideFree) {
   page->show();
   // The drop-down part keeps the system colours.
   page->FunctionList()->showPopup();
-  EXPECT_EQ(page->FunctionList()->view()->palette().color(QPalette::Base), QApplication::palette().color(QPalette::Base));
+  EXPECT_EQ(page->FunctionList()->view()->palette().color(QPalette::Base),
+            QApplication::palette().color(QPalette::Base));
   page->FunctionList()->hidePopup();
   // The preview sits at x 395 of the main window, the page at x 1.
   for (QWidget* w : page->findChild<QWidget*>("settingsSide")->findChildren<QWidget*>()) {

@@ -54,7 +54,7 @@ class ExportDlgTest : public ::testing::Test {
     app.prompts = &prompts;
     ASSERT_TRUE(OpenLink(app.link, sim_->SlavePath(), 921600));
     ASSERT_TRUE(ReadDeviceInformation(app.link, app.device, prompts));
-    page = std::make_unique<ExportDlg>(app, nullptr);
+    page = std::make_unique<ExportDlg>(app.Page(), nullptr);
     prompts.page = page.get();
     page->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(page.get()));
@@ -124,7 +124,8 @@ TEST_F(ExportDlgTest, QrExportWritesBothBitmapsFailureAndCancelLeaveThePageUsabl
               Is(MessageId::ExportedSuccessfully, Icon::Information));
   ASSERT_EQ(prompts.fileRequests.size(), 1u);
   EXPECT_EQ(prompts.fileRequests[0].defaultName, "SetScanner.bmp");
-  EXPECT_EQ(prompts.fileRequests[0].filters, (Filters{{"Setting barcode (*.bmp)", "*.bmp"}, {"All Files (*.*)", "*.*"}}));
+  EXPECT_EQ(prompts.fileRequests[0].filters,
+            (Filters{{"Setting barcode (*.bmp)", "*.bmp"}, {"All Files (*.*)", "*.*"}}));
   EXPECT_TRUE(IsBitmap("codes_S1.bmp") && IsBitmap("codes_S2.bmp"));
 
   // Why a destination failed is told with the message.
@@ -174,7 +175,7 @@ TEST_F(ExportDlgTest, SheetIsTheThirdChoiceInBothLanguages) {
   // In Chinese: the page's texts, and the sheet's headings and labels in an embedded CJK font.
   InstallTranslations(*QCoreApplication::instance(), kLangChinese);
   app.UiLanguage = kLangChinese;
-  page = std::make_unique<ExportDlg>(app, nullptr);
+  page = std::make_unique<ExportDlg>(app.Page(), nullptr);
   prompts.page = page.get();
   EXPECT_EQ(page->SheetRadio()->text(), QString::fromUtf8("汇出扫码器设置码打印页 (PDF)"));
   EXPECT_EQ(page->FileRadio()->text(), QString::fromUtf8("汇出扫码器设置档"));

@@ -123,7 +123,7 @@ TEST_F(ImageModeTest, TicksListCapturesPaintTheNewestAndWrapAtTheRowLimit) {
   // Thumbnail 3 pauses the view and shows capture3.jpg as stored.
   const qint64 livePicture = panel->PauseButton()->icon().cacheKey();
   ClickThumbnail(2);
-  EXPECT_EQ(app.ImageModeState, kImagePaused);
+  EXPECT_EQ(app.imaging.ImageModeState, kImagePaused);
   EXPECT_NE(panel->PauseButton()->icon().cacheKey(), livePicture);
   const QImage stored(QString::fromStdString(Capture(3)));
   EXPECT_EQ(panel->PreviewImage(), ComposeCapturePreview(stored, std::nullopt, 0, 360));
@@ -133,12 +133,12 @@ TEST_F(ImageModeTest, TicksListCapturesPaintTheNewestAndWrapAtTheRowLimit) {
   EXPECT_TRUE(sim_->Received().empty());
   // The pause button resumes; the same thumbnail then pauses again.
   panel->PauseButton()->click();
-  EXPECT_EQ(app.ImageModeState, kImageRunning);
+  EXPECT_EQ(app.imaging.ImageModeState, kImageRunning);
   EXPECT_EQ(panel->PauseButton()->icon().cacheKey(), livePicture);
   Tick();
   EXPECT_EQ(rows->topLevelItemCount(), 8);
   ClickThumbnail(2);
-  EXPECT_EQ(app.ImageModeState, kImagePaused);
+  EXPECT_EQ(app.imaging.ImageModeState, kImagePaused);
   panel->PauseButton()->click();
 
   // The 16th capture empties both lists and is number 1 again.
@@ -179,7 +179,7 @@ TEST_F(ImageModeTest, ThumbnailsAreNotKeptBeyondTheirSlotsAndStillShowTheirPictu
 
 TEST_F(ImageModeTest, ExposureAndGainFrames) {
   sim::Profile profile = sim::ProfileNamed("usb");  // model code 1, stored exposure 0
-  profile.paramBlock[60] = 80;                        // the gain its captures report
+  profile.paramBlock[60] = 80;                      // the gain its captures report
   Start(profile);
   QCheckBox* box = panel->FixedExposureBox();
   EXPECT_FALSE(box->isChecked());
@@ -192,18 +192,41 @@ TEST_F(ImageModeTest, ExposureAndGainFrames) {
     int storedExposure, storedGain;
   };
   const std::vector<Step> steps = {
-      {"tick the box", [&] { box->click(); }, {{0x06, 0x57, 0xA0, 0x03, 0xF4, 0x01, 0xFE, 0x0B}}, "Exposure: 500",
-       "Gan: 72", 500, 72},
+      {"tick the box",
+       [&] { box->click(); },
+       {{0x06, 0x57, 0xA0, 0x03, 0xF4, 0x01, 0xFE, 0x0B}},
+       "Exposure: 500",
+       "Gan: 72",
+       500,
+       72},
       {"move exposure before a capture is shown: only the capture goes out",
-       [&] { panel->ExposureSlider()->setValue(600), Tick(); }, {Cmd(0x0E, 0x0D, 0x07)}, "Exposure: 500",
-       "Gan: 80", 500, 72},
+       [&] { panel->ExposureSlider()->setValue(600), Tick(); },
+       {Cmd(0x0E, 0x0D, 0x07)},
+       "Exposure: 500",
+       "Gan: 80",
+       500,
+       72},
       {"move gain after a capture with gain 80: the gain, no capture",
-       [&] { panel->GainSlider()->setValue(100), Tick(); }, {{0x05, 0x57, 0xA0, 0x04, 0x64, 0xFE, 0x9C}},
-       "Exposure: 500", "Gan: 100", 500, 100},
-      {"auto tuning", [&] { panel->AutoTuningButton()->click(); }, {Cmd(0xA0, 0x02, 0x08)}, "Exposure: 500",
-       "Gan: 100", 500, 100},
-      {"clear the box", [&] { box->click(); }, {{0x05, 0x57, 0xA0, 0x02, 0x09, 0xFE, 0xF9}}, "Auto Exposure",
-       "Gan: 100", 0, 0},
+       [&] { panel->GainSlider()->setValue(100), Tick(); },
+       {{0x05, 0x57, 0xA0, 0x04, 0x64, 0xFE, 0x9C}},
+       "Exposure: 500",
+       "Gan: 100",
+       500,
+       100},
+      {"auto tuning",
+       [&] { panel->AutoTuningButton()->click(); },
+       {Cmd(0xA0, 0x02, 0x08)},
+       "Exposure: 500",
+       "Gan: 100",
+       500,
+       100},
+      {"clear the box",
+       [&] { box->click(); },
+       {{0x05, 0x57, 0xA0, 0x02, 0x09, 0xFE, 0xF9}},
+       "Auto Exposure",
+       "Gan: 100",
+       0,
+       0},
   };
   for (const Step& step : steps) {
     SCOPED_TRACE(step.what);
@@ -216,8 +239,8 @@ TEST_F(ImageModeTest, ExposureAndGainFrames) {
     EXPECT_EQ(app.device.paramBlock.U16(58), step.storedExposure);
     EXPECT_EQ(app.device.paramBlock.U8(60), step.storedGain);
     const bool fixed = step.storedExposure != 0;
-    for (QWidget* w : std::initializer_list<QWidget*>{panel->ExposureSlider(), panel->GainSlider(),
-                                                      panel->GainLabel(), panel->AutoTuningButton()})
+    for (QWidget* w : std::initializer_list<QWidget*>{panel->ExposureSlider(), panel->GainSlider(), panel->GainLabel(),
+                                                      panel->AutoTuningButton()})
       EXPECT_EQ(w->isVisible(), fixed) << w->objectName().toStdString();
   }
   EXPECT_EQ(app.device.settingsDirty, 1);

@@ -67,7 +67,7 @@ class MainWindowTest : public ::testing::Test {
 
 TEST_F(MainWindowTest, StartsSmallInImageModeWithAnEmptyList) {
   EXPECT_EQ(dlg->windowTitle(), "Varnet V1.3.6");
-  EXPECT_EQ(app.ImageModeState, kImageRunning);
+  EXPECT_EQ(app.imaging.ImageModeState, kImageRunning);
   EXPECT_TRUE(dlg->findChild<QRadioButton*>("imageModeRadio")->isChecked());
   EXPECT_EQ(dlg->DeviceList()->topLevelItemCount(), 0);
   EXPECT_FALSE(dlg->findChild<QPushButton*>("connectButton")->isEnabled());
@@ -271,7 +271,8 @@ TEST_F(MainWindowTest, EnterEscapeAndSpaceDoNothing) {
 
 TEST(Language, ChineseLocaleSelectsChineseTexts) {
   EXPECT_EQ(UiLanguageFor(QLocale(QLocale::Chinese, QLocale::China)), kLangChinese);
-  EXPECT_EQ(UiLanguageFor(QLocale(QLocale::Chinese, QLocale::SimplifiedChineseScript, QLocale::Singapore)), kLangChinese);
+  EXPECT_EQ(UiLanguageFor(QLocale(QLocale::Chinese, QLocale::SimplifiedChineseScript, QLocale::Singapore)),
+            kLangChinese);
   EXPECT_EQ(UiLanguageFor(QLocale(QLocale::Chinese, QLocale::TraditionalChineseScript, QLocale::Taiwan)), kLangEnglish);
   EXPECT_EQ(UiLanguageFor(QLocale(QLocale::German, QLocale::Germany)), kLangEnglish);
 

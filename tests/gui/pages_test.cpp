@@ -13,8 +13,8 @@
 #include <cstring>
 
 #include "app/varnet_app.h"
-#include "link/protocol.h"
 #include "imaging/image_panel.h"
+#include "link/protocol.h"
 #include "pages/output_format_dlg.h"
 #include "pages/trigger_dlg.h"
 #include "sim/sim_scanner.h"
@@ -70,7 +70,7 @@ class PagesTest : public ::testing::Test {
 
 TEST_F(PagesTest, OutputSetSendsTheExampleFrameThenReadsTheFormatBlockAgain) {
   Connect();
-  OutputFormatDlg page(app, nullptr);
+  OutputFormatDlg page(app.Page(), nullptr);
   EXPECT_EQ(List(page, "endingCharacterList")->currentText(), " CRLF");  // the simulator's stored 1
   List(page, "caseConversionList")->setCurrentText(" Upper Case");
   List(page, "leadingCutList")->setCurrentIndex(0);
@@ -102,7 +102,7 @@ TEST_F(PagesTest, SetWithoutAcknowledgementKeepsTheCopies) {
   const DeviceInfo held = app.device;
   scanner->faults().leaveUnacked = true;
   scanner->faults().applyUnacked = false;
-  OutputFormatDlg output(app, nullptr);
+  OutputFormatDlg output(app.Page(), nullptr);
   List(output, "caseConversionList")->setCurrentIndex(2);
   Edit(output, "suffixEdit")->setText("NEW");
   ClickSet(output);
@@ -111,7 +111,7 @@ TEST_F(PagesTest, SetWithoutAcknowledgementKeepsTheCopies) {
   EXPECT_EQ(Edit(output, "suffixEdit")->text(), "");
   EXPECT_TRUE(Enabled(output, "setButton"));
   scanner->faults().refuseAll = true;
-  TriggerDlg trigger(app, nullptr);
+  TriggerDlg trigger(app.Page(), nullptr);
   Edit(trigger, "startEdit")->setText("GO");
   ClickSet(trigger);
   EXPECT_EQ(Edit(trigger, "startEdit")->text(), "GO");
@@ -126,7 +126,7 @@ TEST_F(PagesTest, SetWithoutAcknowledgementKeepsTheCopies) {
 
 TEST_F(PagesTest, TriggerSetSendsTheExampleFrameAndWritesBack) {
   Connect();
-  TriggerDlg page(app, nullptr);
+  TriggerDlg page(app.Page(), nullptr);
   List(page, "pulseTriggerList")->setCurrentText("PNP");
   Edit(page, "startEdit")->setText("ST");
   Edit(page, "stopEdit")->setText("SP");
@@ -134,9 +134,9 @@ TEST_F(PagesTest, TriggerSetSendsTheExampleFrameAndWritesBack) {
   Edit(page, "badReadEdit")->clear();
   ClickSet(page);
   ASSERT_TRUE(scanner->WaitReceived(1, 2000));
-  EXPECT_EQ(scanner->Received(), (std::vector<Bytes>{{0x18, 0x58, 0xA1, 0x0F, 0x01, 0xFF, 0xA1, 0x19, 0x53, 0x54, 0xFF,
-                                                       0xA1, 0x1A, 0x53, 0x50, 0xFF, 0xA1, 0x0E, 0x01, 0xFF, 0xA1, 0x1E,
-                                                       0x00, 0xFF, 0xF5, 0xB6}}));
+  EXPECT_EQ(scanner->Received(),
+            (std::vector<Bytes>{{0x18, 0x58, 0xA1, 0x0F, 0x01, 0xFF, 0xA1, 0x19, 0x53, 0x54, 0xFF, 0xA1, 0x1A,
+                                 0x53, 0x50, 0xFF, 0xA1, 0x0E, 0x01, 0xFF, 0xA1, 0x1E, 0x00, 0xFF, 0xF5, 0xB6}}));
   ASSERT_EQ(prompts.Ids(), std::vector<MessageId>{MessageId::SetSuccessfully});
   EXPECT_EQ(app.device.settingsDirty, 1);
   for (size_t off : {144, 145, 156, 168, 169, 170, 178, 179, 180})
@@ -150,7 +150,7 @@ TEST_F(PagesTest, TriggerSetSendsTheExampleFrameAndWritesBack) {
 
 TEST_F(PagesTest, WithoutFormatBlockThePagesAreDisabled) {
   Connect("legacy");
-  OutputFormatDlg output(app, nullptr);
+  OutputFormatDlg output(app.Page(), nullptr);
   for (const char* name : {"codePageList", "symbologyList", "endingCutList", "prefixEdit", "setButton"})
     EXPECT_FALSE(Enabled(output, name)) << name;
   EXPECT_EQ(List(output, "endingCharacterList")->currentText(), " CRLF");  // the general lists still show
@@ -158,7 +158,7 @@ TEST_F(PagesTest, WithoutFormatBlockThePagesAreDisabled) {
   EXPECT_TRUE(prompts.shown.empty());
   EXPECT_TRUE(scanner->Received().empty());
 
-  TriggerDlg trigger(app, nullptr);
+  TriggerDlg trigger(app.Page(), nullptr);
   for (const char* name : {"pulseTriggerList", "startEdit", "stopEdit", "badReadEdit", "setButton"})
     EXPECT_FALSE(Enabled(trigger, name)) << name;
   EXPECT_TRUE(Enabled(trigger, "transmitBadReadCheck"));
@@ -169,7 +169,7 @@ TEST_F(PagesTest, ModelFiveListShortBlockAndTextFields) {
   std::memcpy(&app.device.paramBlock.bytes[168], "0123456789", 10);
   app.device.formatBlock = FormatBlock(285, 0);
   (*app.device.formatBlock)[0] = 'A';
-  OutputFormatDlg page(app, nullptr);
+  OutputFormatDlg page(app.Page(), nullptr);
   ASSERT_EQ(List(page, "symbologyList")->count(), 16);
   EXPECT_EQ(List(page, "symbologyList")->itemText(15), "Interleaved 2 of 5");
   // Slot 0: the prefix lies inside the 285 bytes; the suffix (280..287) and the cuts do not.
@@ -181,11 +181,13 @@ TEST_F(PagesTest, ModelFiveListShortBlockAndTextFields) {
   List(page, "symbologyList")->setCurrentText("UPC-A");  // slot 1: prefix at 8..15, zero
   EXPECT_EQ(Edit(page, "prefixEdit")->text(), "");
 
-  TriggerDlg trigger(app, nullptr);
+  TriggerDlg trigger(app.Page(), nullptr);
   EXPECT_EQ(Edit(trigger, "startEdit")->text(), "0123456789");  // a full stored field shows whole
   QLineEdit* stop = Edit(trigger, "stopEdit");
   stop->clear();
-  Type(stop, QString::fromUtf8("A\xC3\xBF" "B\xE4\xB8\xAD" "CDEFGHIJ"));  // ÿ and a Chinese character refused
+  Type(stop, QString::fromUtf8("A\xC3\xBF"
+                               "B\xE4\xB8\xAD"
+                               "CDEFGHIJ"));  // ÿ and a Chinese character refused
   EXPECT_EQ(trigger.Shown().stopCommand, "ABCDEFGH");
 }
 
@@ -195,9 +197,9 @@ TEST_F(PagesTest, ChineseLabels) {
   app.device.formatBlock = FormatBlock(640, 0);
   app.device.paramBlock.SetU16(58, 300);  // fixed exposure; a gain of 0 shows as 72
   {
-    OutputFormatDlg output(app, nullptr);
-    TriggerDlg trigger(app, nullptr);
-    ImagePanel panel(app, nullptr);
+    OutputFormatDlg output(app.Page(), nullptr);
+    TriggerDlg trigger(app.Page(), nullptr);
+    ImagePanel panel(app.Page(), app.imaging, app.metrics, nullptr);
     EXPECT_EQ(panel.FixedExposureBox()->text(), QString::fromUtf8("自定义曝光与增益"));
     EXPECT_EQ(panel.AutoTuningButton()->text(), QString::fromUtf8("智能调适"));
     EXPECT_EQ(panel.ExposureLabel()->text(), QString::fromUtf8("曝光: 300"));

@@ -84,7 +84,8 @@ TEST_F(Capture, FilesADecoderOpensWithTheSymbolWhereThePrintedCornersSay) {
   EXPECT_EQ(lines[1]["decode_time"], scene.decodeTimeMs);
   EXPECT_EQ(lines[1]["exposure"], scene.exposure);
   EXPECT_EQ(lines[1]["gain"], scene.gain);
-  for (int c = 0; c < 4; ++c) EXPECT_EQ(lines[1]["corners"][c], (std::vector<int>{scene.corners[2 * c], scene.corners[2 * c + 1]}));
+  for (int c = 0; c < 4; ++c)
+    EXPECT_EQ(lines[1]["corners"][c], (std::vector<int>{scene.corners[2 * c], scene.corners[2 * c + 1]}));
   // Image Mode entered as connecting does and left on the way out.
   EXPECT_EQ(Writes(sim.Received()), (Frames{kStart1, kStart2, kStop}));
   EXPECT_FALSE(sim.InImageMode());
@@ -105,7 +106,8 @@ TEST_F(Capture, ExposureGainAndTuningGoOutAsTheControlsSendThem) {
   EXPECT_EQ(j["exposure"], 300);
   EXPECT_EQ(j["gain"], 90);
   const std::vector<uint8_t> exposure300 = {0x06, 0x57, 0xA0, 0x03, 0x2C, 0x01, 0xFE, 0xD3};
-  EXPECT_EQ(Writes(sim.Received()), (Frames{kStart1, kStart2, exposure300, Cmd(0xA0, 0x04, 90), Cmd(0xA0, 0x08, 0x01), kStop}));
+  EXPECT_EQ(Writes(sim.Received()),
+            (Frames{kStart1, kStart2, exposure300, Cmd(0xA0, 0x04, 90), Cmd(0xA0, 0x08, 0x01), kStop}));
   EXPECT_EQ(sim.SaveCount(), 1);
 
   // Tuning from automatic exposure ticks the box first: model 1's default exposure.
@@ -175,7 +177,8 @@ TEST_F(Capture, CtrlCLeavesImageModeAndOnlyWholeFiles) {
   EXPECT_EQ(sim.Received().back(), kStop);
   EXPECT_FALSE(sim.InImageMode());
   ASSERT_GE(dir.Entries().size(), 2u);
-  for (const std::string& f : dir.Entries()) EXPECT_FALSE(QImage(QString::fromStdString(dir.File(f)), "JPEG").isNull()) << f;
+  for (const std::string& f : dir.Entries())
+    EXPECT_FALSE(QImage(QString::fromStdString(dir.File(f)), "JPEG").isNull()) << f;
 }
 
 // An image that trickles in just under the 250 ms gap would hold Ctrl-C for

@@ -19,11 +19,15 @@ TEST(CliInfo, PrintsTheScannersIdentityAndAsksNoSerialNumberWithoutAFormatBlock)
   ASSERT_TRUE(s.Start() && legacy.Start());
   auto r = RunCli({"--port", s.SlavePath(), "--baud", "115200", "--json", "info"});
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(nlohmann::json::parse(r.out),
-            (nlohmann::json{{"port", s.SlavePath()}, {"device_type", 1}, {"device_name", "2D Barcode Scanner"},
-                            {"model_name", "HD-50"}, {"model_code", 5}, {"firmware", "HD50-V1.8.4"},
-                            {"serial_number", "SNHD5000042"}, {"format_block", true},
-                            {"format_block_length", s.FormatBlock()->size()}}));
+  EXPECT_EQ(nlohmann::json::parse(r.out), (nlohmann::json{{"port", s.SlavePath()},
+                                                          {"device_type", 1},
+                                                          {"device_name", "2D Barcode Scanner"},
+                                                          {"model_name", "HD-50"},
+                                                          {"model_code", 5},
+                                                          {"firmware", "HD50-V1.8.4"},
+                                                          {"serial_number", "SNHD5000042"},
+                                                          {"format_block", true},
+                                                          {"format_block_length", s.FormatBlock()->size()}}));
 
   r = RunCli({"--port", legacy.SlavePath(), "--json", "info"});
   ASSERT_EQ(r.status, 0) << r.err;

@@ -53,8 +53,9 @@ class Monitor : public ::testing::Test {
 }  // namespace
 
 TEST_F(Monitor, EachReadingAsTheDataListShowsIt) {
-  std::thread feed = FeedAfterConnect(sim, {Text("ABC123\r\n"), {0x01, 0x07, 0x09, 0x10}, kAck, Text("AB\rCD"),
-                                            {0x41, 0x7E, 0x42, 0xE9}, {0xFF, 0x80}});
+  std::thread feed = FeedAfterConnect(
+      sim,
+      {Text("ABC123\r\n"), {0x01, 0x07, 0x09, 0x10}, kAck, Text("AB\rCD"), {0x41, 0x7E, 0x42, 0xE9}, {0xFF, 0x80}});
   const auto r = Run({"--json", "--count", "4", "--timeout", "3"});
   feed.join();
   ASSERT_EQ(r.status, 0) << r.err;
@@ -77,7 +78,8 @@ TEST_F(Monitor, EachReadingAsTheDataListShowsIt) {
   feed = FeedAfterConnect(sim, {Text("X1\r\n")});
   const auto text = Run({"--count", "1"});
   feed.join();
-  EXPECT_TRUE(std::regex_match(text.out, std::regex("\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}  X1\\[CR\\]\\[LF\\]\n")))
+  EXPECT_TRUE(std::regex_match(text.out,
+                               std::regex("\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}  X1\\[CR\\]\\[LF\\]\n")))
       << text.out;
 }
 

@@ -66,7 +66,8 @@ TEST_F(CliProfiles, OneEditAppliedOnceVerifiedSavedThenNothingToSend) {
   EXPECT_EQ(j["changes"], nlohmann::json::parse(R"([
       {"category": "Scan Settings", "group": "Scan Mode", "from": ["Level Trigger"], "to": ["Sense Mode"]},
       {"category": "Scan Settings", "group": "Power On Beep", "from": ["On"], "to": ["Off"]}])"));
-  EXPECT_EQ(Writes(a.Received()), (std::vector<Bytes>{Cmd(0xA1, 0x02, 0x02), Cmd(0xA1, 0x05, 0x1D), Cmd(0xA0, 0x08, 0x01)}));
+  EXPECT_EQ(Writes(a.Received()),
+            (std::vector<Bytes>{Cmd(0xA1, 0x02, 0x02), Cmd(0xA1, 0x05, 0x1D), Cmd(0xA0, 0x08, 0x01)}));
   EXPECT_EQ(a.SaveCount(), 1);
 
   // Again: only the connect requests; no save without a change.
@@ -138,10 +139,16 @@ TEST_F(CliProfiles, EveryRefusalComesBeforeAnythingIsSent) {
     const char* says;
   } cases[] = {
       // Each kind of refusal once; the planner's refusals one by one are unit tests.
-      {"usb", "settings:\n  Scan Settings:\n    Scan Mode: Sense Mod\n", {}, 2,
+      {"usb",
+       "settings:\n  Scan Settings:\n    Scan Mode: Sense Mod\n",
+       {},
+       2,
        "till.yaml: line 4: unknown option \"Sense Mod\" of \"Scan Mode\"; did you mean \"Sense Mode\""},
       {"code2-qb55", "settings:\n  Scan Settings:\n    Sense Mode: High\n", {}, 1, "is not shown for this scanner"},
-      {"usb", "model: {name: QB-55, code: 2}\nsettings:\n  Scan Settings:\n    Scan Mode: Sense Mode\n", {}, 1,
+      {"usb",
+       "model: {name: QB-55, code: 2}\nsettings:\n  Scan Settings:\n    Scan Mode: Sense Mode\n",
+       {},
+       1,
        "--any-model"},
       {"usb", "settings:\n  Scan Settings: [\n", {}, 1, "line 4: not valid YAML"},
   };
@@ -159,7 +166,9 @@ TEST_F(CliProfiles, EveryRefusalComesBeforeAnythingIsSent) {
   // Another model's profile, when asked for.
   sim::SimScanner s;
   ASSERT_TRUE(s.Start());
-  WriteText(yaml, "varnet-profile: 1\nmodel: {name: QB-55, code: 2}\nsettings:\n  Scan Settings:\n    Scan Mode: Sense Mode\n");
+  WriteText(
+      yaml,
+      "varnet-profile: 1\nmodel: {name: QB-55, code: 2}\nsettings:\n  Scan Settings:\n    Scan Mode: Sense Mode\n");
   EXPECT_EQ(On(s, {"apply", "--any-model", yaml}).status, 0);
   EXPECT_EQ(s.ParamBlock()[55], 2);
 }

@@ -63,9 +63,9 @@ TEST_F(CliSettings, GetShowsTheGroupsAndOptionsThisScannerShows) {
   std::vector<std::string> scan;
   for (auto& g : cats[0]["groups"]) scan.push_back(g["label"]);
   // "Illumination LEDs" is only for the HTR-81 and HWR-81.
-  EXPECT_EQ(scan, (std::vector<std::string>{"Scan Mode", "Sense Mode", "Power On Beep", "Good Read Beep",
-                                             "Good Read Frequency", "Aiming LED", "Illumination Mode",
-                                             "Illumination Level"}));
+  EXPECT_EQ(scan,
+            (std::vector<std::string>{"Scan Mode", "Sense Mode", "Power On Beep", "Good Read Beep",
+                                      "Good Read Frequency", "Aiming LED", "Illumination Mode", "Illumination Level"}));
   ASSERT_TRUE(FindGroup(cats, "Sense Mode Sensitivity"));
   EXPECT_EQ((*FindGroup(cats, "Sense Mode Sensitivity"))["label"], "Sense Mode");
   EXPECT_EQ(InForce(FindGroup(cats, "Sense Mode Sensitivity")), (std::vector<std::string>{"IrDA"}));

@@ -59,18 +59,18 @@ void ExpectBottomMarginClear(const std::string& pdf) {
 TEST(CliSheet, SymbolsCarryTheQrExportsBytesAndTheTextNamesScannerAndSettings) {
   TempDir dir;
   sim::Profile tuned;
-  tuned.paramBlock[55] = 2;             // Sense Mode
-  tuned.formatBlock[27 * 8] = 'X';      // QR prefix "XR:"
+  tuned.paramBlock[55] = 2;         // Sense Mode
+  tuned.formatBlock[27 * 8] = 'X';  // QR prefix "XR:"
   sim::SimScanner sim(tuned);
   ASSERT_TRUE(sim.Start());
 
   // The program itself, with no display and no platform chosen for it.
   const std::string pdf = dir.File("sheet.pdf");
   int status = -1;
-  const std::string out = Shell("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM LC_ALL=C " VARNET_CLI_BINARY
-                                " --port " + sim.SlavePath() + " export-sheet " + ShellQuoted(pdf) + " 2>" +
-                                    ShellQuoted(dir.File("err")),
-                                &status);
+  const std::string out =
+      Shell("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM LC_ALL=C " VARNET_CLI_BINARY " --port " +
+                sim.SlavePath() + " export-sheet " + ShellQuoted(pdf) + " 2>" + ShellQuoted(dir.File("err")),
+            &status);
   EXPECT_EQ(status, 0) << out;
   EXPECT_EQ(ReadWholeFile(dir.File("err")), Bytes{});  // nothing from Qt on standard error
   EXPECT_EQ(PdfInfo(pdf, "Page size"), "595 x 842 pts (A4)");
@@ -169,8 +169,8 @@ TEST(CliSheet, SeveralPortsAndFailuresThatLeaveNothingHalfWritten) {
 
   // One sheet per port, named as the other exports name them; no sheet
   // without a format block.
-  auto r = RunCli({"--port", normal.SlavePath(), "--port", legacy.SlavePath(), "--json", "export-sheet",
-                   dir.File("fleet.pdf")});
+  auto r = RunCli(
+      {"--port", normal.SlavePath(), "--port", legacy.SlavePath(), "--json", "export-sheet", dir.File("fleet.pdf")});
   EXPECT_EQ(r.status, 1);
   const auto lines = JsonLines(r.out);
   ASSERT_EQ(lines.size(), 2u);

@@ -35,7 +35,7 @@ Bytes FromHex(const std::string& hex) {
 // categories of settings show.
 sim::Profile Tuned() {
   sim::Profile p;
-  p.paramBlock[55] = 2;       // Sense Mode
+  p.paramBlock[55] = 2;         // Sense Mode
   p.formatBlock[27 * 8] = 'X';  // QR prefix "XR:"
   return p;
 }
@@ -203,7 +203,7 @@ TEST(CliTransfer, ExportFailedSaysWhy) {
   WriteWholeFile(dir.File("plain"), {1});
   const std::string missing = "Export Failed\nThe folder does not exist.";
   std::vector<std::pair<std::string, std::string>> destinations = {{dir.File("gone/x.vt"), missing},
-                                                                    {dir.File("plain/x.vt"), missing}};
+                                                                   {dir.File("plain/x.vt"), missing}};
   if (const std::string locked = FolderNobodyMayWrite(); !locked.empty())
     destinations.push_back({locked + "/x.vt", "Export Failed\nPermission denied: the file cannot be written there."});
   for (const char* command : {"export", "export-qr"}) {

@@ -39,9 +39,7 @@ std::unique_ptr<sim::SimScanner> Silent() {
   return s;
 }
 
-size_t OpenDescriptors() {
-  return size_t(std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}));
-}
+size_t OpenDescriptors() { return size_t(std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {})); }
 
 int64_t SecondsSince(std::chrono::steady_clock::time_point t0) {
   return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - t0).count();
@@ -165,8 +163,8 @@ TEST_F(Search, UsbPortsAreProbedOnceAndTheTableHoldsEightRows) {
 TEST_F(Search, CancelEndsAParallelSearchAtOnceWithEveryPortClosed) {
   std::vector<std::unique_ptr<sim::SimScanner>> silent;
   for (int i = 0; i < 5; ++i) silent.push_back(Silent());
-  reg.Set(0, {silent[0]->SlavePath()}, {silent[1]->SlavePath(), silent[2]->SlavePath(), silent[3]->SlavePath(),
-                                        silent[4]->SlavePath()});
+  reg.Set(0, {silent[0]->SlavePath()},
+          {silent[1]->SlavePath(), silent[2]->SlavePath(), silent[3]->SlavePath(), silent[4]->SlavePath()});
   LinkCancel cancel;
   const size_t descriptors = OpenDescriptors();
   std::chrono::steady_clock::time_point ended;

@@ -9,11 +9,12 @@
 #include <fstream>
 #include <thread>
 
-#include "app/app_state.h"
 #include "imaging/capture_fetch.h"
 #include "imaging/capture_files.h"
 #include "imaging/exposure_gain.h"
+#include "imaging/imaging_state.h"
 #include "imaging/scan_monitor.h"
+#include "link/device_info.h"
 #include "link/serial_link.h"
 #include "support/imaging_sink_recorder.h"
 #include "support/pty_peer.h"
@@ -21,6 +22,9 @@
 
 namespace varnet {
 namespace {
+
+// The main window's RowLimit on a 1920 x 1080 screen.
+constexpr uint8_t kRowLimit = 15;
 
 using namespace test;
 using Clock = std::chrono::steady_clock;
@@ -35,15 +39,15 @@ struct Part {
 class ImagingLinkTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(OpenLink(app.link, peer.SlavePath(), 115200));
-    app.link.LinkBusy = 0;
-    app.imaging.captureDir = MakeCaptureDir(::testing::TempDir()).value();
+    ASSERT_TRUE(OpenLink(link, peer.SlavePath(), 115200));
+    link.LinkBusy = 0;
+    imaging.captureDir = MakeCaptureDir(::testing::TempDir()).value();
   }
   void TearDown() override {
     peer.Join();
     if (scanner.joinable()) scanner.join();
-    CloseLink(app.link);
-    RemoveCaptureDir(app.imaging);
+    CloseLink(link);
+    RemoveCaptureDir(imaging);
   }
   // The scanner: waits for each capture request, then sends its answer in
   // parts, each after its pause.
@@ -67,7 +71,7 @@ class ImagingLinkTest : public ::testing::Test {
   }
   bool Fetch() {
     auto t0 = Clock::now();
-    bool ok = FetchCapture(app.link, app.imaging, app.metrics.RowLimit, sink, corners);
+    bool ok = FetchCapture(link, imaging, kRowLimit, sink, corners);
     ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count();
     return ok;
   }
@@ -75,15 +79,17 @@ class ImagingLinkTest : public ::testing::Test {
   bool ReadAfter(const std::vector<uint8_t>& bytes) {
     peer.Write(bytes);
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    return ReadScanData(app.link, text);
+    return ReadScanData(link, text);
   }
   std::string File(int n) {
-    std::ifstream f(CapturePath(app.imaging.captureDir, n), std::ios::binary);
+    std::ifstream f(CapturePath(imaging.captureDir, n), std::ios::binary);
     return {std::istreambuf_iterator<char>(f), {}};
   }
 
   PtyPeer peer;
-  AppState app;
+  ScannerLink link;
+  DeviceInfo device;
+  ImagingState imaging;
   SinkRecorder sink;
   BarcodeCorners corners{};
   std::thread scanner;
@@ -119,17 +125,17 @@ TEST_F(ImagingLinkTest, SilenceCountsFromTheRequestNotFromTheLastByte) {
 }
 
 TEST_F(ImagingLinkTest, RefusedOversizedOrShortCapturesLeaveEverythingAsItWas) {
-  std::ofstream(CapturePath(app.imaging.captureDir, 1)) << "older";
+  std::ofstream(CapturePath(imaging.captureDir, 1)) << "older";
   Answer({{{5, {0x52, 0xA0, 0xE0, 0xFE, 0x80}}},
           {{5, ImageHead(kImageSizeLimit, kBox, 9, 300, 80)}},
           {{5, ImageHead(5000, kBox, 9, 300, 80)}, {5, std::vector<uint8_t>(4900, 1)}}});
   EXPECT_FALSE(Fetch());
   EXPECT_LT(ms, 400);  // not the 500 ms of a silence
   EXPECT_FALSE(Fetch());
-  EXPECT_LT(ms, 200);  // not even the 250 ms gap of an attempt to read it
+  EXPECT_LT(ms, 200);     // not even the 250 ms gap of an attempt to read it
   EXPECT_FALSE(Fetch());  // 100 bytes short
   EXPECT_TRUE(sink.calls.empty());
-  EXPECT_EQ(app.imaging.CaptureCounter, 0);
+  EXPECT_EQ(imaging.CaptureCounter, 0);
   EXPECT_EQ(corners, BarcodeCorners{});
   EXPECT_EQ(File(1), "older");
 }
@@ -142,26 +148,26 @@ TEST_F(ImagingLinkTest, ScannedData) {
   std::vector<uint8_t> burst(1030, 'x');
   std::copy_n("TAIL", 4, burst.end() - 4);
   EXPECT_FALSE(ReadAfter(burst));
-  ASSERT_TRUE(ReadScanData(app.link, text));
+  ASSERT_TRUE(ReadScanData(link, text));
   EXPECT_EQ(text, "xxTAIL");
   // A pause well over 10 ms ends a reading.
   peer.Write(Bytes({'A'}));
   peer.WriteLater(Bytes({'B'}), 150);
-  ASSERT_TRUE(ReadScanData(app.link, text));
+  ASSERT_TRUE(ReadScanData(link, text));
   EXPECT_EQ(text, "A");
 }
 
 // The frames themselves are checked through the image panel.
 TEST_F(ImagingLinkTest, StoredExposureIsNotSentAgainAndTuningEndsWithItsAnswer) {
-  app.device.paramBlock.SetU8(pb::ModelCode, 1);
-  FixedExposureClicked(app.link, app.device, true);
+  device.paramBlock.SetU8(pb::ModelCode, 1);
+  FixedExposureClicked(link, device, true);
   EXPECT_EQ(peer.ReadAll(100, 8).size(), 8u);
-  FixedExposureClicked(app.link, app.device, true);
+  FixedExposureClicked(link, device, true);
   EXPECT_TRUE(peer.ReadAll(60).empty());
 
   peer.WriteLater(kAck, 100);
   auto t0 = std::chrono::steady_clock::now();
-  AutoTuning(app.link);
+  AutoTuning(link);
   EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(1500));
   EXPECT_EQ(peer.ReadAll(100, 7), Cmd(0xA0, 0x02, 0x08));
 }

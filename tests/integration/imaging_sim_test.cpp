@@ -8,27 +8,31 @@
 #include <QImage>
 #include <cmath>
 
-#include "app/app_state.h"
 #include "imaging/capture_fetch.h"
 #include "imaging/capture_files.h"
+#include "imaging/imaging_state.h"
 #include "link/protocol.h"
+#include "link/serial_link.h"
 #include "sim/sim_scanner.h"
 #include "support/imaging_sink_recorder.h"
 
 namespace varnet {
 namespace {
 
+// The main window's RowLimit on a 1920 x 1080 screen.
+constexpr uint8_t kRowLimit = 15;
+
 class ImagingSimTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(sim.Start());
-    ASSERT_TRUE(OpenLink(app.link, sim.SlavePath(), 115200));
-    app.imaging.captureDir = MakeCaptureDir(::testing::TempDir()).value();
-    SendShortCommand(app.link, 0xA0, 0x02, 0x05);
-    WaitAck(app.link, 350);
-    SendShortCommand(app.link, 0xA0, 0x02, 0x02);
+    ASSERT_TRUE(OpenLink(link, sim.SlavePath(), 115200));
+    imaging.captureDir = MakeCaptureDir(::testing::TempDir()).value();
+    SendShortCommand(link, 0xA0, 0x02, 0x05);
+    WaitAck(link, 350);
+    SendShortCommand(link, 0xA0, 0x02, 0x02);
   }
-  void TearDown() override { CloseLink(app.link), RemoveCaptureDir(app.imaging); }
+  void TearDown() override { CloseLink(link), RemoveCaptureDir(imaging); }
   BarcodeCorners SimCorners() {
     auto info = sim.LastCapture().value();
     BarcodeCorners c;
@@ -57,14 +61,15 @@ class ImagingSimTest : public ::testing::Test {
     std::vector<std::vector<uint8_t>> images;
   };
   sim::SimScanner sim;
-  AppState app;
+  ScannerLink link;
+  ImagingState imaging;
   Sink sink;
   BarcodeCorners corners{};
 };
 
 TEST_F(ImagingSimTest, CapturesCarryTheSymbolAndItsCorners) {
   for (int i = 1; i <= 3; ++i) {
-    ASSERT_TRUE(FetchCapture(app.link, app.imaging, app.metrics.RowLimit, sink, corners)) << i;
+    ASSERT_TRUE(FetchCapture(link, imaging, kRowLimit, sink, corners)) << i;
     EXPECT_EQ(sink.rows.back().number, i);
     EXPECT_EQ(sink.rows.back().decodedData, sim.LastCapture()->text);
     EXPECT_EQ(corners, SimCorners());
@@ -72,17 +77,17 @@ TEST_F(ImagingSimTest, CapturesCarryTheSymbolAndItsCorners) {
   }
   EXPECT_NE(sink.rows[1].decodedData, sink.rows[2].decodedData);
   sim.faults().narrowWidth = 320, sim.faults().narrowHeight = 240;  // the centre window of the frame
-  ASSERT_TRUE(FetchCapture(app.link, app.imaging, app.metrics.RowLimit, sink, corners));
+  ASSERT_TRUE(FetchCapture(link, imaging, kRowLimit, sink, corners));
   ExpectDecoderAgrees(480, 240);
 }
 
 // Refused, short and garbled streams are played byte for byte in the fetch tests.
 TEST_F(ImagingSimTest, LateDecodeBlockIsDrainedBeforeTheNextCapture) {
   sim.faults().imageFirst = true;  // the decode block comes too late for its capture
-  ASSERT_TRUE(FetchCapture(app.link, app.imaging, app.metrics.RowLimit, sink, corners));
+  ASSERT_TRUE(FetchCapture(link, imaging, kRowLimit, sink, corners));
   EXPECT_EQ(sink.rows.back().decodedData, "");
   sim.faults().imageFirst = false;
-  ASSERT_TRUE(FetchCapture(app.link, app.imaging, app.metrics.RowLimit, sink, corners));  // its leftovers were drained
+  ASSERT_TRUE(FetchCapture(link, imaging, kRowLimit, sink, corners));  // its leftovers were drained
   EXPECT_EQ(sink.rows.back().decodedData, sim.LastCapture()->text);
 }
 

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <regex>
 #include <cstring>
+#include <regex>
 #include <thread>
 
 #include "link/protocol.h"

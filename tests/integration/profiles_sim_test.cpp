@@ -167,17 +167,16 @@ TEST(ProfilesOnTheSimulator, WrittenProfilesValidateAgainstTheSchema) {
   typo.replace(typo.find("Continuous Scane"), 16, "Continuous Scan");
   std::ofstream(dir.File("typo.yaml")) << typo;
   int status = 0;
-  const std::string out = Python(dir,
-                                 "import sys, json, yaml, jsonschema\n"
-                                 "schema = json.load(open(sys.argv[1]))\n"
-                                 "jsonschema.Draft202012Validator.check_schema(schema)\n"
-                                 "v = jsonschema.Draft202012Validator(schema)\n"
-                                 "for name in sys.argv[2:]:\n"
-                                 "    errors = list(v.iter_errors(yaml.safe_load(open(name))))\n"
-                                 "    print(name.rsplit('/', 1)[1], len(errors), *[e.message for e in errors])\n",
-                                 dir.File("schema.json") + files + " " + dir.File("edited.yaml") + " " +
-                                     dir.File("typo.yaml"),
-                                 status);
+  const std::string out =
+      Python(dir,
+             "import sys, json, yaml, jsonschema\n"
+             "schema = json.load(open(sys.argv[1]))\n"
+             "jsonschema.Draft202012Validator.check_schema(schema)\n"
+             "v = jsonschema.Draft202012Validator(schema)\n"
+             "for name in sys.argv[2:]:\n"
+             "    errors = list(v.iter_errors(yaml.safe_load(open(name))))\n"
+             "    print(name.rsplit('/', 1)[1], len(errors), *[e.message for e in errors])\n",
+             dir.File("schema.json") + files + " " + dir.File("edited.yaml") + " " + dir.File("typo.yaml"), status);
   ASSERT_EQ(status, 0) << out;
   std::string expected;
   for (const std::string& name : sim::ProfileNames()) expected += name + ".yaml 0\n";

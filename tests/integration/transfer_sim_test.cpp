@@ -51,8 +51,10 @@ struct Connected {
   bool ok = false;
 };
 
-const Bytes kAskParam = {0x05, 0x57, 0x0E, 0x0D, 0x08, 0xFF, 0x81}, kAskFormat = {0x05, 0x57, 0x0E, 0x0D, 0x0A, 0xFF, 0x7F};
-const Bytes kWriteParam = {0x05, 0x57, 0x0E, 0x0C, 0x08, 0xFF, 0x82}, kWriteFormat = {0x05, 0x57, 0x0E, 0x0C, 0x0A, 0xFF, 0x80};
+const Bytes kAskParam = {0x05, 0x57, 0x0E, 0x0D, 0x08, 0xFF, 0x81},
+            kAskFormat = {0x05, 0x57, 0x0E, 0x0D, 0x0A, 0xFF, 0x7F};
+const Bytes kWriteParam = {0x05, 0x57, 0x0E, 0x0C, 0x08, 0xFF, 0x82},
+            kWriteFormat = {0x05, 0x57, 0x0E, 0x0C, 0x0A, 0xFF, 0x80};
 
 class TransferWithSimulator : public ::testing::Test {
  protected:
@@ -100,7 +102,8 @@ TEST_F(TransferWithSimulator, QrExportEncodesTagAndPayload) {
   ASSERT_TRUE(a.ok);
   ASSERT_TRUE(ExportSettings(a.link, dir.File("SetScanner.bmp"), ExportMode::Qr).ok);
   // The bitmap writer itself is checked against a decoder in the unit tests.
-  const Bytes s1 = Concat({TextBytes("%ICF%"), a.sim.ParamBlock()}), s2 = Concat({TextBytes("%IFF%"), *a.sim.FormatBlock()});
+  const Bytes s1 = Concat({TextBytes("%ICF%"), a.sim.ParamBlock()}),
+              s2 = Concat({TextBytes("%IFF%"), *a.sim.FormatBlock()});
   EXPECT_EQ(test::ReadWholeFile(dir.File("SetScanner_S1.bmp")), EncodeQrBitmap(s1.data(), s1.size()));
   EXPECT_EQ(test::ReadWholeFile(dir.File("SetScanner_S2.bmp")), EncodeQrBitmap(s2.data(), s2.size()));
 }
@@ -121,13 +124,14 @@ TEST_F(TransferWithSimulator, ExportFailuresAndTheirReasons) {
   Connected s(sim::Profile{});
   ASSERT_TRUE(s.ok);
   auto& f = s.sim.faults();
-  // or_: what the failure may also be taken for, as timing decides.
-  auto timed = [&](const char* what, Reason reason, uint32_t atLeast, uint32_t below, Reason or_ = Reason::None) {
+  // alsoReason: what the failure may also be taken for, as timing decides.
+  auto timed = [&](const char* what, Reason reason, uint32_t atLeast, uint32_t below,
+                   Reason alsoReason = Reason::None) {
     uint32_t start = TickCount();
     const ExportResult r = ExportSettings(s.link, vt, ExportMode::File);
     uint32_t took = TicksSince(start);
     EXPECT_FALSE(r.ok) << what;
-    EXPECT_TRUE(r.reason == reason || r.reason == or_) << what << ": " << int(r.reason);
+    EXPECT_TRUE(r.reason == reason || r.reason == alsoReason) << what << ": " << int(r.reason);
     EXPECT_GE(took, atLeast) << what;
     EXPECT_LT(took, below) << what;
     f.refuseAll = f.silent = false;
@@ -210,7 +214,8 @@ TEST_F(TransferWithSimulator, ImportChecksAndHandshakeFaults) {
 
   // What the file lacks is not sent: the parameter block goes, the format
   // block is refused before it is announced.
-  const Bytes cut[] = {Bytes(file.begin(), file.begin() + 28 + long(param.size())), Bytes(file.begin(), file.end() - 1)};
+  const Bytes cut[] = {Bytes(file.begin(), file.begin() + 28 + long(param.size())),
+                       Bytes(file.begin(), file.end() - 1)};
   for (const Bytes& partial : cut) {
     test::WriteWholeFile(vt, partial);
     Connected same(WithBlocks(2, 8, 700));

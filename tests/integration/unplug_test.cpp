@@ -7,8 +7,8 @@
 #include <chrono>
 #include <thread>
 
-#include "app/app_state.h"
 #include "imaging/capture_fetch.h"
+#include "imaging/imaging_state.h"
 #include "link/device_info.h"
 #include "link/protocol.h"
 #include "settings/apply_option.h"
@@ -68,9 +68,10 @@ TEST(Unplug, DuringAnExportLeavesTheOldFileAndNoTemporary) {
   std::string target = c.dir.File("golden.vt");
   WriteWholeFile(target, {'o', 'l', 'd'});
   // During the format block.
-  EXPECT_LT(c.UnpluggedDuring(600, 2, [&] {
-    EXPECT_EQ(ExportSettings(c.link, target, ExportMode::File).reason, Reason::ScannerGone);
-  }), 4000);
+  EXPECT_LT(
+      c.UnpluggedDuring(
+          600, 2, [&] { EXPECT_EQ(ExportSettings(c.link, target, ExportMode::File).reason, Reason::ScannerGone); }),
+      4000);
   EXPECT_EQ(ReadWholeFile(target), (std::vector<uint8_t>{'o', 'l', 'd'}));
   EXPECT_EQ(c.dir.Entries(), std::vector<std::string>{"golden.vt"});
 }
@@ -80,9 +81,9 @@ TEST(Unplug, DuringAnImportEndsWithItsMessages) {
   std::string file = c.dir.File("cfg.vt");
   ASSERT_TRUE(ExportSettings(c.link, file, ExportMode::File).ok);
   // The handshake answers crawl.
-  EXPECT_LT(c.UnpluggedDuring(100, 30, [&] {
-    EXPECT_FALSE(ImportSettingsFromFile(c.link, c.info, c.prompts, file).succeeded);
-  }), 4000);
+  EXPECT_LT(c.UnpluggedDuring(100, 30,
+                              [&] { EXPECT_FALSE(ImportSettingsFromFile(c.link, c.info, c.prompts, file).succeeded); }),
+            4000);
   EXPECT_FALSE(c.prompts.shown.empty());
   EXPECT_FALSE(c.prompts.Showed(MessageId::ImportedSuccessfully));
 }

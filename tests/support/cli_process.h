@@ -22,6 +22,7 @@ class CliProcess {
   explicit CliProcess(std::vector<std::string> args) {
     args.insert(args.begin(), VARNET_CLI_BINARY);
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
     int out[2];

@@ -21,6 +21,7 @@ struct CliRun {
 inline CliRun RunCli(std::vector<std::string> args, DeviceRegistry& registry, int errFd = -1) {
   args.insert(args.begin(), "varnet-cli");
   std::vector<char*> argv;
+  argv.reserve(args.size());
   for (auto& a : args) argv.push_back(a.data());
   std::ostringstream out, err;
   int status = cli::Run(int(argv.size()), argv.data(), out, err, registry, errFd);

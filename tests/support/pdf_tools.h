@@ -44,8 +44,8 @@ inline std::string RenderPage(const std::string& pdf, int page, int dpi, int sid
 // The bytes of every QR symbol zbar finds in an image, raw and one after the
 // other (zbar puts nothing between them in binary mode).
 inline std::vector<uint8_t> ZbarBytes(const std::string& image) {
-  const std::string out = Shell("zbarimg --raw -q -Sdisable -Sqrcode.enable -Sbinary " + ShellQuoted(image) +
-                                " 2>/dev/null");
+  const std::string out =
+      Shell("zbarimg --raw -q -Sdisable -Sqrcode.enable -Sbinary " + ShellQuoted(image) + " 2>/dev/null");
   return {out.begin(), out.end()};
 }
 

@@ -64,8 +64,8 @@ inline std::vector<uint8_t> ReadWholeFile(const std::string& path) {
 }
 
 inline void WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(bytes.data()),
-                                                                 std::streamsize(bytes.size()));
+  std::ofstream(path, std::ios::binary | std::ios::trunc)
+      .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
 }  // namespace varnet::test

@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/app_state.h"
 #include "imaging/capture_files.h"
+#include "imaging/imaging_state.h"
 #include "link/protocol.h"
 #include "support/imaging_sink_recorder.h"
 

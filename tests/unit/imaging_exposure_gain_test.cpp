@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
 #include <gtest/gtest.h>
 
-#include "app/app_state.h"
 #include "imaging/exposure_gain.h"
+#include "imaging/imaging_state.h"
+#include "link/device_info.h"
 
 namespace varnet {
 namespace {
@@ -23,7 +24,7 @@ TEST(ExposureGain, SlidersMoveOnlyAfterACaptureOneValuePerTick) {
   EXPECT_EQ(device.paramBlock.U8(pb::Gain), 100);
   EXPECT_EQ(device.settingsDirty, 1);
   EXPECT_FALSE(DecideSliderPoll(imaging, device, true, 300, 120).UsedTick());  // waits for a capture
-  auto shown = ShowCaptureExposureGain(imaging, true, 300, 80);  // the scanner kept 80
+  auto shown = ShowCaptureExposureGain(imaging, true, 300, 80);                // the scanner kept 80
   EXPECT_TRUE(!shown.exposure && shown.gain == 80);
   shown = ShowCaptureExposureGain(imaging, true, 300, 80);
   EXPECT_FALSE(shown.exposure || shown.gain);

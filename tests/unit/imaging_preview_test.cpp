@@ -77,7 +77,14 @@ TEST(CapturePreviewOverlay, PixelExactOnBlackCaptures) {
       {"low preview", {1280, 720}, box, 0, PreviewHeight(899), {640, 320}, green, Rect(50, 44, 150, 88)},
       {"invalid, whole area", {1280, 720}, oneZero, 0, 360, {640, 360}, 0, {}},
       {"invalid, 50%", {1280, 720}, oneZero, 2, PreviewHeight(900), {640, 360}, red, Brackets(160, 90, 480, 270, 360)},
-      {"nothing decoded, 25%", {1280, 720}, BarcodeCorners{}, 1, 320, {640, 320}, red, Brackets(240, 120, 400, 200, 320)},
+      {"nothing decoded, 25%",
+       {1280, 720},
+       BarcodeCorners{},
+       1,
+       320,
+       {640, 320},
+       red,
+       Brackets(240, 120, 400, 200, 320)},
       {"valid, 75%", {1280, 720}, box, 3, 360, {640, 360}, green, Brackets(80, 45, 560, 315)},
       {"shown again", {1280, 720}, std::nullopt, 2, 360, {640, 360}, 0, {}},
       {"640 is scaled", {640, 480}, mid, 0, 360, {640, 360}, green, Rect(400, 150, 600, 225)},
@@ -124,11 +131,13 @@ TEST(CapturePictures, AreaAveragedPreviewsAndThumbnails) {
     for (int x = 0; x < 1280; ++x) texture.scanLine(y)[x] = uint8_t(x * 7 + y * 13 + (x * y) % 97);
   for (auto [w, h, P] : {std::tuple{1280, 720, 360}, {1280, 720, 320}, {640, 480, 360}, {1001, 703, 320}}) {
     QImage src = texture.copy(0, 0, w, h), ours = ScaleForPreview(src, P);
-    QImage qt = src.convertToFormat(QImage::Format_RGB32).scaled(640, P, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    QImage qt =
+        src.convertToFormat(QImage::Format_RGB32).scaled(640, P, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     ASSERT_EQ(ours.size(), QSize(640, P));
     int worst = 0;
     for (int y = 0; y < P; ++y)
-      for (int x = 0; x < 640; ++x) worst = std::max(worst, std::abs(qGreen(ours.pixel(x, y)) - qGreen(qt.pixel(x, y))));
+      for (int x = 0; x < 640; ++x)
+        worst = std::max(worst, std::abs(qGreen(ours.pixel(x, y)) - qGreen(qt.pixel(x, y))));
     EXPECT_LE(worst, 2) << w << "x" << h << " to " << P;
   }
 }

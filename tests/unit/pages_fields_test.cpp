@@ -83,8 +83,7 @@ TEST(OutputFormatRefresh, ShortOrMissingBlockIsNeverReadOrWrittenPastItsEnd) {
   // Values for fields the block lacks are neither sent nor stored.
   v.values.suffix = "SUF";
   v.values.leadingCutRow = 2;
-  for (const Record& r : OutputFormatRecords(v.values, v.fields))
-    EXPECT_FALSE(r.a == 0xDF && r.b != 0x50) << int(r.b);
+  for (const Record& r : OutputFormatRecords(v.values, v.fields)) EXPECT_FALSE(r.a == 0xDF && r.b != 0x50) << int(r.b);
   std::optional<FormatBlock> held = tiny;
   StoreOutputFormat(v.values, pb, held);
   EXPECT_EQ(*held, tiny);

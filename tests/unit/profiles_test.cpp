@@ -66,14 +66,17 @@ std::vector<uint8_t> RecordFrame(const std::vector<uint8_t>& records) {
 }  // namespace
 
 TEST(ProfileYaml, QuotesWhatYaml11ReadersTakeForOtherThanText) {
-  for (const char* s : {"On", "off", "YES", "n", "~", "null", "", "9600", "010", "1:30", "0x1F", "1e3", "1.5",
-                        "2001-12-14", "-1", " padded", "a: b", "#x", "[x]", "@x", "x\"y", "tab\there", "\xC2\x85"})
+  for (const char* s :
+       {"On",  "off",        "YES", "n",       "~",    "null", "",    "9600", "010",  "1:30",      "0x1F",    "1e3",
+        "1.5", "2001-12-14", "-1",  " padded", "a: b", "#x",   "[x]", "@x",   "x\"y", "tab\there", "\xC2\x85"})
     EXPECT_TRUE(NeedsQuotes(s)) << s;
   for (const char* s : {"Sense Mode", "75%", "1 sec", "2/5 Digit Add-On Code", "Image + IrDA", "CRLF"})
     EXPECT_FALSE(NeedsQuotes(s)) << s;
   // Whatever is written comes back as the same text.
-  std::vector<std::string> texts{"On", "9600", "QR:", "a\"b\\c", "x\x01y", "\xC3\xA9t\xC3\xA9", "\xC2\x9F",
-                                 "l\xE2\x80\xA8n", "Transmit AI\xEF\xBC\x88" "01\xEF\xBC\x89" "Digit"};
+  std::vector<std::string> texts{
+      "On",       "9600",           "QR:",
+      "a\"b\\c",  "x\x01y",         "\xC3\xA9t\xC3\xA9",
+      "\xC2\x9F", "l\xE2\x80\xA8n", std::string("Transmit AI\xEF\xBC\x88") + "01\xEF\xBC\x89" + "Digit"};
   for (const std::string& t : texts)
     EXPECT_EQ(YAML::Load("k: " + YamlScalar(t))["k"].as<std::string>(), t) << YamlScalar(t);
 
@@ -153,15 +156,12 @@ TEST(ProfilePlan, ClicksFollowTheCatalogueAndThePagesRules) {
   const ProfilePlan ok = Plan(s, settings);
   ASSERT_TRUE(ok.refusals.empty()) << RefusalsText(ok.refusals);
   const std::vector<std::vector<uint8_t>> expected{
-      Cmd(0xA1, 0x02, 0x02),  // Scan Mode before Power On Beep: catalogue order, not file order
-      Cmd(0xA1, 0x05, 0x1D),  // Good Read Beep is already on: nothing
-      Cmd(0xB3, 0x01, 0x0D),  // QR is already on; EAN-8 (row 4) before Code 93 (row 10)
-      Cmd(0xB7, 0x01, 0x0E),
-      Cmd(0xBA, 0x02, 0x01),  // the check-digit choice, then the switch
-      Cmd(0xBA, 0x03, 0x0E),
-      Cmd(0xB9, 0x02, 0x03),  // Code 11's mode; its "Transmit Check Digit" goes off (bit 3 set)
-      Cmd(0xB9, 0x03, 0x0D),
-      Cmd(0xA1, 0x0C, 0x05),
+      Cmd(0xA1, 0x02, 0x02),                         // Scan Mode before Power On Beep: catalogue order, not file order
+      Cmd(0xA1, 0x05, 0x1D),                         // Good Read Beep is already on: nothing
+      Cmd(0xB3, 0x01, 0x0D),                         // QR is already on; EAN-8 (row 4) before Code 93 (row 10)
+      Cmd(0xB7, 0x01, 0x0E), Cmd(0xBA, 0x02, 0x01),  // the check-digit choice, then the switch
+      Cmd(0xBA, 0x03, 0x0E), Cmd(0xB9, 0x02, 0x03),  // Code 11's mode; its "Transmit Check Digit" goes off (bit 3 set)
+      Cmd(0xB9, 0x03, 0x0D), Cmd(0xA1, 0x0C, 0x05),
   };
   EXPECT_EQ(Frames(ok), expected);
   ASSERT_EQ(ok.changes.size(), 6u);
@@ -197,8 +197,8 @@ TEST(ProfilePlan, InnerChoicesAreNamedOnceOrLeftAlone) {
     }
   }
   // Both of one setting agree: one click switches both.
-  const ProfilePlan linked =
-      Plan(s, "  Symbologies:\n    Readable Symbologies: {add: [Code 32]}\n    Code 39: [Convert Code 39 to Code 32]\n");
+  const ProfilePlan linked = Plan(
+      s, "  Symbologies:\n    Readable Symbologies: {add: [Code 32]}\n    Code 39: [Convert Code 39 to Code 32]\n");
   EXPECT_EQ(Frames(linked), std::vector<std::vector<uint8_t>>{Cmd(0xB8, 0x01, 0x0E)});
 }
 
@@ -249,20 +249,21 @@ TEST(ProfilePlan, PageFieldsBecomeTheRecordsOfOneSetEach) {
   };
   const std::vector<std::vector<uint8_t>> expected{
       // One "Set" per symbology, in the list's order; each re-reads the format block.
-      set({0xDA, 0x4C, 0x00, 0xFF, 0xDA, 0x45, 0x00, 0xFF, 0xDA, 0x50, 'D', 'M', ':', 0xFF}), Cmd(0x0E, 0x0D, 0x0A),
+      set({0xDA, 0x4C, 0x00, 0xFF, 0xDA, 0x45, 0x00, 0xFF, 0xDA, 0x50, 'D', 'M', ':', 0xFF}),
+      Cmd(0x0E, 0x0D, 0x0A),
       set({0xDB, 0x4C, 0x00, 0xFF, 0xDB, 0x45, 0x03, 0xFF, 0xDB, 0x50, 'Q', 'R', ':', 0xFF, 0xDB, 0x53, '#', 0xFF}),
       Cmd(0x0E, 0x0D, 0x0A),
-      set({0xDD, 0x4C, 0x00, 0xFF, 0xDD, 0x45, 0x00, 0xFF, 0xDD, 0x53, 0xE9, 0xFF}), Cmd(0x0E, 0x0D, 0x0A),
-      RecordFrame({0xA1, 0x0F, 0x01, 0xFF, 0xA1, 0x19, 'S', 'T', 0xFF, 0xA1, 0x1A, 0x00, 0xFF, 0xA1, 0x0E, 0x01, 0xFF,
-                   0xA1, 0x1E, 0x00, 0xFF}),
+      set({0xDD, 0x4C, 0x00, 0xFF, 0xDD, 0x45, 0x00, 0xFF, 0xDD, 0x53, 0xE9, 0xFF}),
+      Cmd(0x0E, 0x0D, 0x0A),
+      RecordFrame({0xA1, 0x0F, 0x01, 0xFF, 0xA1, 0x19, 'S',  'T',  0xFF, 0xA1, 0x1A,
+                   0x00, 0xFF, 0xA1, 0x0E, 0x01, 0xFF, 0xA1, 0x1E, 0x00, 0xFF}),
   };
   EXPECT_EQ(Frames(plan), expected);
 
   // What the page's edits refuse, and the one change an edit cannot make.
-  for (const char* settings : {"  Output Settings:\n    QR Prefix: \"123456789\"\n",
-                               "  Output Settings:\n    QR Prefix: \"\\xFF\"\n",
-                               "  Trigger Settings:\n    Bad Read Message: \"\xE6\x89\xAB\"\n",
-                               "  Output Settings:\n    QR Prefix: \"\"\n"}) {
+  for (const char* settings :
+       {"  Output Settings:\n    QR Prefix: \"123456789\"\n", "  Output Settings:\n    QR Prefix: \"\\xFF\"\n",
+        "  Trigger Settings:\n    Bad Read Message: \"\xE6\x89\xAB\"\n", "  Output Settings:\n    QR Prefix: \"\"\n"}) {
     const ProfilePlan refused = Plan(s, settings);
     ASSERT_TRUE(refused.Refused()) << settings;
     EXPECT_EQ(refused.refusals[0].kind, RefusalKind::Scanner) << settings;
@@ -273,11 +274,13 @@ TEST(ProfilePlan, PageFieldsBecomeTheRecordsOfOneSetEach) {
 
 TEST(ProfilePlan, ModelAndGreyedGroupsRefuseOnlyWhatWouldChange) {
   const Scanner legacy = ScannerNamed("legacy");  // no format block
-  EXPECT_TRUE(Plan(legacy, "  Interface:\n    Output Interface: USB CDC Port\n  Output Settings:\n"
-                           "    Ending Character: CRLF\n").steps.empty());
-  for (const char* settings : {"  Interface:\n    Output Interface: RS-232\n",
-                               "  Output Settings:\n    Ending Character: TAB\n",
-                               "  Trigger Settings:\n    Pulse Trigger: NPN\n"}) {
+  EXPECT_TRUE(Plan(legacy,
+                   "  Interface:\n    Output Interface: USB CDC Port\n  Output Settings:\n"
+                   "    Ending Character: CRLF\n")
+                  .steps.empty());
+  for (const char* settings :
+       {"  Interface:\n    Output Interface: RS-232\n", "  Output Settings:\n    Ending Character: TAB\n",
+        "  Trigger Settings:\n    Pulse Trigger: NPN\n"}) {
     const ProfilePlan plan = Plan(legacy, settings);
     ASSERT_TRUE(plan.Refused()) << settings;
     EXPECT_EQ(plan.refusals[0].kind, RefusalKind::Scanner);

@@ -30,7 +30,8 @@ EffectiveGroup Shown(const ScannerModel& m, std::string_view title) {
 
 std::string Options(const ScannerModel& m, std::string_view title) {
   std::string r;
-  for (const EffectiveOption& o : ShownOptions(Shown(m, title), m)) r += (r.empty() ? "" : "|") + std::string(o.english);
+  for (const EffectiveOption& o : ShownOptions(Shown(m, title), m))
+    r += (r.empty() ? "" : "|") + std::string(o.english);
   return r;
 }
 
@@ -49,7 +50,8 @@ TEST(SettingsModelRules, Code5And6ScannersHtr81AndQb55) {
   EXPECT_EQ(Groups(0, Model(5, "HT-27-PM")), "Good Read Beep|Good Read Frequency|Aiming LED");
 
   const ScannerModel m = Model(6, "HT-30");
-  EXPECT_EQ(Groups(0, m), "Power On Beep|Good Read Beep|Good Read Frequency|Aiming LED|Illumination Mode|Illumination LED");
+  EXPECT_EQ(Groups(0, m),
+            "Power On Beep|Good Read Beep|Good Read Frequency|Aiming LED|Illumination Mode|Illumination LED");
   EXPECT_EQ(Options(m, "Illumination Mode"), "During Scan");
   EXPECT_EQ(Options(m, "Illumination Level"), "White / Red / Blue LEDs|White LED|Red LED");
   EXPECT_EQ(Groups(1, m), "Decode Area|Decode Redundancy");
@@ -221,15 +223,22 @@ TEST(SettingsClick, ChoicesMoveTheTickModesAreResentSwitchesToggle) {
     size_t row;
     std::string after;
   } cases[] = {
-      {"Scan Mode", "0100", 1, "-"},  {"Scan Mode", "0100", 3, "0001"}, {"Scan Mode", "1100", 2, "0010"},
-      {"MSI", "11001", 2, "00101"},   {"MSI", "00101", 2, "-"},         {"Codabar", "0101", 0, "1001"},
+      {"Scan Mode", "0100", 1, "-"},
+      {"Scan Mode", "0100", 3, "0001"},
+      {"Scan Mode", "1100", 2, "0010"},
+      {"MSI", "11001", 2, "00101"},
+      {"MSI", "00101", 2, "-"},
+      {"Codabar", "0101", 0, "1001"},
       {"Interleaved 2 of 5", "001", 2, "-"},
       // Code 11's modes are sent again when in force; switches toggle.
-      {"Code 11", "0101", 1, "0101"}, {"Code 11", "0101", 3, "0100"},   {"Codabar", "0101", 3, "0100"},
+      {"Code 11", "0101", 1, "0101"},
+      {"Code 11", "0101", 3, "0100"},
+      {"Codabar", "0101", 3, "0100"},
       {"EAN-13", "10000", 3, "10010"},
       {"Readable Symbologies", std::string(25, '1'), 24, std::string(24, '1') + "0"},
       // A row outside the list, or fewer ticks than rows: nothing.
-      {"Scan Mode", "0000", 4, "-"},  {"Scan Mode", "00", 3, "-"},
+      {"Scan Mode", "0000", 4, "-"},
+      {"Scan Mode", "00", 3, "-"},
   };
   for (const auto& c : cases)
     EXPECT_EQ(Click(c.group, c.ticks, c.row), c.after) << c.group << " " << c.ticks << " " << c.row;

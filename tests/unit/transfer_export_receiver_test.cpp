@@ -113,7 +113,9 @@ TEST(ExportReceiver, HeaderHuntRestartsEvery1024Bytes) {
     auto bytes = Concat({std::vector<uint8_t>(junk.begin(), junk.end() - long(cut)), Block("*DCF*", 192, 2)});
     rx.Feed(bytes.data(), bytes.size());
     EXPECT_EQ(rx.OnSilence(), cut == 0 ? Step::RequestFormatBlock : Step::Failed) << cut;
-    if (cut == 0) { EXPECT_EQ(sink.params.at(0).payload, Payload(192, 5, 2)); }
+    if (cut == 0) {
+      EXPECT_EQ(sink.params.at(0).payload, Payload(192, 5, 2));
+    }
   }
 }
 
@@ -161,8 +163,8 @@ TEST(ConfigFileExport, WritesTheFileOnlyWhenBothBlocksAreIn) {
     ASSERT_EQ(Exchange(sink, {Concat({ph, pp}), Concat({fh, fp})}), Step::Succeeded);
   }
   // Header bytes 5..27 travel as the scanner sent them.
-  const auto expected = Concat({TextBytes("%ICF%"), {ph.begin() + 5, ph.end()}, pp, TextBytes("%IFF%"),
-                                {fh.begin() + 5, fh.end()}, fp});
+  const auto expected =
+      Concat({TextBytes("%ICF%"), {ph.begin() + 5, ph.end()}, pp, TextBytes("%IFF%"), {fh.begin() + 5, fh.end()}, fp});
   EXPECT_EQ(test::ReadWholeFile(path), expected);
 
   // A failed export leaves the file as it was, and no temporary beside it.

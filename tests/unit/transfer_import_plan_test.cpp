@@ -7,11 +7,11 @@
 namespace varnet {
 namespace {
 
-using test::TextBytes;
 using test::Concat;
 using test::HeaderBytes;
 using test::Payload;
 using test::Tagged;
+using test::TextBytes;
 
 constexpr uint8_t kModel = 5;
 

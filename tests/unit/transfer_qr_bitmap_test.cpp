@@ -39,9 +39,9 @@ std::vector<uint8_t> Decode(const std::vector<uint8_t>& bmp) {
 TEST(QrBitmap, LayoutFollowsTheModuleMatrix) {
   // Only bit 0 makes a module dark; libqrencode uses the other bits for itself.
   std::vector<uint8_t> modules(21 * 21, 0xC0);
-  modules[0] = 0x01;               // top-left
-  modules[3 * 21 + 20] = 0x81;     // row 3, last column
-  modules[20 * 21 + 5] = 0xFE;     // light despite its other bits
+  modules[0] = 0x01;            // top-left
+  modules[3 * 21 + 20] = 0x81;  // row 3, last column
+  modules[20 * 21 + 5] = 0xFE;  // light despite its other bits
   std::vector<uint8_t> bmp = QrBitmapFromModules(21, modules.data());
 
   // File header, then a 40-byte info header: 42 x 42, top-down (negative

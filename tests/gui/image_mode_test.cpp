@@ -6,21 +6,17 @@
 #include <malloc.h>
 
 #include <QFile>
-#include <QRadioButton>
 #include <QTest>
 
 #include <functional>
 
 #include "app/varnet_app.h"
-#include "app/varnet_dlg.h"
 #include "imaging/capture_files.h"
 #include "imaging/image_panel.h"
 #include "imaging/preview.h"
 #include "settings/config_dlg.h"
 #include "sim/sim_scanner.h"
-#include "support/fake_registry.h"
-#include "support/gui_helpers.h"
-#include "support/recording_prompts.h"
+#include "support/window_fixture.h"
 #include "support/wire.h"
 
 using namespace varnet;
@@ -36,25 +32,18 @@ int GreenPixels(const QImage& image) {
   return n;
 }
 
-class ImageModeTest : public ::testing::Test {
+class ImageModeTest : public WindowTest {
  protected:
-  void Start(sim::Profile profile, bool settingMode = false, uint8_t rowLimit = 0) {
-    sim_ = std::make_unique<sim::SimScanner>(std::move(profile));
-    ASSERT_TRUE(sim_->Start());
-    app.prompts = &prompts;
-    dlg = std::make_unique<CVarnetDlg>(app, registry);
-    dlg->Initialise(1920, 1080);
-    if (rowLimit) app.metrics.RowLimit = rowLimit;
-    if (settingMode) dlg->findChild<QRadioButton*>("settingModeRadio")->click();
+  // Connects one scanner and stops the timer: the test ticks by hand.
+  void Start(sim::Profile profile = sim::ProfileNamed("usb"), bool settingMode = false) {
+    sim_ = &Plug(std::move(profile));
     settingMode ? registry.Set(0, {}, {sim_->SlavePath()}) : registry.Set(0, {sim_->SlavePath()});
-    dlg->StartSearch();
-    ASSERT_TRUE(WaitUntil([&] { return !dlg->Searching(); }, 30000));
+    ASSERT_NO_FATAL_FAILURE(Search(settingMode));
     ASSERT_EQ(dlg->DeviceList()->topLevelItemCount(), 1);
-    dlg->DeviceList()->setCurrentItem(dlg->DeviceList()->topLevelItem(0));
-    dlg->Connect();
+    ConnectRow(0);
     ASSERT_TRUE(app.link.IsOpen());
     dlg->show();
-    dlg->Timer().stop();  // the test ticks by hand
+    dlg->Timer().stop();
     panel = dlg->SettingsPage()->ImageSide();
     // The second Image Mode step is not waited for by the window.
     ASSERT_TRUE(settingMode || WaitUntil([&] { return Heard(sim_->Received(), Cmd(0xA0, 0x02, 0x02)); }, 2000));
@@ -72,11 +61,7 @@ class ImageModeTest : public ::testing::Test {
   }
   std::string Capture(int n) const { return CapturePath(app.imaging.captureDir, n); }
 
-  AppState app;
-  RecordingPrompts prompts;
-  FakeRegistry registry;
-  std::unique_ptr<sim::SimScanner> sim_;
-  std::unique_ptr<CVarnetDlg> dlg;
+  sim::SimScanner* sim_ = nullptr;
   ImagePanel* panel = nullptr;
   int period = 0;
 };
@@ -84,7 +69,7 @@ class ImageModeTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(ImageModeTest, TicksListCapturesPaintTheNewestAndWrapAtTheRowLimit) {
-  Start(sim::ProfileNamed("usb"));
+  Start();
   QTreeWidget* rows = panel->ResultList();
   QListWidget* strip = panel->ThumbnailStrip();
   EXPECT_EQ(rows->columnCount(), 5);
@@ -152,7 +137,7 @@ TEST_F(ImageModeTest, TicksListCapturesPaintTheNewestAndWrapAtTheRowLimit) {
 }
 
 TEST_F(ImageModeTest, ThumbnailsAreNotKeptBeyondTheirSlotsAndStillShowTheirPictures) {
-  Start(sim::ProfileNamed("usb"));
+  Start();
   QListWidget* strip = panel->ThumbnailStrip();
   auto paintedTicks = [&](int n) {
     for (int i = 0; i < n; ++i) Tick(), (void)strip->grab();
@@ -226,7 +211,8 @@ TEST_F(ImageModeTest, ExposureAndGainFrames) {
 }
 
 TEST_F(ImageModeTest, SettingModeListsScannedDataAndWrapsAtTheRowLimit) {
-  Start(sim::ProfileNamed("usb"), true, 3);
+  app.metrics.RowLimit = 3;
+  Start(sim::ProfileNamed("usb"), true);
   QTreeWidget* rows = panel->ResultList();
   EXPECT_EQ(rows->columnCount(), 2);
   EXPECT_FALSE(rows->isEnabled());

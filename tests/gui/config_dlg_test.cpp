@@ -8,7 +8,6 @@
 #include <QLabel>
 #include <QTest>
 
-#include <functional>
 #include <tuple>
 
 #include "app/varnet_app.h"
@@ -25,16 +24,6 @@ using Bytes = std::vector<uint8_t>;
 using Ticks = std::vector<bool>;
 
 namespace {
-
-// Prompts that can act while a message is up, as a user could.
-class ActingPrompts : public RecordingPrompts {
- public:
-  void Show(const Message& m) override {
-    RecordingPrompts::Show(m);
-    if (whileShown) whileShown();
-  }
-  std::function<void()> whileShown;
-};
 
 class ConfigDlgTest : public ::testing::Test {
  protected:
@@ -83,7 +72,7 @@ class ConfigDlgTest : public ::testing::Test {
   }
 
   AppState app;
-  ActingPrompts prompts;
+  RecordingPrompts prompts;
   std::unique_ptr<sim::SimScanner> sim_;
   std::unique_ptr<ConfigDlg> page;
 };
@@ -195,7 +184,7 @@ TEST_F(ConfigDlgTest, UnacknowledgedClickIsUndoneAndAClickDuringItsMessageIsIgno
   sim_->faults().applyUnacked = false;
   const ParamBlock before = app.device.paramBlock;
   int reentered = 0;
-  prompts.whileShown = [&] {
+  prompts.whileUp = [&] {
     ++reentered;
     page->ApplyClickedOption(3);
   };
@@ -209,7 +198,7 @@ TEST_F(ConfigDlgTest, UnacknowledgedClickIsUndoneAndAClickDuringItsMessageIsIgno
   EXPECT_EQ(app.link.LinkBusy, 0);
 
   // Afterwards clicks work again.
-  prompts.whileShown = nullptr;
+  prompts.whileUp = nullptr;
   sim_->faults().leaveUnacked = false;
   page->ApplyClickedOption(3);
   EXPECT_EQ(Shown(), (Ticks{false, false, false, true}));

@@ -30,24 +30,6 @@ using Filters = std::vector<std::pair<std::string, std::string>>;
 
 namespace {
 
-// Also notes whether the page was enabled whenever it asked or told something.
-class PagePrompts : public RecordingPrompts {
- public:
-  void Show(const Message& m) override {
-    Note();
-    RecordingPrompts::Show(m);
-  }
-  std::optional<std::string> ChooseSaveFile(const FileRequest& r) override {
-    Note();
-    return RecordingPrompts::ChooseSaveFile(r);
-  }
-  void Note() {
-    if (page) enabled.push_back(page->isEnabled());
-  }
-  QWidget* page = nullptr;
-  std::vector<bool> enabled;
-};
-
 class ExportDlgTest : public ::testing::Test {
  protected:
   void Connect(const char* profile) {
@@ -57,7 +39,8 @@ class ExportDlgTest : public ::testing::Test {
     ASSERT_TRUE(OpenLink(app.link, sim_->SlavePath(), 921600));
     ASSERT_TRUE(ReadDeviceInformation(app.link, app.device, prompts));
     page = std::make_unique<ExportDlg>(app.Page(), nullptr);
-    prompts.page = page.get();
+    // Whether the page was enabled whenever it asked or told something.
+    prompts.whileUp = [this] { enabled.push_back(page->isEnabled()); };
     page->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(page.get()));
   }
@@ -65,11 +48,11 @@ class ExportDlgTest : public ::testing::Test {
   std::optional<Message> Press(QAbstractButton* button, std::deque<std::optional<std::string>> files = {}) {
     prompts.shown.clear();
     prompts.fileRequests.clear();
-    prompts.enabled.clear();
+    enabled.clear();
     prompts.files = std::move(files);
     QTest::mouseClick(button, Qt::LeftButton);
     // Disabled while it asked and told, enabled again afterwards.
-    for (bool e : prompts.enabled) EXPECT_FALSE(e);
+    for (bool e : enabled) EXPECT_FALSE(e);
     EXPECT_TRUE(page->isEnabled());
     EXPECT_LE(prompts.shown.size(), 1u);
     if (prompts.shown.empty()) return std::nullopt;
@@ -83,7 +66,8 @@ class ExportDlgTest : public ::testing::Test {
 
   TempDir dir;
   AppState app;
-  PagePrompts prompts;
+  RecordingPrompts prompts;
+  std::vector<bool> enabled;
   std::unique_ptr<sim::SimScanner> sim_;
   std::unique_ptr<ExportDlg> page;
 };
@@ -172,7 +156,6 @@ TEST_F(ExportDlgTest, SheetFailureAndTheSheetInChinese) {
   InstallTranslations(*QCoreApplication::instance(), kLangChinese);
   app.UiLanguage = kLangChinese;
   page = std::make_unique<ExportDlg>(app.Page(), nullptr);
-  prompts.page = page.get();
   EXPECT_EQ(page->SheetRadio()->text(), QString::fromUtf8("汇出扫码器设置码打印页 (PDF)"));
   EXPECT_EQ(page->FileRadio()->text(), QString::fromUtf8("汇出扫码器设置档"));
   QTest::mouseClick(page->SheetRadio(), Qt::LeftButton);

@@ -23,28 +23,12 @@
 
 using namespace varnet;
 using namespace varnet::test;
+using ::testing::AnyOf;
+using ::testing::HasSubstr;
 using Bytes = std::vector<uint8_t>;
 using Filters = std::vector<std::pair<std::string, std::string>>;
 
 namespace {
-
-// Also notes whether the page was enabled whenever it asked or told something.
-class PagePrompts : public RecordingPrompts {
- public:
-  void Show(const Message& m) override {
-    Note();
-    RecordingPrompts::Show(m);
-  }
-  std::optional<std::string> ChooseSaveFile(const FileRequest& r) override {
-    Note();
-    return RecordingPrompts::ChooseSaveFile(r);
-  }
-  void Note() {
-    if (page) enabled.push_back(page->isEnabled());
-  }
-  QWidget* page = nullptr;
-  std::vector<bool> enabled;
-};
 
 class ExportDlgTest : public ::testing::Test {
  protected:
@@ -55,7 +39,8 @@ class ExportDlgTest : public ::testing::Test {
     ASSERT_TRUE(OpenLink(app.link, sim_->SlavePath(), 921600));
     ASSERT_TRUE(ReadDeviceInformation(app.link, app.device, prompts));
     page = std::make_unique<ExportDlg>(app.Page(), nullptr);
-    prompts.page = page.get();
+    // Whether the page was enabled whenever it asked or told something.
+    prompts.whileUp = [this] { enabled.push_back(page->isEnabled()); };
     page->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(page.get()));
   }
@@ -63,11 +48,11 @@ class ExportDlgTest : public ::testing::Test {
   std::optional<Message> Press(QAbstractButton* button, std::deque<std::optional<std::string>> files = {}) {
     prompts.shown.clear();
     prompts.fileRequests.clear();
-    prompts.enabled.clear();
+    enabled.clear();
     prompts.files = std::move(files);
     QTest::mouseClick(button, Qt::LeftButton);
     // Disabled while it asked and told, enabled again afterwards.
-    for (bool e : prompts.enabled) EXPECT_FALSE(e);
+    for (bool e : enabled) EXPECT_FALSE(e);
     EXPECT_TRUE(page->isEnabled());
     EXPECT_LE(prompts.shown.size(), 1u);
     if (prompts.shown.empty()) return std::nullopt;
@@ -81,12 +66,11 @@ class ExportDlgTest : public ::testing::Test {
 
   TempDir dir;
   AppState app;
-  PagePrompts prompts;
+  RecordingPrompts prompts;
+  std::vector<bool> enabled;
   std::unique_ptr<sim::SimScanner> sim_;
   std::unique_ptr<ExportDlg> page;
 };
-
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 MATCHER_P2(Is, id, icon, "") { return arg && arg->id == id && arg->icon == icon; }
 MATCHER_P(FailedFor, reason, "") {
@@ -95,39 +79,45 @@ MATCHER_P(FailedFor, reason, "") {
 
 }  // namespace
 
-TEST_F(ExportDlgTest, FileExportThenImportPutsTheSettingsBack) {
+// Each choice asks for its own kind of file and writes it; the settings file
+// then imports back.
+TEST_F(ExportDlgTest, EachChoiceWritesItsFileAndTheSettingsFileImportsBack) {
   ASSERT_NO_FATAL_FAILURE(Connect("usb"));
+  page->SetScannerTexts({"HS2D-V2.41.07", "SN2D00012345"});
   EXPECT_TRUE(page->QrRadio()->isChecked());
   EXPECT_TRUE(page->FileRadio()->isEnabled() && page->ImportButton()->isEnabled());
-  // Whatever the font, the radio texts end before the export button.
+  // Whatever the font, the radio texts end before the export button; the sheet is the third choice.
   for (QRadioButton* radio : {page->QrRadio(), page->FileRadio(), page->SheetRadio()})
     EXPECT_LE(radio->x() + radio->sizeHint().width(), page->ExportButton()->x());
+  EXPECT_EQ(page->SheetRadio()->text(), "Export Settings to Printable Sheet (PDF)");
+  EXPECT_GT(page->SheetRadio()->y(), page->FileRadio()->y());
+  EXPECT_LT(page->SheetRadio()->geometry().bottom(), page->ImportButton()->y());
 
-  QTest::mouseClick(page->FileRadio(), Qt::LeftButton);
-  const std::string vt = dir.File("unit.vt");
-  EXPECT_THAT(Press(page->ExportButton(), {vt}), Is(MessageId::ExportedSuccessfully, Icon::Information));
-  ASSERT_EQ(prompts.fileRequests.size(), 1u);
-  EXPECT_EQ(prompts.fileRequests[0].defaultName, "SetScanner.vt");
-  EXPECT_EQ(prompts.fileRequests[0].filters, (Filters{{"Setting barcode (*.vt)", "*.vt"}, {"All Files (*.*)", "*.*"}}));
+  for (auto [radio, name] : {std::pair{page->QrRadio(), "SetScanner.bmp"},
+                             {page->FileRadio(), "SetScanner.vt"},
+                             {page->SheetRadio(), "SetScanner.pdf"}}) {
+    QTest::mouseClick(radio, Qt::LeftButton);
+    EXPECT_THAT(Press(page->ExportButton(), {dir.File(name)}), Is(MessageId::ExportedSuccessfully, Icon::Information));
+    ASSERT_EQ(prompts.fileRequests.size(), 1u);
+    EXPECT_EQ(prompts.fileRequests[0].defaultName, name);
+  }
+  // The last one asked for the sheet: its own filter first.
+  EXPECT_EQ(prompts.fileRequests[0].filters,
+            (Filters{{"Settings sheet (*.pdf)", "*.pdf"}, {"All Files (*.*)", "*.*"}}));
+  EXPECT_TRUE(IsBitmap("SetScanner_S1.bmp") && IsBitmap("SetScanner_S2.bmp"));
+  EXPECT_THAT(PdfText(dir.File("SetScanner.pdf")), HasSubstr("SN2D00012345"));
 
   const Bytes param = sim_->ParamBlock();
   Bytes changed = param;
   changed[pb::ScanMode] ^= 0x03;
   sim_->SetParamBlock(changed);
-  EXPECT_THAT(Press(page->ImportButton(), {vt}), Is(MessageId::ImportedSuccessfully, Icon::Information));
+  EXPECT_THAT(Press(page->ImportButton(), {dir.File("SetScanner.vt")}),
+              Is(MessageId::ImportedSuccessfully, Icon::Information));
   EXPECT_EQ(sim_->ParamBlock(), param);
 }
 
-TEST_F(ExportDlgTest, QrExportWritesBothBitmapsFailureAndCancelLeaveThePageUsable) {
+TEST_F(ExportDlgTest, QrExportFailureAndCancelLeaveThePageUsable) {
   ASSERT_NO_FATAL_FAILURE(Connect("usb"));
-  EXPECT_THAT(Press(page->ExportButton(), {dir.File("codes.bmp")}),
-              Is(MessageId::ExportedSuccessfully, Icon::Information));
-  ASSERT_EQ(prompts.fileRequests.size(), 1u);
-  EXPECT_EQ(prompts.fileRequests[0].defaultName, "SetScanner.bmp");
-  EXPECT_EQ(prompts.fileRequests[0].filters,
-            (Filters{{"Setting barcode (*.bmp)", "*.bmp"}, {"All Files (*.*)", "*.*"}}));
-  EXPECT_TRUE(IsBitmap("codes_S1.bmp") && IsBitmap("codes_S2.bmp"));
-
   // Why a destination failed is told with the message.
   EXPECT_THAT(Press(page->ExportButton(), {dir.File("missing/codes.bmp")}), FailedFor(Reason::FolderMissing));
   if (const std::string locked = FolderNobodyMayWrite(); !locked.empty()) {
@@ -156,27 +146,16 @@ TEST_F(ExportDlgTest, WithoutFormatBlockOnlyQrExportAndRestoreAreOffered) {
   EXPECT_FALSE(std::filesystem::exists(dir.File("old_S2.bmp")));
 }
 
-TEST_F(ExportDlgTest, SheetIsTheThirdChoiceInBothLanguages) {
+TEST_F(ExportDlgTest, SheetFailureAndTheSheetInChinese) {
   ASSERT_NO_FATAL_FAILURE(Connect("usb"));
-  page->SetScannerTexts({"HS2D-V2.41.07", "SN2D00012345"});
-  EXPECT_EQ(page->SheetRadio()->text(), "Export Settings to Printable Sheet (PDF)");
-  EXPECT_GT(page->SheetRadio()->y(), page->FileRadio()->y());
-  EXPECT_LT(page->SheetRadio()->geometry().bottom(), page->ImportButton()->y());
   QTest::mouseClick(page->SheetRadio(), Qt::LeftButton);
-  const std::string pdf = dir.File("sheet.pdf");
-  EXPECT_THAT(Press(page->ExportButton(), {pdf}), Is(MessageId::ExportedSuccessfully, Icon::Information));
-  ASSERT_EQ(prompts.fileRequests.size(), 1u);
-  EXPECT_EQ(prompts.fileRequests[0].defaultName, "SetScanner.pdf");
-  EXPECT_EQ(prompts.fileRequests[0].filters,
-            (Filters{{"Settings sheet (*.pdf)", "*.pdf"}, {"All Files (*.*)", "*.*"}}));
-  EXPECT_TRUE(Has(PdfText(pdf), "SN2D00012345"));
   EXPECT_THAT(Press(page->ExportButton(), {dir.File("missing/sheet.pdf")}), FailedFor(Reason::FolderMissing));
+  const std::string pdf = dir.File("sheet.pdf");
 
   // In Chinese: the page's texts, and the sheet's headings and labels in an embedded CJK font.
   InstallTranslations(*QCoreApplication::instance(), kLangChinese);
   app.UiLanguage = kLangChinese;
   page = std::make_unique<ExportDlg>(app.Page(), nullptr);
-  prompts.page = page.get();
   EXPECT_EQ(page->SheetRadio()->text(), QString::fromUtf8("汇出扫码器设置码打印页 (PDF)"));
   EXPECT_EQ(page->FileRadio()->text(), QString::fromUtf8("汇出扫码器设置档"));
   QTest::mouseClick(page->SheetRadio(), Qt::LeftButton);
@@ -185,9 +164,9 @@ TEST_F(ExportDlgTest, SheetIsTheThirdChoiceInBothLanguages) {
   EXPECT_THAT(shown, Is(MessageId::ExportedSuccessfully, Icon::Information));
   const std::string text = PdfText(pdf);
   for (const char* part : {"扫码器设置码", "设置码 1/2", "扫描设置", "扫描模式", "电位触发", "输出设置", "前缀字元"})
-    EXPECT_TRUE(Has(text, part)) << part;
+    EXPECT_THAT(text, HasSubstr(part));
   const std::string fonts = Shell("pdffonts " + ShellQuoted(pdf));
-  EXPECT_TRUE(Has(fonts, "WenQuanYi") || Has(fonts, "CJK")) << fonts;
+  EXPECT_THAT(fonts, AnyOf(HasSubstr("WenQuanYi"), HasSubstr("CJK")));
   // Every font embedded: "emb" is the fifth column from the end.
   std::istringstream lines(fonts);
   std::string line;

@@ -6,21 +6,17 @@
 #include <malloc.h>
 
 #include <QFile>
-#include <QRadioButton>
 #include <QTest>
 
 #include <functional>
 
 #include "app/varnet_app.h"
-#include "app/varnet_dlg.h"
 #include "imaging/capture_files.h"
 #include "imaging/image_panel.h"
 #include "imaging/preview.h"
 #include "settings/config_dlg.h"
 #include "sim/sim_scanner.h"
-#include "support/fake_registry.h"
-#include "support/gui_helpers.h"
-#include "support/recording_prompts.h"
+#include "support/window_fixture.h"
 #include "support/wire.h"
 
 using namespace varnet;
@@ -36,25 +32,18 @@ int GreenPixels(const QImage& image) {
   return n;
 }
 
-class ImageModeTest : public ::testing::Test {
+class ImageModeTest : public WindowTest {
  protected:
-  void Start(sim::Profile profile, bool settingMode = false, uint8_t rowLimit = 0) {
-    sim_ = std::make_unique<sim::SimScanner>(std::move(profile));
-    ASSERT_TRUE(sim_->Start());
-    app.prompts = &prompts;
-    dlg = std::make_unique<CVarnetDlg>(app, registry);
-    dlg->Initialise(1920, 1080);
-    if (rowLimit) app.metrics.RowLimit = rowLimit;
-    if (settingMode) dlg->findChild<QRadioButton*>("settingModeRadio")->click();
+  // Connects one scanner and stops the timer: the test ticks by hand.
+  void Start(sim::Profile profile = sim::ProfileNamed("usb"), bool settingMode = false) {
+    sim_ = &Plug(std::move(profile));
     settingMode ? registry.Set(0, {}, {sim_->SlavePath()}) : registry.Set(0, {sim_->SlavePath()});
-    dlg->StartSearch();
-    ASSERT_TRUE(WaitUntil([&] { return !dlg->Searching(); }, 30000));
+    ASSERT_NO_FATAL_FAILURE(Search(settingMode));
     ASSERT_EQ(dlg->DeviceList()->topLevelItemCount(), 1);
-    dlg->DeviceList()->setCurrentItem(dlg->DeviceList()->topLevelItem(0));
-    dlg->Connect();
+    ConnectRow(0);
     ASSERT_TRUE(app.link.IsOpen());
     dlg->show();
-    dlg->Timer().stop();  // the test ticks by hand
+    dlg->Timer().stop();
     panel = dlg->SettingsPage()->ImageSide();
     // The second Image Mode step is not waited for by the window.
     ASSERT_TRUE(settingMode || WaitUntil([&] { return Heard(sim_->Received(), Cmd(0xA0, 0x02, 0x02)); }, 2000));
@@ -72,11 +61,7 @@ class ImageModeTest : public ::testing::Test {
   }
   std::string Capture(int n) const { return CapturePath(app.imaging.captureDir, n); }
 
-  AppState app;
-  RecordingPrompts prompts;
-  FakeRegistry registry;
-  std::unique_ptr<sim::SimScanner> sim_;
-  std::unique_ptr<CVarnetDlg> dlg;
+  sim::SimScanner* sim_ = nullptr;
   ImagePanel* panel = nullptr;
   int period = 0;
 };
@@ -84,7 +69,7 @@ class ImageModeTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(ImageModeTest, TicksListCapturesPaintTheNewestAndWrapAtTheRowLimit) {
-  Start(sim::ProfileNamed("usb"));
+  Start();
   QTreeWidget* rows = panel->ResultList();
   QListWidget* strip = panel->ThumbnailStrip();
   EXPECT_EQ(rows->columnCount(), 5);
@@ -152,7 +137,7 @@ TEST_F(ImageModeTest, TicksListCapturesPaintTheNewestAndWrapAtTheRowLimit) {
 }
 
 TEST_F(ImageModeTest, ThumbnailsAreNotKeptBeyondTheirSlotsAndStillShowTheirPictures) {
-  Start(sim::ProfileNamed("usb"));
+  Start();
   QListWidget* strip = panel->ThumbnailStrip();
   auto paintedTicks = [&](int n) {
     for (int i = 0; i < n; ++i) Tick(), (void)strip->grab();
@@ -184,54 +169,33 @@ TEST_F(ImageModeTest, ExposureAndGainFrames) {
   QCheckBox* box = panel->FixedExposureBox();
   EXPECT_FALSE(box->isChecked());
   EXPECT_EQ(panel->ExposureLabel()->text(), "Auto Exposure");
+  const std::function<void()> acts[] = {
+      [&] { box->click(); },
+      [&] { panel->ExposureSlider()->setValue(600), Tick(); },
+      [&] { panel->GainSlider()->setValue(100), Tick(); },
+      [&] { panel->AutoTuningButton()->click(); },
+      [&] { box->click(); },
+  };
   struct Step {
     const char* what;
-    std::function<void()> act;
     std::vector<Bytes> frames;
     QString exposureLabel, gainLabel;
     int storedExposure, storedGain;
   };
-  const std::vector<Step> steps = {
-      {"tick the box",
-       [&] { box->click(); },
-       {{0x06, 0x57, 0xA0, 0x03, 0xF4, 0x01, 0xFE, 0x0B}},
-       "Exposure: 500",
-       "Gan: 72",
-       500,
-       72},
-      {"move exposure before a capture is shown: only the capture goes out",
-       [&] { panel->ExposureSlider()->setValue(600), Tick(); },
-       {Cmd(0x0E, 0x0D, 0x07)},
-       "Exposure: 500",
-       "Gan: 80",
-       500,
-       72},
-      {"move gain after a capture with gain 80: the gain, no capture",
-       [&] { panel->GainSlider()->setValue(100), Tick(); },
-       {{0x05, 0x57, 0xA0, 0x04, 0x64, 0xFE, 0x9C}},
-       "Exposure: 500",
-       "Gan: 100",
-       500,
-       100},
-      {"auto tuning",
-       [&] { panel->AutoTuningButton()->click(); },
-       {Cmd(0xA0, 0x02, 0x08)},
-       "Exposure: 500",
-       "Gan: 100",
-       500,
-       100},
-      {"clear the box",
-       [&] { box->click(); },
-       {{0x05, 0x57, 0xA0, 0x02, 0x09, 0xFE, 0xF9}},
-       "Auto Exposure",
-       "Gan: 100",
-       0,
-       0},
+  // The exposure moved before a capture was shown sends only the capture; the
+  // gain moved after a capture with gain 80 sends the gain, no capture.
+  const Step steps[] = {
+      {"tick the box", {{0x06, 0x57, 0xA0, 0x03, 0xF4, 0x01, 0xFE, 0x0B}}, "Exposure: 500", "Gan: 72", 500, 72},
+      {"move exposure", {Cmd(0x0E, 0x0D, 0x07)}, "Exposure: 500", "Gan: 80", 500, 72},
+      {"move gain", {{0x05, 0x57, 0xA0, 0x04, 0x64, 0xFE, 0x9C}}, "Exposure: 500", "Gan: 100", 500, 100},
+      {"auto tuning", {Cmd(0xA0, 0x02, 0x08)}, "Exposure: 500", "Gan: 100", 500, 100},
+      {"clear the box", {{0x05, 0x57, 0xA0, 0x02, 0x09, 0xFE, 0xF9}}, "Auto Exposure", "Gan: 100", 0, 0},
   };
-  for (const Step& step : steps) {
+  for (size_t i = 0; i < std::size(steps); ++i) {
+    const Step& step = steps[i];
     SCOPED_TRACE(step.what);
     sim_->ClearReceived();
-    step.act();
+    acts[i]();
     ASSERT_TRUE(sim_->WaitReceived(step.frames.size(), 2000));
     EXPECT_EQ(sim_->Received(), step.frames);
     EXPECT_EQ(panel->ExposureLabel()->text(), step.exposureLabel);
@@ -247,7 +211,8 @@ TEST_F(ImageModeTest, ExposureAndGainFrames) {
 }
 
 TEST_F(ImageModeTest, SettingModeListsScannedDataAndWrapsAtTheRowLimit) {
-  Start(sim::ProfileNamed("usb"), true, 3);
+  app.metrics.RowLimit = 3;
+  Start(sim::ProfileNamed("usb"), true);
   QTreeWidget* rows = panel->ResultList();
   EXPECT_EQ(rows->columnCount(), 2);
   EXPECT_FALSE(rows->isEnabled());

@@ -12,7 +12,6 @@ class FakeRegistry : public DeviceRegistry {
  public:
   int CountKeyboardScanners() override {
     std::lock_guard<std::mutex> l(mu);
-    ++keyboardQueries;
     return keyboard;
   }
   std::vector<std::string> ListUsbScannerPorts() override {
@@ -32,7 +31,6 @@ class FakeRegistry : public DeviceRegistry {
 
   std::mutex mu;
   int keyboard = 0;
-  int keyboardQueries = 0;
   std::vector<std::string> usb, serial;
 };
 

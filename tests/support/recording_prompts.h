@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,7 +13,10 @@ namespace varnet::test {
 // Prompts that answer from a script and remember what was shown.
 class RecordingPrompts : public Prompts {
  public:
-  void Show(const Message& m) override { shown.push_back(m); }
+  void Show(const Message& m) override {
+    shown.push_back(m);
+    if (whileUp) whileUp();
+  }
   bool AskYesNo(MessageId id) override {
     asked.push_back(id);
     if (answers.empty()) return false;
@@ -39,10 +43,13 @@ class RecordingPrompts : public Prompts {
   std::vector<FileRequest> fileRequests;
   std::deque<bool> answers;
   std::deque<std::optional<std::string>> files;
+  // Runs while a message or a file dialog is up, as a user could act then.
+  std::function<void()> whileUp;
 
  private:
   std::optional<std::string> NextFile(const FileRequest& r) {
     fileRequests.push_back(r);
+    if (whileUp) whileUp();
     if (files.empty()) return std::nullopt;
     auto f = files.front();
     files.pop_front();

@@ -427,9 +427,9 @@ int RunTargets(const CommandSpec& command, const Options& o, const std::vector<T
 int Run(int argc, char** argv, std::ostream& out, std::ostream& err, DeviceRegistry& registry, int errFd) {
   const std::vector<CommandSpec> commands = AllCommands();
   Options o;
-  const CommandSpec* spec = nullptr;
-  if (const int status = ParseCommandLine(argc, argv, commands, o, spec, out, err); status >= 0) return status;
-  const CommandSpec& command = *spec;
+  const CommandSpec* chosen = nullptr;
+  if (const int status = ParseCommandLine(argc, argv, commands, o, chosen, out, err); status >= 0) return status;
+  const CommandSpec& command = *chosen;
   // Standard error is the trace's place whatever `err` is: the lines of
   // several ports' threads go out whole with one write each.
   struct TraceRun {

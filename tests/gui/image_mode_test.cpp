@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QTest>
 
+#include <algorithm>
 #include <functional>
 
 #include "app/varnet_app.h"
@@ -145,8 +146,16 @@ TEST_F(ImageModeTest, ThumbnailsAreNotKeptBeyondTheirSlotsAndStillShowTheirPictu
   };
   // After a first round of the slots, more captures replace pictures: a copy
   // of each one kept elsewhere would make a long live session grow for good.
-  const size_t settled = paintedTicks(30);
-  EXPECT_LT(double(paintedTicks(60)) - double(settled), 64.0 * 1024) << settled;
+  // A leak grows every window; a buffer the simulator's thread happens to
+  // hold at one reading moves one window up and the next down, so the
+  // smallest window's growth is what counts.
+  double before = double(paintedTicks(30)), least = 1e12;
+  for (int window = 0; window < 3; ++window) {
+    const double after = double(paintedTicks(40));
+    least = std::min(least, after - before);
+    before = after;
+  }
+  EXPECT_LT(least, 64.0 * 1024);
   auto firstThumbnail = [&] {
     const QImage shot = strip->grab().toImage();
     const QRect item = strip->visualItemRect(strip->item(0)) & shot.rect();

@@ -106,7 +106,6 @@ TEST(ProfileReader, RefusesMalformedFilesWithTheirLine) {
     const char* part;
     bool usage;
   } cases[] = {
-      {"varnet-profile: 1\nsettings:\n  Scan Settings: [\n", 4, "not valid YAML", false},
       {"varnet-profile: 2\n", 1, "unsupported profile format", false},
       {"settings: {}\n", 1, "is missing", false},
       {"- a\n- b\n", 1, "must be a map", false},
@@ -281,5 +280,4 @@ TEST(ProfilePlan, ModelAndGreyedGroupsRefuseOnlyWhatWouldChange) {
   const ProfilePlan refused = PlanProfile(*other.profile, usb.info, usb.model);
   ASSERT_TRUE(refused.Refused());
   EXPECT_EQ(refused.refusals[0].line, 2);
-  EXPECT_FALSE(PlanProfile(*other.profile, usb.info, usb.model, {.anyModel = true}).Refused());
 }

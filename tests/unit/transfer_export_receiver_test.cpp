@@ -171,9 +171,6 @@ TEST(ConfigFileExport, WritesTheFileOnlyWhenBothBlocksAreIn) {
   }
   EXPECT_EQ(test::ReadWholeFile(path), expected);
   EXPECT_EQ(dir.Entries(), std::vector<std::string>{"SetScanner.vt"});
-
-  ConfigFileSink nowhere(dir.File("missing/x.vt"));
-  EXPECT_EQ(Exchange(nowhere, {Concat({ph, pp})}), Step::Failed);
 }
 
 }  // namespace

@@ -60,15 +60,9 @@ TEST(CaptureHeaderReader, ResynchronisesRefusesAndBoundsTheDecodedData) {
   Feed(r, nak, 1);
   EXPECT_EQ(r.state(), State::Refused);
 
-  // 12 announced, 7 before a gap: absent. 1023 kept (a later block replaces
-  // an earlier one); 1024 read past; an absurd length is a broken header.
+  // 1023 kept (a later block replaces an earlier one); 1024 read past; an
+  // absurd length is a broken header. Data cut short by a gap is tested with the link.
   std::string longest(kMaxDecodedData, 'x');
-  r.Reset();
-  Feed(r, DecodeBlock("1234567", 12));
-  r.DataGap();
-  Feed(r, image);
-  EXPECT_EQ(r.state(), State::ImageReady);
-  EXPECT_EQ(r.decodedData(), "");
   r.Reset();
   Feed(r, Concat({DecodeBlock("first", 5), DecodeBlock(longest, kMaxDecodedData), image}));
   EXPECT_EQ(r.decodedData(), longest);
@@ -103,9 +97,7 @@ class CompleteCaptureTest : public ::testing::Test {
 TEST_F(CompleteCaptureTest, HandsOnInOrderWithNoBarcodeWhenNothingWasDecoded) {
   ASSERT_TRUE(Complete(15, std::string("AB\0x", 4), {0xFF, 0xD8, 7}));
   EXPECT_EQ(sink.calls, (std::vector<std::string>{"thumb", "row", "expgain"}));
-  EXPECT_EQ(imaging.newestCapturePath, imaging.captureDir + "/capture1.jpg");
-  EXPECT_EQ(File(1), "\xFF\xD8\x07");
-  EXPECT_EQ(corners, kBox);
+  EXPECT_EQ(imaging.newestCapturePath, imaging.captureDir + "/capture1.jpg");  // its bytes and corners: the link test
   EXPECT_EQ(sink.shown, std::make_pair(300, 80));
   EXPECT_EQ(ResultRowTexts(sink.rows[0]), (std::array<std::string, 5>{"1", "15 ms", "300", "80", "AB"}));
   ASSERT_TRUE(Complete(0, "DATA", {1}));  // decode time 0: data and corners were sent anyway

@@ -61,7 +61,7 @@ TEST(CapturePreviewOverlay, PixelExactOnBlackCaptures) {
   oneZero[3].y = 0;
   const BarcodeCorners centre = {{{500, 300}, {700, 300}, {700, 400}, {500, 400}}};
   const BarcodeCorners mid = {{{400, 200}, {600, 200}, {600, 300}, {400, 300}}};
-  const BarcodeCorners off = {{{600, 330}, {800, 330}, {800, 430}, {600, 430}}};
+  const BarcodeCorners off = {{{600, 330}, {800, 330}, {800, 430}, {600, 430}}}, none{};
   const QRgb green = 0x00FF00, red = 0xFF0000;
   struct Case {
     const char* what;
@@ -77,14 +77,7 @@ TEST(CapturePreviewOverlay, PixelExactOnBlackCaptures) {
       {"low preview", {1280, 720}, box, 0, PreviewHeight(899), {640, 320}, green, Rect(50, 44, 150, 88)},
       {"invalid, whole area", {1280, 720}, oneZero, 0, 360, {640, 360}, 0, {}},
       {"invalid, 50%", {1280, 720}, oneZero, 2, PreviewHeight(900), {640, 360}, red, Brackets(160, 90, 480, 270, 360)},
-      {"nothing decoded, 25%",
-       {1280, 720},
-       BarcodeCorners{},
-       1,
-       320,
-       {640, 320},
-       red,
-       Brackets(240, 120, 400, 200, 320)},
+      {"nothing decoded, 25%", {1280, 720}, none, 1, 320, {640, 320}, red, Brackets(240, 120, 400, 200, 320)},
       {"valid, 75%", {1280, 720}, box, 3, 360, {640, 360}, green, Brackets(80, 45, 560, 315)},
       {"shown again", {1280, 720}, std::nullopt, 2, 360, {640, 360}, 0, {}},
       {"640 is scaled", {640, 480}, mid, 0, 360, {640, 360}, green, Rect(400, 150, 600, 225)},

@@ -199,12 +199,11 @@ TEST_F(TransferWithSimulator, ImportChecksAndHandshakeFaults) {
     EXPECT_EQ(same.info.paramBlock.bytes, held);
   }
 
-  // What the file lacks is not sent: the parameter block goes, the format
-  // block is refused before it is announced.
-  const Bytes cut[] = {Bytes(file.begin(), file.begin() + 28 + long(param.size())),
-                       Bytes(file.begin(), file.end() - 1)};
-  for (const Bytes& partial : cut) {
-    test::WriteWholeFile(vt, partial);
+  // What the file lacks is not sent: the parameter block goes, a format
+  // block one byte short is refused before it is announced (the other
+  // shapes of a cut file are the import plan's).
+  {
+    test::WriteWholeFile(vt, Bytes(file.begin(), file.end() - 1));
     Connected same(WithBlocks(2, 8, 700));
     ASSERT_TRUE(same.ok);
     EXPECT_FALSE(ImportSettingsFromFile(same.link, same.info, same.prompts, vt).succeeded);

@@ -167,26 +167,6 @@ TEST_F(CliProfiles, EveryRefusalComesBeforeAnythingIsSent) {
   EXPECT_EQ(s.ParamBlock()[55], 2);
 }
 
-TEST_F(CliProfiles, AConfigurationFileIsImportedOnlyWhenTheScannerDiffers) {
-  sim::Profile tuned;
-  tuned.paramBlock[55] = 2;
-  sim::SimScanner a(tuned), b;
-  ASSERT_TRUE(a.Start() && b.Start());
-  const std::string vt = dir.File("golden.vt");
-  ASSERT_EQ(On(a, {"export", vt}).status, 0);
-  CliRun r = On(b, {"--json", "apply", vt});
-  ASSERT_EQ(r.status, 0) << r.err;
-  nlohmann::json j = JsonLines(r.out).at(0);
-  EXPECT_TRUE(j["changed"] && j["verified"]);
-  EXPECT_EQ(j["changes"][0]["group"], "Scan Mode");
-  EXPECT_EQ(b.ParamBlock(), a.ParamBlock());
-  b.ClearReceived();
-  r = On(b, {"--json", "apply", vt});
-  EXPECT_EQ(r.status, 0);
-  EXPECT_FALSE(JsonLines(r.out).at(0)["changed"]);
-  EXPECT_TRUE(Writes(b.Received()).empty());
-}
-
 TEST_F(CliProfiles, ShowDiffAndSchemaTakeProfiles) {
   sim::SimScanner s;
   ASSERT_TRUE(s.Start());

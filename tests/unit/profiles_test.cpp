@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <yaml-cpp/yaml.h>
 
+#include "pages/output_format.h"
 #include "pages/page_summary.h"
 #include "profiles/profile.h"
 #include "profiles/profile_plan.h"
@@ -139,6 +140,15 @@ TEST(ProfilePlan, AProfileWrittenFromAScannerAsksNothingOfIt) {
     EXPECT_TRUE(plan.refusals.empty()) << name << ": " << RefusalsText(plan.refusals);
     EXPECT_TRUE(plan.steps.empty()) << name << ": " << plan.steps.at(0).what;
   }
+  // Cuts of 0 are not written: another scanner's own cuts stay as they are.
+  const Scanner a = ScannerNamed("usb");
+  Scanner b = a;
+  b.info.formatBlock->at(fb::LeadingCut + SlotOfCode(0xDB)) = 4;  // QR
+  b.info.formatBlock->at(fb::EndingCut + 1) = 2;
+  const ReadResult fromA = ReadProfile(WriteProfile(a.info, a.model));
+  ASSERT_TRUE(fromA.profile);
+  const ProfilePlan plan = PlanProfile(*fromA.profile, b.info, b.model);
+  EXPECT_TRUE(plan.steps.empty()) << plan.steps.at(0).what;
 }
 
 TEST(ProfilePlan, ClicksFollowTheCatalogueAndThePagesRules) {
@@ -274,10 +284,22 @@ TEST(ProfilePlan, ModelAndGreyedGroupsRefuseOnlyWhatWouldChange) {
        {"  Interface:\n    Output Interface: RS-232\n", "  Output Settings:\n    Ending Character: TAB\n",
         "  Trigger Settings:\n    Pulse Trigger: NPN\n"})
     EXPECT_EQ(RefusalOf(legacy, settings), RefusalKind::Scanner) << settings;
-  const ReadResult other = ReadProfile("varnet-profile: 1\nmodel: {name: QB-55, code: 2}\n");
-  ASSERT_TRUE(other.profile);
-  const Scanner usb = ScannerNamed("usb");
-  const ProfilePlan refused = PlanProfile(*other.profile, usb.info, usb.model);
-  ASSERT_TRUE(refused.Refused());
-  EXPECT_EQ(refused.refusals[0].line, 2);
+  // Another model by its name or its code alone is another model; --any-model takes it.
+  const Scanner usb = ScannerNamed("usb");  // HS-2D, code 1
+  for (const auto& [model, refused] : {std::pair{"{name: QB-55, code: 2}", true},
+                                       {"{name: HS-2D, code: 2}", true},
+                                       {"{name: QB-55, code: 1}", true},
+                                       {"{code: 2}", true},
+                                       {"{name: QB-55}", true},
+                                       {"{name: HS-2D, code: 1}", false},
+                                       {"{code: 1}", false}}) {
+    const ReadResult read = ReadProfile(std::string("varnet-profile: 1\nmodel: ") + model + "\n");
+    ASSERT_TRUE(read.profile) << model;
+    const ProfilePlan plan = PlanProfile(*read.profile, usb.info, usb.model);
+    EXPECT_EQ(plan.Refused(), refused) << model;
+    if (refused) {
+      EXPECT_EQ(plan.refusals[0].line, 2);
+    }
+    EXPECT_FALSE(PlanProfile(*read.profile, usb.info, usb.model, {true}).Refused()) << model;
+  }
 }

@@ -84,12 +84,23 @@ TEST_F(Capture, FilesADecoderOpensWithTheSymbolWhereThePrintedCornersSay) {
   EXPECT_FALSE(sim.InImageMode());
 
   // Nothing decoded: all-zero corners; the text says so as the list does.
+  // A run in a second whose -1 is taken already: the capture and its
+  // overlay both go to -2.
   sim.faults().noBarcode = true;
-  const auto none = RunCli({"--port", sim.SlavePath(), "capture", "--dir", dir.path()});
+  TempDir again;
+  const std::string tag = "pts-" + sim.SlavePath().substr(9) + "-";
+  for (time_t t = time(nullptr), s = 0; s < 5; ++s) {
+    char stamp[20];
+    const time_t at = t + s;
+    strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", localtime(&at));
+    WriteWholeFile(again.File(tag + stamp + "-1.jpg"), {});
+  }
+  const auto none = RunCli({"--port", sim.SlavePath(), "capture", "--overlay", "--dir", again.path()});
   ASSERT_EQ(none.status, 0) << none.err;
-  EXPECT_TRUE(Has(none.out, ": 0 ms, exposure ")) << none.out;
+  EXPECT_TRUE(std::regex_search(none.out, std::regex(R"((\S+-2)\.jpg \(overlay \1-overlay\.png\): 0 ms, exposure )")))
+      << none.out;
   EXPECT_TRUE(Has(none.out, ", No Barcode\n")) << none.out;
-  EXPECT_EQ(dir.Entries().size(), 5u);
+  EXPECT_EQ(again.Entries().size(), 7u);
 }
 
 TEST_F(Capture, ExposureGainAndTuningGoOutAsTheControlsSendThem) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -81,6 +82,14 @@ TEST(CliFleet, EveryPortIsAttemptedAndReportedOnItsOwn) {
   const std::string golden = dir.File("unit_pts-" + pts.substr(4) + ".vt");
   EXPECT_EQ(lines[2]["files"], nlohmann::json::array({golden}));
   EXPECT_EQ(dir.Entries(), std::vector<std::string>{"unit_pts-" + pts.substr(4) + ".vt"});
+  // No extension, a dot in a folder's name: the port goes on the file's name.
+  std::filesystem::create_directory(dir.File("out.d"));
+  for (const std::string& name : {dir.File("out.d/backup"), dir.File("./backup")}) {
+    const std::string tagged = name + "_pts-" + pts.substr(4);
+    r = RunCli(Args(sims.PortArgs(), {"--json", "export", name}));
+    EXPECT_EQ(JsonLines(r.out).at(2)["files"], nlohmann::json::array({tagged})) << r.out;
+    EXPECT_TRUE(std::filesystem::exists(tagged)) << tagged;
+  }
 
   // The same file into all three, made permanent where it was taken.
   r = RunCli(Args(sims.PortArgs(), {"--save", "--json", "import", golden}));

@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QPainter>
 #include <cstdio>
+#include <map>
 #include <regex>
 #include <sstream>
 
@@ -159,6 +160,36 @@ TEST(CliSheet, SymbolsTooLargeToStandSideBySideGoOneAboveTheOther) {
     const Bytes read = ZbarBytes(RenderPage(file, 1, 150));
     EXPECT_TRUE(read == Concat({a, b}) || read == Concat({b, a})) << read.size() << " bytes";
     ExpectBottomMarginClear(file);
+  }
+}
+
+TEST(CliSheet, ACategorysNameNeverEndsAPage) {
+  ASSERT_TRUE(EnsureGuiApplication());
+  TempDir dir;
+  // Alpha's n groups, then Bravo's name and its two groups: the page each word lands on.
+  auto pages = [&](int n) {
+    SheetContent content;
+    content.categories = {{"Alpha", {}}, {"Bravo", {}}};
+    for (int i = 1; i <= n + 2; ++i)
+      content.categories[i <= n ? 0 : 1].groups.push_back(
+          {"", (i <= n ? "A" : "B") + std::to_string(i <= n ? i : i - n), "", "", {{"on", "", true}}});
+    const QByteArray pdf = RenderSettingsSheet(content, {SheetPageSize::A4, false});
+    WriteWholeFile(dir.File("list.pdf"), Bytes(pdf.begin(), pdf.end()));
+    std::map<std::string, int> page;
+    for (const PdfWord& w : PdfWords(dir.File("list.pdf"))) page.emplace(w.text, w.page);
+    return page;
+  };
+  // How many of Alpha's lines the first page holds; from a few lines fewer on,
+  // Bravo's name moves down until it starts the second page, always with its first group.
+  auto full = pages(150);
+  int first = 0;
+  while (full.count("A" + std::to_string(first + 1)) && full["A" + std::to_string(first + 1)] == 1) ++first;
+  ASSERT_GT(first, 10);
+  for (int n = first - 5;; ++n) {
+    auto page = pages(n);
+    ASSERT_TRUE(page.count("Bravo") && page.count("B1")) << n;
+    EXPECT_EQ(page["Bravo"], page["B1"]) << n << " of Alpha's groups";
+    if (page["Bravo"] == 2 || n > first + 2) break;
   }
 }
 

@@ -144,6 +144,7 @@ int main(int argc, char** argv) {
   sigemptyset(&set);
   sigaddset(&set, SIGINT);
   sigaddset(&set, SIGTERM);
+  sigaddset(&set, SIGUSR1);
   pthread_sigmask(SIG_BLOCK, &set, nullptr);
 
   varnet::sim::Profile p = varnet::sim::ProfileNamed(profile);
@@ -159,13 +160,21 @@ int main(int argc, char** argv) {
   std::printf("%s\n", scanner.SlavePath().c_str());
   std::fflush(stdout);
 
-  if (!log) {
-    int sig = 0;
-    sigwait(&set, &sig);
-  } else {
-    size_t logged = 0;
-    const timespec tick{0, 50 * 1000 * 1000};
-    while (sigtimedwait(&set, nullptr, &tick) < 0) AppendLog(log, scanner, logged);
+  size_t logged = 0;
+  const timespec tick{0, 50 * 1000 * 1000};
+  for (;;) {
+    const int sig = log ? sigtimedwait(&set, nullptr, &tick) : sigwaitinfo(&set, nullptr);
+    if (sig == SIGINT || sig == SIGTERM) break;
+    if (!log) continue;
+    AppendLog(log, scanner, logged);
+    // A frame is recorded before it is answered, so after "sync" the log
+    // holds every frame a tool has had an answer to.
+    if (sig == SIGUSR1) {
+      std::fputs("sync\n", log);
+      std::fflush(log);
+    }
+  }
+  if (log) {
     AppendLog(log, scanner, logged);
     std::fclose(log);
   }

@@ -7,6 +7,7 @@
 
 import json
 import os
+import signal
 import subprocess
 import sys
 import tempfile
@@ -31,6 +32,7 @@ class Fleet(object):
     def __init__(self, build, work, hosts):
         self.build, self.work, self.hosts = build, work, hosts
         self.sims = {}
+        self.syncs = 0
         for host in hosts:
             for n in (1, 2):
                 log = os.path.join(work, '%s-%d.frames' % (host, n))
@@ -50,12 +52,23 @@ class Fleet(object):
         return [self.port(host, 1), self.port(host, 2)]
 
     def frames(self):
-        """Every frame each scanner has received so far, one hex line each."""
-        time.sleep(0.3)  # the simulators write their logs every 50 ms
+        """Every frame each scanner has answered so far, one hex line each.
+
+        Each simulator writes its log on its own time; asked with SIGUSR1 it writes what it has and a line
+        "sync", so the log is complete once as many of those have come as were asked for."""
+        self.syncs += 1
+        for proc, _, _ in self.sims.values():
+            proc.send_signal(signal.SIGUSR1)
         out = {}
+        deadline = time.monotonic() + 60
         for key, (_, _, log) in self.sims.items():
-            with open(log) as f:
-                out[key] = f.read().splitlines()
+            while True:
+                with open(log) as f:
+                    lines = f.read().splitlines()
+                if lines.count('sync') >= self.syncs or time.monotonic() > deadline:
+                    break
+                time.sleep(0.02)
+            out[key] = [line for line in lines if line != 'sync']
         return out
 
     def inventory(self, cli):

@@ -8,7 +8,7 @@ PKG_BUILD ?= $(BUILD)-package
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build test lint test-asan test-tsan demo bench soak package fuzz clean
+.PHONY: all deps build test lint test-asan test-tsan demo bench soak package fuzz mutants clean
 
 all: build
 
@@ -52,6 +52,11 @@ fuzz:
 	@scripts/install-deps --fuzz
 	cmake -S . -B $(BUILD)-fuzz -DVARNET_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD)-fuzz -j$(JOBS) --target fuzz_all
+
+# Each planted fault of tests/mutants.list, built and tested one at a time in a
+# copy of the tree (build-mutants/); not part of CI: it takes about an hour.
+mutants: deps
+	scripts/mutants
 
 demo:
 	@scripts/install-deps --demo

@@ -11,6 +11,8 @@
 #     -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake
 #
 # Qt's moc, rcc, uic and lrelease are the host's (Debian's qt6-base-dev-tools, qt6-l10n-tools).
+# Programs built with it run under Wine through tests/windows/wine-env.sh, which is also the
+# emulator ctest uses (a private Wine prefix inside the build folder).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(_varnet_tp x86_64-w64-mingw32)
@@ -37,3 +39,16 @@ foreach(_p IN LISTS CMAKE_PREFIX_PATH)
 endforeach()
 string(REPLACE ";" ":" _varnet_pc "${_varnet_pc}")
 set(ENV{PKG_CONFIG_LIBDIR} "${_varnet_pc}")
+
+# ctest and try_run start the programs under Wine in the build folder's own prefix, with the
+# prefixes' bin/ folders (Qt's DLLs) on the Windows search path.
+if(NOT DEFINED CMAKE_CROSSCOMPILING_EMULATOR)
+  get_filename_component(_varnet_root "${CMAKE_CURRENT_LIST_DIR}/../.." ABSOLUTE)
+  set(_varnet_dlls "")
+  foreach(_p IN LISTS CMAKE_PREFIX_PATH)
+    list(APPEND _varnet_dlls ${_p}/bin)
+  endforeach()
+  string(REPLACE ";" ":" _varnet_dlls "${_varnet_dlls}")
+  set(CMAKE_CROSSCOMPILING_EMULATOR env VARNET_WINE_PATH=${_varnet_dlls}
+      ${_varnet_root}/tests/windows/wine-env.sh ${CMAKE_BINARY_DIR} run)
+endif()

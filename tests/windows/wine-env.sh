@@ -20,6 +20,7 @@
 
 if [[ -z ${1:-} ]]; then
   echo "usage: wine-env.sh BUILD init|ports PTY...|start|stop|run PROG [ARGS]" >&2
+  # shellcheck disable=SC2317 # exit when called, return when sourced
   return 2 2>/dev/null || exit 2
 fi
 
@@ -78,6 +79,12 @@ _wine_warm() {
 
 wine_start() {
   wine_init
+  # A server some earlier run left (it would end a few seconds after its last program) is
+  # replaced by the suite's persistent one.
+  if _wine_server_up; then
+    [[ -e $WINEPREFIX/.varnet-persistent ]] && return 0
+    wine_stop
+  fi
   "$VARNET_WINESERVER" -p </dev/null >/dev/null 2>&1 9>&-
   touch "$WINEPREFIX/.varnet-persistent"
   _wine_warm

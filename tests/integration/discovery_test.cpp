@@ -48,10 +48,14 @@ int64_t SecondsSince(std::chrono::steady_clock::time_point t0) {
 class Search : public ::testing::Test {
  protected:
   SearchResult Run(bool settingMode, bool chinese = false, const LinkCancel* cancel = nullptr) {
-    rows.clear(), progress.clear();
+    rows.clear(), progress.clear(), shownAt.clear();
+    const auto t0 = std::chrono::steady_clock::now();
     return RunSearch(reg, settingMode, chinese,
-                     {[this](int p) { progress.push_back(p); }, [this](const DeviceRow& r) { rows.push_back(r); },
-                      [this](uint32_t ms) { slept += ms; }},
+                     {[this, t0](int p) {
+                        progress.push_back(p);
+                        shownAt.push_back(std::chrono::steady_clock::now() - t0);
+                      },
+                      [this](const DeviceRow& r) { rows.push_back(r); }, [this](uint32_t ms) { slept += ms; }},
                      cancel);
   }
   std::string Listed() const {
@@ -62,6 +66,7 @@ class Search : public ::testing::Test {
   FakeRegistry reg;
   std::vector<DeviceRow> rows;
   std::vector<int> progress;
+  std::vector<std::chrono::steady_clock::duration> shownAt;  // since the search started
   uint32_t slept = 0;
 };
 
@@ -124,8 +129,11 @@ TEST_F(Search, RowsKeepThePortOrderWhicheverPortsAnswerFirst) {
   EXPECT_EQ(Queries(*s1), 6);
   EXPECT_EQ(Queries(*refusing), 6);
   for (auto* s : {usb.get(), a.get(), b.get(), c.get()}) EXPECT_EQ(Queries(*s), 1);
-  // The bar follows the rate rounds of the slowest port still walking.
+  // The bar follows the rate rounds of the slowest port still walking: the
+  // silent one takes a second a rate.
   EXPECT_EQ(progress, (std::vector<int>{3, 6, 1, 2, 3, 4, 5, 6, 8}));
+  for (size_t i = 3; i + 1 < progress.size(); ++i)
+    EXPECT_GE(shownAt[i], std::chrono::milliseconds(1000 * (progress[i] - 1) - 100)) << progress[i];
   // A silent port and five probes before 230400: about 11 s one after the
   // other, about 6 s side by side.
   EXPECT_LT(SecondsSince(t0), 10);
@@ -155,9 +163,10 @@ TEST_F(Search, UsbPortsAreProbedOnceAndTheTableHoldsEightRows) {
   EXPECT_EQ(rows.back().number, "8");
   EXPECT_EQ(Queries(*usb), 2);
 
-  // Seven keyboard rows leave one entry: the first serial port that answers.
-  auto other = Scanner(2, "O");
-  reg.Set(7, {}, {other->SlavePath(), usb->SlavePath()});
+  // Seven keyboard rows leave one entry: the first serial port that answers;
+  // one that answers later finds the table full.
+  auto other = Scanner(2, "O"), later = Scanner(3, "L", 57600);
+  reg.Set(7, {}, {other->SlavePath(), later->SlavePath()});
   SearchResult r = Run(true);
   ASSERT_EQ(r.rows, 8u);
   EXPECT_EQ(rows.size(), 8u);

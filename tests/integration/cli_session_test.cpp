@@ -11,8 +11,10 @@
 #include <sstream>
 #include <thread>
 
+#include "link/device_info.h"
 #include "sim/sim_scanner.h"
 #include "support/cli_runner.h"
+#include "support/temp_dir.h"
 #include "support/wire.h"
 
 using namespace varnet;
@@ -43,6 +45,8 @@ TEST(CliClose, AChangedOutputInterfaceRestartsTheScannerLast) {
   EXPECT_EQ(j["restart"], true);
   EXPECT_TRUE(Has(j["message"], "Scanner will be reboot after saving the settings."));
   EXPECT_EQ(WritesHeard(s, 3), (Frames{rs232, save, restart}));
+  TempDir dir;
+  ASSERT_EQ(RunCli({"--port", s.SlavePath(), "export", dir.File("rs232.vt")}).status, 0);
 
   // Without --save the restart goes all the same; changed and changed back sends none.
   s.ClearReceived();
@@ -62,6 +66,13 @@ TEST(CliClose, AChangedOutputInterfaceRestartsTheScannerLast) {
   EXPECT_EQ(j["restart"], true);
   ASSERT_EQ(j["frames"].size(), 3u);
   EXPECT_EQ(j["frames"][2]["hex"], cli::Hex(restart));
+
+  // An import is not a change of the connection's own: another interface from a file restarts nothing.
+  s.ClearReceived();
+  ASSERT_EQ(RunCli({"--port", s.SlavePath(), "import", dir.File("rs232.vt")}).status, 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_EQ(s.ParamBlock()[pb::OutputInterface], 1);
+  EXPECT_NE(Writes(s.Received()).back(), restart);
 }
 
 TEST(CliProgress, ShownOnATerminalOnlyForSeveralPortsWithoutJson) {

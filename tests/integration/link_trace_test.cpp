@@ -2,6 +2,7 @@
 // The wire trace: what a short exchange leaves in it, and whole lines when
 // several ports are traced at once.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -64,6 +65,10 @@ TEST(WireTrace, AShortExchangeLineByLine) {
   EXPECT_FALSE(OpenLink(*std::make_unique<ScannerLink>(), "ttyVARNET-NONE", 9600));
   trace::Stop();
 
+  // Scanned data are the customer's: the file is the user's alone.
+  struct stat st {};
+  ASSERT_EQ(::stat(file.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
   const auto lines = TraceLines(file);
   ASSERT_FALSE(lines.empty());
   EXPECT_EQ(lines[0].rfind("# test wire trace, pid ", 0), 0u) << lines[0];

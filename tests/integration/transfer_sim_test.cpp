@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 // Export, import and restore against the simulated scanner, over its pty.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <thread>
 
@@ -71,7 +72,13 @@ class TransferWithSimulator : public ::testing::Test {
 };
 
 TEST_F(TransferWithSimulator, ExportThenImportIntoAnotherScanner) {
+  // Written over a file its owner made private: it stays private.
+  test::WriteWholeFile(vt, TextBytes("older"));
+  ASSERT_EQ(::chmod(vt.c_str(), 0600), 0);
   ExportFrom(5);
+  struct stat st {};
+  ASSERT_EQ(::stat(vt.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
   const Bytes file = test::ReadWholeFile(vt);
   // The file's layout, byte for byte, is checked in the unit tests; here its
   // two parts go out as they stand.

@@ -93,13 +93,14 @@ TEST(OutputFormatSet, RecordsAndWriteBack) {
   v.caseRow = 1;
   v.endingRow = RowNamed(EndingCharacterRows(), " TAB");
   v.leadingCutRow = 0;
+  v.endingCutRow = 5;
   v.suffix = "\xE9tiq\xFFuette";  // FF would end the record; only eight go
   auto records = OutputFormatRecords(v, kAll);
-  ASSERT_EQ(records.size(), 5u);  // no code ID (no selection), no ending cut, no prefix (empty)
+  ASSERT_EQ(records.size(), 6u);  // no code ID (no selection), no prefix (empty)
   EXPECT_EQ(records[0].value, Bytes{4});
   EXPECT_EQ(records[2].b, 0x03);
   EXPECT_EQ(records[2].value, Bytes{4});
-  EXPECT_EQ(records[4].value, (Bytes{0xE9, 't', 'i', 'q', 'u', 'e', 't', 't'}));
+  EXPECT_EQ(records[5].value, (Bytes{0xE9, 't', 'i', 'q', 'u', 'e', 't', 't'}));
 
   ParamBlock pb;
   pb.SetU8(pb::CodeId, 2);
@@ -109,7 +110,8 @@ TEST(OutputFormatSet, RecordsAndWriteBack) {
   EXPECT_EQ(pb.U8(pb::CodePage), 6);  // Korean's table code, not the 4 sent
   EXPECT_EQ(pb.U8(pb::CodeId), 2);
   EXPECT_EQ(RefreshOutputFormat({}, pb, block).values.codePageRow, v.codePageRow);
-  EXPECT_EQ((*block)[560], 0);
+  EXPECT_EQ((*block)[fb::LeadingCut], 0);
+  EXPECT_EQ((*block)[fb::EndingCut], 5);
   EXPECT_EQ((*block)[0], 'z');  // empty prefix: the old one stays
   EXPECT_EQ(FieldText(&(*block)[280], 8), "\xE9tiquett");
 }

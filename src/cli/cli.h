@@ -128,7 +128,8 @@ struct Argument {
   std::string extension;  // of the files it names: ".vt"
 };
 
-// A file a command writes, or a folder it writes files of its own naming into.
+// A file a command writes, or a folder it writes files of its own naming
+// into (made, with its parents, when missing).
 struct Destination {
   std::string path;
   bool folder = false;

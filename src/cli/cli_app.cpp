@@ -305,7 +305,7 @@ const std::vector<SharedOption>& SharedOptions() {
       {"--port", "PORT", "the scanner's port: a name under /dev (ttyACM0) or a path; repeat for several"},
       {"--all", "", "every scanner port that discovery finds"},
       {"--baud", "N", "connect at N bit/s only (default: the six RS-232 rates in turn)"},
-      {"--jobs", "N", "ports handled at once (default: every port given, at most 8; 1: one after the other)"},
+      {"--jobs", "N", "ports handled at once (default: every port given, at most 64; 1: one after the other)"},
       {"--save", "", "make the change permanent when the command changed settings and succeeded"},
       {"--dry-run", "", "list the frames the command would send and send none"},
       {"--no-verify", "", "import: do not read the blocks back"},

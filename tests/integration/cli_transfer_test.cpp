@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -161,6 +162,16 @@ TEST(CliParallel, PortsRunAtOnceAndReportInPortOrderJobsOneRunsThemInTurn) {
   const auto r = RunCli({"--port", twice.SlavePath(), "--port", twice.SlavePath().substr(5), "--json", "info"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(JsonLines(r.out).size(), 2u);
+
+  // Without --jobs every port given runs at once: the ninth is asked while
+  // eight slow ones still wait for their replies (in turns of eight it would
+  // wait 1.5 s for the first of them).
+  Sims nine;
+  for (int i = 0; i < 8; ++i) nine.Add().faults().replyDelayMs = 300;
+  sim::SimScanner& ninth = nine.Add();
+  std::thread run([&] { EXPECT_EQ(RunCli(Args(nine.PortArgs(), {"--baud", "115200", "info"})).status, 0); });
+  EXPECT_TRUE(ninth.WaitReceived(1, 1000));
+  run.join();
 }
 
 TEST(CliTransfer, RoundTripVerificationAndRestore) {

@@ -422,44 +422,39 @@ int RunTargets(const CommandSpec& command, const Options& o, const std::vector<T
   return status;
 }
 
-}  // namespace
-
-int Run(int argc, char** argv, std::ostream& out, std::ostream& err, DeviceRegistry& registry, int errFd) {
-  const std::vector<CommandSpec> commands = AllCommands();
-  Options o;
-  const CommandSpec* chosen = nullptr;
-  if (const int status = ParseCommandLine(argc, argv, commands, o, chosen, out, err); status >= 0) return status;
-  const CommandSpec& command = *chosen;
-  // Standard error is the trace's place whatever `err` is: the lines of
-  // several ports' threads go out whole with one write each.
-  struct TraceRun {
-    explicit TraceRun(bool on) : on(on) {
-      if (on) trace::ToFd(2, "varnet-cli");
-    }
-    ~TraceRun() {
-      if (on) trace::Stop();
-    }
-    bool on;
-  } traceRun(o.trace);
-  const bool alone = !command.needsScanner || (command.aloneFromArgs && o.args.size() >= command.aloneFromArgs);
-  if (alone && command.needsScanner && (o.all || !o.ports.empty())) {
-    err << "usage: varnet-cli " << command.Synopsis() << "\n(this form names its ports itself, as port:NAME)\n";
-    return kUsage;
+// Standard error is the trace's place whatever `err` is: the lines of
+// several ports' threads go out whole with one write each.
+struct TraceScope {
+  explicit TraceScope(bool on) : on(on) {
+    if (on) trace::ToFd(2, "varnet-cli");
   }
-  Context context{out, err, registry};
-  if (alone) return command.runAlone(o, context);
+  ~TraceScope() {
+    if (on) trace::Stop();
+  }
+  bool on;
+};
+
+// The files and folders the command writes can take them, and its own
+// preparation went through; says why not otherwise.
+bool ReadyToRun(const CommandSpec& command, const Options& o, std::ostream& out, std::ostream& err) {
   std::string unwritable, why;
   if (!DestinationWritable(command, o, unwritable, why)) {
     if (o.json) out << nlohmann::json{{"file", unwritable}, {"ok", false}, {"message", why}}.dump() << "\n";
     else err << "varnet-cli: " << unwritable << ": " << why << "\n";
-    return kFailed;
+    return false;
   }
   if (command.prepare && !command.prepare(o, why)) {
     if (o.json) out << nlohmann::json{{"ok", false}, {"message", why}}.dump() << "\n";
     else err << "varnet-cli: " << why << "\n";
-    return kFailed;
+    return false;
   }
+  return true;
+}
 
+// The ports given; with --all every scanner the search finds, without
+// either the first USB virtual port of a scanner. Nothing when there is none.
+std::optional<std::vector<Target>> FindTargets(const CommandSpec& command, const Options& o, DeviceRegistry& registry,
+                                               std::ostream& out, std::ostream& err) {
   std::vector<Target> targets;
   for (const auto& p : o.ports) targets.push_back({p, 0});
   if (o.all) {
@@ -479,29 +474,28 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err, DeviceRegis
     }
     if (targets.empty()) {
       err << "varnet-cli: no scanner found\n";
-      return kFailed;
+      return std::nullopt;
     }
   } else if (targets.empty()) {
     auto usb = registry.ListUsbScannerPorts();
     if (usb.empty()) {
       err << "varnet-cli: no scanner found on a USB virtual port (use --port PORT)\n";
-      return kFailed;
+      return std::nullopt;
     }
     targets.push_back({usb.front(), 115200});
   }
+  return targets;
+}
 
-  std::vector<std::string> ports;
-  ports.reserve(targets.size());
-  for (const Target& t : targets) ports.push_back(t.port);
-  const std::unique_ptr<Progress> progress = MakeProgress(err, errFd, o.json, ports);
-  LineOut lines(out);
-  if (!command.streaming) return RunTargets(command, o, targets, *progress, out, err, lines);
+// A command that runs until it is stopped (monitor, capture): every port at
+// once, each line as it comes; a port's end is said as soon as it ends.
+int RunStreaming(const CommandSpec& command, const Options& o, const std::vector<Target>& targets, Progress& progress,
+                 std::ostream& out, std::ostream& err, LineOut& lines) {
   const bool several = targets.size() > 1;
   StopScope stoppable;
   int status = kOk;
   if (several) {
-    // Every port at once, each line as it comes; a port's end is said as
-    // soon as it ends. Each thread owns its session and closes its port.
+    // Each thread owns its session and closes its port.
     std::vector<std::thread> threads;
     std::vector<int> statuses(targets.size(), kOk);
     for (size_t i = 0; i < targets.size(); ++i)
@@ -509,7 +503,7 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err, DeviceRegis
         std::osyncstream portErr(err);
         portErr << std::emit_on_flush;
         const PortRun run =
-            RunOnPort(command, o, targets[i], several, portErr, *progress, i, lines, &stoppable.cancel());
+            RunOnPort(command, o, targets[i], several, portErr, progress, i, lines, &stoppable.cancel());
         std::lock_guard lock(lines.mutex());
         statuses[i] = PrintPortRun(run, targets[i].port, o, several, out, portErr);
         portErr << std::flush;
@@ -520,10 +514,39 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err, DeviceRegis
   }
   for (size_t i = 0; i < targets.size(); ++i) {
     if (StopRequested()) break;
-    const PortRun run = RunOnPort(command, o, targets[i], several, err, *progress, i, lines, &stoppable.cancel());
+    const PortRun run = RunOnPort(command, o, targets[i], several, err, progress, i, lines, &stoppable.cancel());
     status = std::max(status, PrintPortRun(run, targets[i].port, o, several, out, err));
   }
   return status;
+}
+
+}  // namespace
+
+int Run(int argc, char** argv, std::ostream& out, std::ostream& err, DeviceRegistry& registry, int errFd) {
+  const std::vector<CommandSpec> commands = AllCommands();
+  Options o;
+  const CommandSpec* chosen = nullptr;
+  if (const int status = ParseCommandLine(argc, argv, commands, o, chosen, out, err); status >= 0) return status;
+  const CommandSpec& command = *chosen;
+  const TraceScope trace(o.trace);
+  const bool alone = !command.needsScanner || (command.aloneFromArgs && o.args.size() >= command.aloneFromArgs);
+  if (alone && command.needsScanner && (o.all || !o.ports.empty())) {
+    err << "usage: varnet-cli " << command.Synopsis() << "\n(this form names its ports itself, as port:NAME)\n";
+    return kUsage;
+  }
+  Context context{out, err, registry};
+  if (alone) return command.runAlone(o, context);
+  if (!ReadyToRun(command, o, out, err)) return kFailed;
+  const std::optional<std::vector<Target>> targets = FindTargets(command, o, registry, out, err);
+  if (!targets) return kFailed;
+
+  std::vector<std::string> ports;
+  ports.reserve(targets->size());
+  for (const Target& t : *targets) ports.push_back(t.port);
+  const std::unique_ptr<Progress> progress = MakeProgress(err, errFd, o.json, ports);
+  LineOut lines(out);
+  if (command.streaming) return RunStreaming(command, o, *targets, *progress, out, err, lines);
+  return RunTargets(command, o, *targets, *progress, out, err, lines);
 }
 
 }  // namespace varnet::cli

@@ -25,8 +25,10 @@ namespace varnet::cli {
 
 enum Exit { kOk = 0, kFailed = 1, kUsage = 2 };
 
-// Ports a command runs on at once unless --jobs says otherwise.
-constexpr size_t kDefaultJobs = 8;
+// Ports a command runs on at once unless --jobs says otherwise. A port
+// mostly waits for its scanner, so every port given runs at once; the cap
+// only keeps the descriptors (the port, its wake-ups) well inside the limit.
+constexpr size_t kDefaultJobs = 64;
 
 struct Options {
   std::vector<std::string> ports;
@@ -128,7 +130,8 @@ struct Argument {
   std::string extension;  // of the files it names: ".vt"
 };
 
-// A file a command writes, or a folder it writes files of its own naming into.
+// A file a command writes, or a folder it writes files of its own naming
+// into (made, with its parents, when missing).
 struct Destination {
   std::string path;
   bool folder = false;

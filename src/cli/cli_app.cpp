@@ -205,6 +205,99 @@ int ExtrasError(Grammar& g, CLI::App* sub, const CommandSpec* command, const std
   return UsageError(err, command->name + ": unexpected argument " + Quoted(extras.front()), command);
 }
 
+// The command CLI11 parsed, with its place in the table; none before a
+// command's name was read.
+const CommandSpec* ParsedCommand(const Grammar& g, const std::vector<CommandSpec>& commands, size_t& which) {
+  for (size_t i = 0; i < g.subs.size(); ++i)
+    if (g.subs[i]->parsed()) {
+      which = i;
+      return &commands[i];
+    }
+  return nullptr;
+}
+
+// CLI11's refusal in our words: the missing command or argument, an option
+// without its value.
+int ParseFailure(Grammar& g, const CLI::ParseError& e, const CommandSpec* command, size_t which,
+                 const std::vector<CommandSpec>& commands, std::ostream& err) {
+  if (dynamic_cast<const CLI::RequiredError*>(&e)) {
+    if (!command) {
+      // Words that are no command are named before the missing command.
+      if (!g.app.remaining(true).empty()) return ExtrasError(g, nullptr, nullptr, commands, err);
+      err << "varnet-cli: no command given\n" << g.app.help();
+      return kUsage;
+    }
+    for (size_t i = 0; i < command->args.size(); ++i)
+      if (command->args[i].min > 0 && g.positionals[which][i]->count() == 0)
+        return UsageError(err, command->name + ": missing " + command->args[i].name, command);
+  }
+  // CLI11 says "--port: 1 required PORT missing" for an option without its value.
+  if (const auto* mismatch = dynamic_cast<const CLI::ArgumentMismatch*>(&e)) {
+    static const std::regex kNoValue(R"(^(-[^:]+): \d+ required (\S+) missing$)");
+    std::smatch m;
+    const std::string what = mismatch->what();
+    if (std::regex_match(what, m, kNoValue))
+      return UsageError(err, m[1].str() + " needs a value (" + m[2].str() + ")", command);
+  }
+  return UsageError(err, e.what(), command);
+}
+
+// The shared options, given before or after the command; -1 when they are
+// good, else the exit status.
+int ReadSharedOptions(CLI::App& app, CLI::App* sub, Options& o, std::ostream& err) {
+  o.ports = SharedValues(app, sub, "--port");
+  o.all = SharedFlag(app, sub, "--all");
+  o.save = SharedFlag(app, sub, "--save");
+  o.dryRun = SharedFlag(app, sub, "--dry-run");
+  o.noVerify = SharedFlag(app, sub, "--no-verify");
+  o.json = SharedFlag(app, sub, "--json");
+  o.trace = SharedFlag(app, sub, "--trace");
+  const std::vector<std::string> baud = SharedValues(app, sub, "--baud");
+  if (!baud.empty() && !ParseCount(baud.back(), o.baud)) {
+    err << "varnet-cli: --baud needs a positive number\n";
+    return kUsage;
+  }
+  const std::vector<std::string> jobs = SharedValues(app, sub, "--jobs");
+  uint32_t atOnce = 0;
+  if (!jobs.empty() && !ParseCount(jobs.back(), atOnce)) {
+    err << "varnet-cli: --jobs needs a positive number\n";
+    return kUsage;
+  }
+  o.jobs = atOnce;
+  return -1;
+}
+
+// The command's arguments in the order of its table entry, counted; -1 when
+// they are good, else the exit status.
+int ReadArguments(const CommandSpec& command, const std::vector<CLI::Option*>& positionals, Options& o,
+                  std::ostream& err) {
+  for (size_t i = 0; i < command.args.size(); ++i) {
+    const Argument& a = command.args[i];
+    const std::vector<std::string>& values = positionals[i]->results();
+    if (values.size() < a.min)
+      return UsageError(err,
+                        command.name + ": " +
+                            (values.empty() ? "missing " + a.name
+                                            : a.name + " needs at least " + std::to_string(a.min) + " arguments"),
+                        &command);
+    if (values.size() > a.max)
+      return UsageError(err, command.name + ": unexpected argument " + Quoted(values[a.max]), &command);
+    o.args.insert(o.args.end(), values.begin(), values.end());
+  }
+  return -1;
+}
+
+// --dry-run given to a command that sends nothing it could list.
+int DryRunMisplaced(const std::vector<CommandSpec>& commands, std::ostream& err) {
+  std::vector<std::string> names;
+  for (const CommandSpec& c : commands)
+    if (c.Takes("--dry-run")) names.push_back(c.name);
+  std::string list;
+  for (size_t i = 0; i < names.size(); ++i) list += (i ? (i + 1 == names.size() ? " and " : ", ") : "") + names[i];
+  err << "varnet-cli: --dry-run applies to " << list << " only\n";
+  return kUsage;
+}
+
 }  // namespace
 
 const std::vector<SharedOption>& SharedOptions() {
@@ -212,7 +305,7 @@ const std::vector<SharedOption>& SharedOptions() {
       {"--port", "PORT", "the scanner's port: a name under /dev (ttyACM0) or a path; repeat for several"},
       {"--all", "", "every scanner port that discovery finds"},
       {"--baud", "N", "connect at N bit/s only (default: the six RS-232 rates in turn)"},
-      {"--jobs", "N", "ports handled at once (default: every port given, at most 8; 1: one after the other)"},
+      {"--jobs", "N", "ports handled at once (default: every port given, at most 64; 1: one after the other)"},
       {"--save", "", "make the change permanent when the command changed settings and succeeded"},
       {"--dry-run", "", "list the frames the command would send and send none"},
       {"--no-verify", "", "import: do not read the blocks back"},
@@ -258,94 +351,27 @@ int ParseCommandLine(int argc, char** argv, const std::vector<CommandSpec>& comm
   Build(g, commands, o);
   command = nullptr;
   size_t which = 0;
-  auto parsedCommand = [&] {
-    for (size_t i = 0; i < g.subs.size(); ++i)
-      if (g.subs[i]->parsed()) {
-        which = i;
-        return &commands[i];
-      }
-    return static_cast<const CommandSpec*>(nullptr);
-  };
   try {
     g.app.parse(argc, argv);
   } catch (const CLI::CallForHelp&) {
-    command = parsedCommand();
+    command = ParsedCommand(g, commands, which);
     out << (command ? g.subs[which]->help("varnet-cli") : g.app.help());
     return kOk;
   } catch (const CLI::CallForVersion&) {
     out << "varnet-cli " << VARNET_VERSION << "\n";
     return kOk;
   } catch (const CLI::ExtrasError&) {
-    command = parsedCommand();
+    command = ParsedCommand(g, commands, which);
     return ExtrasError(g, command ? g.subs[which] : nullptr, command, commands, err);
   } catch (const CLI::ParseError& e) {
-    command = parsedCommand();
-    if (dynamic_cast<const CLI::RequiredError*>(&e)) {
-      if (!command) {
-        // Words that are no command are named before the missing command.
-        if (!g.app.remaining(true).empty()) return ExtrasError(g, nullptr, nullptr, commands, err);
-        err << "varnet-cli: no command given\n" << g.app.help();
-        return kUsage;
-      }
-      for (size_t i = 0; i < command->args.size(); ++i)
-        if (command->args[i].min > 0 && g.positionals[which][i]->count() == 0)
-          return UsageError(err, command->name + ": missing " + command->args[i].name, command);
-    }
-    // CLI11 says "--port: 1 required PORT missing" for an option without its value.
-    if (const auto* mismatch = dynamic_cast<const CLI::ArgumentMismatch*>(&e)) {
-      static const std::regex kNoValue(R"(^(-[^:]+): \d+ required (\S+) missing$)");
-      std::smatch m;
-      const std::string what = mismatch->what();
-      if (std::regex_match(what, m, kNoValue))
-        return UsageError(err, m[1].str() + " needs a value (" + m[2].str() + ")", command);
-    }
-    return UsageError(err, e.what(), command);
+    command = ParsedCommand(g, commands, which);
+    return ParseFailure(g, e, command, which, commands, err);
   }
-  command = parsedCommand();
-  CLI::App* sub = g.subs[which];
-
+  command = ParsedCommand(g, commands, which);
   o.command = command->name;
-  o.ports = SharedValues(g.app, sub, "--port");
-  o.all = SharedFlag(g.app, sub, "--all");
-  o.save = SharedFlag(g.app, sub, "--save");
-  o.dryRun = SharedFlag(g.app, sub, "--dry-run");
-  o.noVerify = SharedFlag(g.app, sub, "--no-verify");
-  o.json = SharedFlag(g.app, sub, "--json");
-  o.trace = SharedFlag(g.app, sub, "--trace");
-  const std::vector<std::string> baud = SharedValues(g.app, sub, "--baud");
-  if (!baud.empty() && !ParseCount(baud.back(), o.baud)) {
-    err << "varnet-cli: --baud needs a positive number\n";
-    return kUsage;
-  }
-  const std::vector<std::string> jobs = SharedValues(g.app, sub, "--jobs");
-  uint32_t atOnce = 0;
-  if (!jobs.empty() && !ParseCount(jobs.back(), atOnce)) {
-    err << "varnet-cli: --jobs needs a positive number\n";
-    return kUsage;
-  }
-  o.jobs = atOnce;
-  for (size_t i = 0; i < command->args.size(); ++i) {
-    const Argument& a = command->args[i];
-    const std::vector<std::string>& values = g.positionals[which][i]->results();
-    if (values.size() < a.min)
-      return UsageError(err,
-                        command->name + ": " +
-                            (values.empty() ? "missing " + a.name
-                                            : a.name + " needs at least " + std::to_string(a.min) + " arguments"),
-                        command);
-    if (values.size() > a.max)
-      return UsageError(err, command->name + ": unexpected argument " + Quoted(values[a.max]), command);
-    o.args.insert(o.args.end(), values.begin(), values.end());
-  }
-  if (o.dryRun && !command->Takes("--dry-run")) {
-    std::vector<std::string> names;
-    for (const CommandSpec& c : commands)
-      if (c.Takes("--dry-run")) names.push_back(c.name);
-    std::string list;
-    for (size_t i = 0; i < names.size(); ++i) list += (i ? (i + 1 == names.size() ? " and " : ", ") : "") + names[i];
-    err << "varnet-cli: --dry-run applies to " << list << " only\n";
-    return kUsage;
-  }
+  if (const int status = ReadSharedOptions(g.app, g.subs[which], o, err); status >= 0) return status;
+  if (const int status = ReadArguments(*command, g.positionals[which], o, err); status >= 0) return status;
+  if (o.dryRun && !command->Takes("--dry-run")) return DryRunMisplaced(commands, err);
   return -1;
 }
 

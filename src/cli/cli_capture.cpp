@@ -307,7 +307,8 @@ CommandSpec CaptureCommand() {
   c.writes = [](const Options& o) { return std::vector<Destination>{{o.dir.empty() ? "." : o.dir, true}}; };
   c.addOptions = [](CLI::App& app, Options& o) {
     app.add_option("--count", o.count, "take N captures (default 1)")->type_name("N")->check(CLI::PositiveNumber);
-    app.add_option("--dir", o.dir, "store the files in folder D (default: the current folder)")->type_name("D");
+    app.add_option("--dir", o.dir, "store the files in folder D, made when missing (default: the current folder)")
+        ->type_name("D");
     app.add_flag("--overlay", o.overlay,
                  "also store the preview with the barcode's outline as the desktop program draws it (PNG)");
     CLI::Option* exposure = app.add_option("--exposure", o.exposure, "fixed exposure N (8 to 1000)")

@@ -263,9 +263,32 @@ PortResult ImportConfigFile(Session& s, const Options& o) { return Import(s, o);
 
 namespace {
 
-// An existing folder that takes new files.
+// Makes the folder and the parents it lacks as mkdir -p does: each with
+// 0777 under the umask, a parent with u+wx besides so that the next one can
+// go in. Says which one could not be made.
+bool MakeFolders(const std::string& dir, std::string& why) {
+  for (size_t end = 0; end != std::string::npos;) {
+    const size_t start = dir.find_first_not_of('/', end);
+    if (start == std::string::npos) break;
+    end = dir.find('/', start);
+    const std::string part = dir.substr(0, end);
+    const bool last = end == std::string::npos || dir.find_first_not_of('/', end) == std::string::npos;
+    if (::mkdir(part.c_str(), 0777) != 0) {
+      if (errno == EEXIST) continue;  // a folder, or a file the check after names
+      why = "cannot create the folder" + (last ? std::string() : " " + part) + ": " + std::strerror(errno);
+      return false;
+    }
+    struct stat st {};
+    if (!last && ::stat(part.c_str(), &st) == 0 && (st.st_mode & 0300) != 0300)
+      ::chmod(part.c_str(), (st.st_mode & 07777) | 0300);
+  }
+  return true;
+}
+
+// A folder that takes new files, made when missing.
 bool FolderWritable(const std::string& dir, std::string& why) {
   struct stat st {};
+  if (::stat(dir.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR) && !MakeFolders(dir, why)) return false;
   if (::stat(dir.c_str(), &st) != 0) {
     why = std::strerror(errno);
     return false;

@@ -163,102 +163,122 @@ class Planner {
     const std::string& name = g.name.text;
     const GroupLookup lookup = FindShownGroup(model_, name);
     if (!lookup.group || lookup.group->category != category) {
-      // Known under this name on some scanner, in which category?
-      int knownIn = -1;
-      for (int c = 0; c < kCategoryCount && knownIn < 0; ++c)
-        for (const SettingGroup& sg : Category(c)->groups)
-          for (const std::string& label : sg.IsEndMarker() ? std::vector<std::string>{} : GroupLabelsOnAnyModel(sg))
-            if (FoldedName(label) == FoldedName(name)) knownIn = c;
-      if (lookup.group) knownIn = lookup.group->category;
-      if (knownIn >= 0 && knownIn != category) {
-        Usage(g.name.line, "group " + Quoted(name) + " belongs to " + Quoted(Category(knownIn)->name) + ", not " +
-                               Quoted(Category(category)->name));
-      } else if (knownIn >= 0) {
-        NotHere(g.name.line, "group " + Quoted(name) + " is not shown for this scanner (" + ScannerText() + ")");
-      } else {
-        std::vector<std::string> names;
-        for (const EffectiveGroup& eg : ShownGroups(category, model_)) names.emplace_back(eg.english);
-        Usage(g.name.line,
-              "unknown group " + Quoted(name) + " in " + Quoted(Category(category)->name) + DidYouMean(name, names));
-      }
+      RefuseUnshownGroup(category, g.name, lookup);
       return;
     }
     const EffectiveGroup group = *lookup.group;
     if (!FirstMention(std::string(group.Title()), g.name.line, name)) return;
     WantedGroup w{group, ShownOptions(group, model_), {}, g.name.line};
     w.rows.assign(w.shown.size(), std::nullopt);
-    const std::vector<bool> ticks = TicksInForce(group, w.shown, info_.paramBlock);
     const std::string label = Quoted(TrimmedName(group.english));
-
+    bool resolved = true;
     if (category != kSymbologies) {
-      if (g.form != ValueForm::Text) {
-        Usage(g.name.line, label + " is a single choice: give one option as a text");
-        return;
-      }
-      const auto row = ResolveOption(w, g.text);
-      if (!row) return;
-      for (size_t r = 0; r < w.rows.size(); ++r) w.rows[r] = r == *row;
-      wanted_.emplace(std::string(group.Title()), std::move(w));
-      return;
-    }
-
-    if (g.form == ValueForm::Text) {
+      resolved = ResolveChoice(w, g, label);
+    } else if (g.form == ValueForm::Text) {
       Usage(g.name.line, label + " holds switches: give a list of the options to be in force, or add: and remove:");
-      return;
+      resolved = false;
+    } else if (g.form == ValueForm::List) {
+      resolved = ResolveSwitchList(w, g, label);
+    } else {
+      ResolveAddRemove(w, g, label);
     }
-    if (g.form == ValueForm::List) {
-      for (size_t r = 0; r < w.rows.size(); ++r) w.rows[r] = false;
-      size_t inner = 0;
-      for (const Scalar& s : g.list) {
+    if (resolved) wanted_.emplace(std::string(group.Title()), std::move(w));
+  }
+
+  // A group this category does not show here: another category's, one of
+  // another scanner, or unknown.
+  void RefuseUnshownGroup(int category, const Scalar& name, const GroupLookup& lookup) {
+    // Known under this name on some scanner, in which category?
+    int knownIn = -1;
+    for (int c = 0; c < kCategoryCount && knownIn < 0; ++c)
+      for (const SettingGroup& sg : Category(c)->groups)
+        for (const std::string& label : sg.IsEndMarker() ? std::vector<std::string>{} : GroupLabelsOnAnyModel(sg))
+          if (FoldedName(label) == FoldedName(name.text)) knownIn = c;
+    if (lookup.group) knownIn = lookup.group->category;
+    if (knownIn >= 0 && knownIn != category) {
+      Usage(name.line, "group " + Quoted(name.text) + " belongs to " + Quoted(Category(knownIn)->name) + ", not " +
+                           Quoted(Category(category)->name));
+    } else if (knownIn >= 0) {
+      NotHere(name.line, "group " + Quoted(name.text) + " is not shown for this scanner (" + ScannerText() + ")");
+    } else {
+      std::vector<std::string> names;
+      for (const EffectiveGroup& eg : ShownGroups(category, model_)) names.emplace_back(eg.english);
+      Usage(name.line, "unknown group " + Quoted(name.text) + " in " + Quoted(Category(category)->name) +
+                           DidYouMean(name.text, names));
+    }
+  }
+
+  // A group of one choice (every category but the symbologies): one option,
+  // as a text.
+  bool ResolveChoice(WantedGroup& w, const GroupEntry& g, const std::string& label) {
+    if (g.form != ValueForm::Text) {
+      Usage(g.name.line, label + " is a single choice: give one option as a text");
+      return false;
+    }
+    const auto row = ResolveOption(w, g.text);
+    if (!row) return false;
+    for (size_t r = 0; r < w.rows.size(); ++r) w.rows[r] = r == *row;
+    return true;
+  }
+
+  // A symbology's switches as a list of those in force.
+  bool ResolveSwitchList(WantedGroup& w, const GroupEntry& g, const std::string& label) {
+    const EffectiveGroup& group = w.group;
+    for (size_t r = 0; r < w.rows.size(); ++r) w.rows[r] = false;
+    size_t inner = 0;
+    for (const Scalar& s : g.list) {
+      const auto row = ResolveOption(w, s);
+      if (!row) continue;
+      if (*w.rows[*row]) {
+        Usage(s.line, Quoted(s.text) + " is listed twice in " + label);
+        continue;
+      }
+      w.rows[*row] = true;
+      if (IsInnerChoice(group, w.shown[*row].index)) ++inner;
+    }
+    // A list says the whole state, so it says which check-digit mode.
+    const bool hasInner = std::any_of(w.shown.begin(), w.shown.end(),
+                                      [&](const EffectiveOption& o) { return IsInnerChoice(group, o.index); });
+    const bool code11 = group.Title() == "Code 11";
+    if (hasInner && (inner > 1 || (inner == 0 && !code11))) {
+      std::vector<std::string> choices;
+      for (const EffectiveOption& o : w.shown)
+        if (IsInnerChoice(group, o.index)) choices.push_back(Quoted(TrimmedName(o.english)));
+      std::string list;
+      for (const std::string& c : choices) list += (list.empty() ? "" : ", ") + c;
+      Usage(g.name.line, label + " in list form names " + (inner > 1 ? "more than one" : "none") + " of " + list +
+                             ": name exactly " + (code11 ? "one, or none to leave them as they are," : "one"));
+      return false;
+    }
+    return true;
+  }
+
+  // A symbology's switches as add: and remove:, each from the state in force.
+  void ResolveAddRemove(WantedGroup& w, const GroupEntry& g, const std::string& label) {
+    const std::vector<bool> ticks = TicksInForce(w.group, w.shown, info_.paramBlock);
+    auto edit = [&](const std::vector<Scalar>& items, bool on) {
+      for (const Scalar& s : items) {
         const auto row = ResolveOption(w, s);
         if (!row) continue;
-        if (*w.rows[*row]) {
-          Usage(s.line, Quoted(s.text) + " is listed twice in " + label);
+        if (w.rows[*row]) {
+          Usage(s.line, Quoted(s.text) + " is named twice in " + label + " add: and remove:");
           continue;
         }
-        w.rows[*row] = true;
-        if (IsInnerChoice(group, w.shown[*row].index)) ++inner;
-      }
-      // A list says the whole state, so it says which check-digit mode.
-      const bool hasInner = std::any_of(w.shown.begin(), w.shown.end(),
-                                        [&](const EffectiveOption& o) { return IsInnerChoice(group, o.index); });
-      const bool code11 = group.Title() == "Code 11";
-      if (hasInner && (inner > 1 || (inner == 0 && !code11))) {
-        std::vector<std::string> choices;
-        for (const EffectiveOption& o : w.shown)
-          if (IsInnerChoice(group, o.index)) choices.push_back(Quoted(TrimmedName(o.english)));
-        std::string list;
-        for (const std::string& c : choices) list += (list.empty() ? "" : ", ") + c;
-        Usage(g.name.line, label + " in list form names " + (inner > 1 ? "more than one" : "none") + " of " + list +
-                               ": name exactly " + (code11 ? "one, or none to leave them as they are," : "one"));
-        return;
-      }
-    } else {
-      auto edit = [&](const std::vector<Scalar>& items, bool on) {
-        for (const Scalar& s : items) {
-          const auto row = ResolveOption(w, s);
-          if (!row) continue;
-          if (w.rows[*row]) {
-            Usage(s.line, Quoted(s.text) + " is named twice in " + label + " add: and remove:");
-            continue;
-          }
-          const int index = w.shown[*row].index;
-          if (IsInnerChoice(group, index) && (!on || !ticks[*row])) {
-            // A check-digit mode is one choice of several: add: would have to
-            // take another out of force, and remove: has nothing to choose.
-            Usage(s.line, Quoted(TrimmedName(w.shown[*row].english)) + " is one choice of " + label + "; " +
-                              (on ? "add: takes it only when it is already in force"
-                                  : "remove: cannot take a choice out of force") +
-                              ": name the group as a list to choose it");
-            continue;
-          }
-          w.rows[*row] = on;
+        const int index = w.shown[*row].index;
+        if (IsInnerChoice(w.group, index) && (!on || !ticks[*row])) {
+          // A check-digit mode is one choice of several: add: would have to
+          // take another out of force, and remove: has nothing to choose.
+          Usage(s.line, Quoted(TrimmedName(w.shown[*row].english)) + " is one choice of " + label + "; " +
+                            (on ? "add: takes it only when it is already in force"
+                                : "remove: cannot take a choice out of force") +
+                            ": name the group as a list to choose it");
+          continue;
         }
-      };
-      edit(g.add, true);
-      edit(g.remove, false);
-    }
-    wanted_.emplace(std::string(group.Title()), std::move(w));
+        w.rows[*row] = on;
+      }
+    };
+    edit(g.add, true);
+    edit(g.remove, false);
   }
 
   // The shown row a profile value names, by the settings page's label; a
@@ -461,10 +481,31 @@ class Planner {
       if (w.field.control <= PageControl::Suffix) wanted.push_back(&w);
     if (wanted.empty()) return;
 
-    OutputFormatValues general = RefreshOutputFormat({}, scratch_.paramBlock, scratch_.formatBlock).values;
-    const OutputFormatValues current = general;
+    const OutputFormatValues current = RefreshOutputFormat({}, scratch_.paramBlock, scratch_.formatBlock).values;
     int generalLine = 0;
-    std::vector<int> rows;  // symbology rows with wanted fields, in list order
+    const OutputFormatValues general = WithWantedLists(current, wanted, generalLine);
+    std::vector<OutputFormatValues> sets;
+    for (int row : SymbologyRowsOf(wanted))
+      if (const auto v = SymbologySet(row, wanted)) sets.push_back(WithLists(*v, general));
+    const bool generalChanged = general.codePageRow != current.codePageRow || general.caseRow != current.caseRow ||
+                                general.codeIdRow != current.codeIdRow || general.endingRow != current.endingRow;
+    if (generalChanged && sets.empty()) {
+      // Only the lists change: one "Set" with the first symbology as it is.
+      sets.push_back(
+          WithLists(RefreshOutputFormat(general, scratch_.paramBlock, scratch_.formatBlock).values, general));
+    }
+    if (sets.empty()) return;
+    if (!scratch_.HasFormatBlock()) {
+      NotHere(generalLine, "the output format page is disabled on a scanner without a format block");
+      return;
+    }
+    AddOutputSets(sets);
+  }
+
+  // The lists every symbology shares, as the profile wants them; `line` gets
+  // the line of the first that changes.
+  static OutputFormatValues WithWantedLists(OutputFormatValues general, const std::vector<const WantedField*>& wanted,
+                                            int& line) {
     for (const WantedField* w : wanted) {
       int* target = nullptr;
       switch (w->field.control) {
@@ -472,73 +513,83 @@ class Planner {
         case PageControl::CaseConversion: target = &general.caseRow; break;
         case PageControl::CodeId: target = &general.codeIdRow; break;
         case PageControl::EndingCharacter: target = &general.endingRow; break;
-        default: rows.push_back(w->field.symbologyRow); continue;
+        default: continue;
       }
-      if (*target != w->row && !generalLine) generalLine = w->line;
+      if (*target != w->row && !line) line = w->line;
       *target = w->row;
     }
+    return general;
+  }
+
+  // The symbology rows with wanted cuts or texts, in list order.
+  static std::vector<int> SymbologyRowsOf(const std::vector<const WantedField*>& wanted) {
+    std::vector<int> rows;
+    for (const WantedField* w : wanted) switch (w->field.control) {
+        case PageControl::CodePage:
+        case PageControl::CaseConversion:
+        case PageControl::CodeId:
+        case PageControl::EndingCharacter: break;
+        default: rows.push_back(w->field.symbologyRow); break;
+      }
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows;
+  }
 
-    std::vector<OutputFormatValues> sets;
-    for (int row : rows) {
-      OutputFormatValues shown;
-      shown.symbologyRow = row;
-      const OutputFormatView view = RefreshOutputFormat(shown, scratch_.paramBlock, scratch_.formatBlock);
-      OutputFormatValues v = view.values;
-      const OutputFormatValues before = v;
-      for (const WantedField* w : wanted) {
-        if (w->field.symbologyRow != row) continue;
-        const bool held = (w->field.control == PageControl::LeadingCut && view.fields.leadingCut) ||
-                          (w->field.control == PageControl::EndingCut && view.fields.endingCut) ||
-                          (w->field.control == PageControl::Prefix && view.fields.prefix) ||
-                          (w->field.control == PageControl::Suffix && view.fields.suffix);
-        if (!held) {
-          NotHere(w->line, Quoted(w->field.name) + " is not held by this scanner's format block");
-          continue;
-        }
-        switch (w->field.control) {
-          case PageControl::LeadingCut: v.leadingCutRow = w->count; break;
-          case PageControl::EndingCut: v.endingCutRow = w->count; break;
-          case PageControl::Prefix:
-          case PageControl::Suffix: {
-            std::string& text = w->field.control == PageControl::Prefix ? v.prefix : v.suffix;
-            if (w->text.empty() && !text.empty()) {
-              // The page sends no record for an empty edit, so it cannot clear one.
-              NotHere(w->line, Quoted(w->field.name) +
-                                   ": the output format page cannot clear a text the scanner "
-                                   "holds (an empty edit sends nothing)");
-              continue;
-            }
-            text = w->text;
-            break;
-          }
-          default: break;
-        }
-      }
-      if (v == before) continue;
-      v.codePageRow = general.codePageRow;
-      v.caseRow = general.caseRow;
-      v.codeIdRow = general.codeIdRow;
-      v.endingRow = general.endingRow;
-      sets.push_back(v);
-    }
-    const bool generalChanged = general.codePageRow != current.codePageRow || general.caseRow != current.caseRow ||
-                                general.codeIdRow != current.codeIdRow || general.endingRow != current.endingRow;
-    if (generalChanged && sets.empty()) {
-      // Only the lists change: one "Set" with the first symbology as it is.
-      OutputFormatValues v = RefreshOutputFormat(general, scratch_.paramBlock, scratch_.formatBlock).values;
-      v.codePageRow = general.codePageRow;
-      v.caseRow = general.caseRow;
-      v.codeIdRow = general.codeIdRow;
-      v.endingRow = general.endingRow;
-      sets.push_back(v);
-    }
-    if (sets.empty()) return;
-    if (!scratch_.HasFormatBlock()) {
-      NotHere(generalLine, "the output format page is disabled on a scanner without a format block");
+  static OutputFormatValues WithLists(OutputFormatValues v, const OutputFormatValues& general) {
+    v.codePageRow = general.codePageRow;
+    v.caseRow = general.caseRow;
+    v.codeIdRow = general.codeIdRow;
+    v.endingRow = general.endingRow;
+    return v;
+  }
+
+  // One symbology as the page shows it, with the profile's cuts and texts;
+  // nothing when they change nothing.
+  std::optional<OutputFormatValues> SymbologySet(int row, const std::vector<const WantedField*>& wanted) {
+    OutputFormatValues shown;
+    shown.symbologyRow = row;
+    const OutputFormatView view = RefreshOutputFormat(shown, scratch_.paramBlock, scratch_.formatBlock);
+    OutputFormatValues v = view.values;
+    for (const WantedField* w : wanted)
+      if (w->field.symbologyRow == row) SetCutOrText(*w, view.fields, v);
+    if (v == view.values) return std::nullopt;
+    return v;
+  }
+
+  // One wanted cut or text into `v`, when the format block holds it and the
+  // page can send it.
+  void SetCutOrText(const WantedField& w, const EditingFields& fields, OutputFormatValues& v) {
+    const bool held = (w.field.control == PageControl::LeadingCut && fields.leadingCut) ||
+                      (w.field.control == PageControl::EndingCut && fields.endingCut) ||
+                      (w.field.control == PageControl::Prefix && fields.prefix) ||
+                      (w.field.control == PageControl::Suffix && fields.suffix);
+    if (!held) {
+      NotHere(w.line, Quoted(w.field.name) + " is not held by this scanner's format block");
       return;
     }
+    switch (w.field.control) {
+      case PageControl::LeadingCut: v.leadingCutRow = w.count; break;
+      case PageControl::EndingCut: v.endingCutRow = w.count; break;
+      case PageControl::Prefix:
+      case PageControl::Suffix: {
+        std::string& text = w.field.control == PageControl::Prefix ? v.prefix : v.suffix;
+        if (w.text.empty() && !text.empty()) {
+          // The page sends no record for an empty edit, so it cannot clear one.
+          NotHere(w.line, Quoted(w.field.name) +
+                              ": the output format page cannot clear a text the scanner "
+                              "holds (an empty edit sends nothing)");
+          return;
+        }
+        text = w.text;
+        break;
+      }
+      default: break;
+    }
+  }
+
+  // One "Set" of the output format page for each, then the block read back.
+  void AddOutputSets(const std::vector<OutputFormatValues>& sets) {
     for (const OutputFormatValues& v : sets) {
       PlanStep step;
       step.kind = PlanStep::Kind::OutputSet;

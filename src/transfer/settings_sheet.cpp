@@ -170,6 +170,266 @@ void DrawArrow(QPainter& p, QPointF from, QPointF to, double head) {
   p.restore();
 }
 
+// What every part of the sheet draws with: the content, the writer and its
+// painter, and the page's measures in device units.
+struct Sheet {
+  const SheetContent& content;
+  QPdfWriter& writer;
+  QPainter& p;
+  bool zh;
+  double mm;  // device units per millimetre
+  double left, top, textWidth;
+  double bottom;  // the footer sits below this
+};
+
+// The model, firmware, serial number and date, two to a row.
+double DrawFacts(const Sheet& s, double y) {
+  const SheetContent& content = s.content;
+  const bool zh = s.zh;
+  const QString model = QString::fromLatin1(content.modelName.c_str());
+  const std::pair<QString, QString> facts[] = {
+      {Tr("Model", zh), Tr("%1 (model code %2)", zh).arg(model).arg(content.modelCode)},
+      {Tr("Firmware", zh), QString::fromLatin1(content.firmware.c_str())},
+      {Tr("Serial number", zh), QString::fromLatin1(content.serial.c_str())},
+      {Tr("Date", zh), content.date.toString(Qt::ISODate)},
+  };
+  const QFont factLabel = Font(9, false, zh), factValue = Font(10, true, zh);
+  const double factColumn = s.textWidth / 2;
+  for (size_t i = 0; i < std::size(facts); i += 2) {
+    double rowHeight = 0;
+    for (size_t j = i; j < i + 2 && j < std::size(facts); ++j) {
+      const double x = s.left + double(j - i) * factColumn;
+      s.p.setPen(QColor(0x55, 0x55, 0x55));
+      Paragraph label(facts[j].first, factLabel, &s.writer, factColumn * 0.35);
+      label.Draw(s.p, x, y);
+      s.p.setPen(Qt::black);
+      Paragraph value(facts[j].second, factValue, &s.writer, factColumn * 0.63);
+      value.Draw(s.p, x + factColumn * 0.35, y);
+      rowHeight = std::max({rowHeight, label.height(), value.height()});
+    }
+    y += rowHeight + 0.8 * s.mm;
+  }
+  return y;
+}
+
+// The title, the facts and the order to scan in; returns where the symbols
+// start.
+double DrawHeading(const Sheet& s, double y) {
+  Paragraph title(Tr("Settings Barcodes", s.zh), Font(18, true, s.zh), &s.writer, s.textWidth);
+  title.Draw(s.p, s.left, y);
+  y += title.height() + 2 * s.mm;
+  y = DrawFacts(s, y);
+  y += 2 * s.mm;
+  Paragraph order(Tr("Scan in this order: first 1 of 2, then 2 of 2.", s.zh), Font(11, true, s.zh), &s.writer,
+                  s.textWidth);
+  order.Draw(s.p, s.left, y);
+  y += order.height() + 4 * s.mm;
+  return y;
+}
+
+// The symbols' size and arrangement, with what their captions and notes take.
+struct SymbolLayout {
+  QFont captionFont, noteFont;
+  double captionHeight = 0, noteHeight = 0;
+  int widest = 0;     // modules of the larger symbol with its quiet zone
+  double column = 0;  // the width of each column side by side
+  double module = 0;  // millimetres
+  bool sideBySide = false;
+};
+
+// The module asked for, or the largest that fits side by side; below the
+// smallest, one above the other.
+SymbolLayout LayOutSymbols(const Sheet& s, const SheetOptions& options, double y) {
+  const SheetContent& content = s.content;
+  const double mm = s.mm;
+  SymbolLayout l;
+  l.widest = std::max(content.symbols[0].width, content.symbols[1].width) + 2 * kQuietZoneModules;
+  l.column = (s.textWidth - kColumnGapMm * mm) / 2;
+  l.captionFont = Font(14, true, s.zh);
+  l.noteFont = Font(8.5, false, s.zh);
+  l.captionHeight = QFontMetricsF(l.captionFont, &s.writer).height() + 1.5 * mm;
+  l.noteHeight = QFontMetricsF(l.noteFont, &s.writer).height() * 2 + 1 * mm;
+  l.module = options.moduleMm;
+  l.sideBySide = l.widest * l.module * mm <= l.column;
+  if (options.moduleMm <= 0) {
+    l.module = std::min(kMaxModuleMm, l.column / mm / l.widest);
+    l.sideBySide = l.module >= kMinModuleMm;
+    if (!l.sideBySide) {
+      // One above the other, as large as both fit on the first page.
+      const double room = (s.bottom - y) / 2 - l.captionHeight - l.noteHeight;
+      l.module = std::max(kMinModuleMm, std::min({kMaxModuleMm, s.textWidth / mm / l.widest, room / mm / l.widest}));
+    }
+  }
+  return l;
+}
+
+// The two symbols with their captions and notes, the arrow between them
+// when side by side; returns where the list starts.
+double DrawSymbols(const Sheet& s, const SymbolLayout& l, double y) {
+  const double mm = s.mm, module = l.module;
+  const QString captions[2] = {Tr("1 of 2", s.zh), Tr("2 of 2", s.zh)};
+  const QString notes[2] = {Tr("Device configuration (parameter block)", s.zh),
+                            Tr("Output data format (format block)", s.zh)};
+  const double box = l.widest * module * mm;  // the larger symbol with its quiet zone
+  for (int i = 0; i < 2; ++i) {
+    const QrMatrix& symbol = s.content.symbols[size_t(i)];
+    const double own = (symbol.width + 2 * kQuietZoneModules) * module * mm;
+    const double columnLeft = l.sideBySide ? s.left + i * (l.column + kColumnGapMm * mm) : s.left;
+    const double columnWidth = l.sideBySide ? l.column : s.textWidth;
+    const double symbolTop = l.sideBySide ? y : y + i * (l.captionHeight + box + l.noteHeight);
+    Paragraph caption(captions[i], l.captionFont, &s.writer, columnWidth);
+    caption.Draw(s.p, columnLeft + (columnWidth - caption.width()) / 2, symbolTop);
+    // Symbols of unequal size share their top edge under the captions.
+    const double boxLeft = columnLeft + (columnWidth - own) / 2, boxTop = symbolTop + l.captionHeight;
+    DrawSymbol(s.p, symbol,
+               QPointF(boxLeft + kQuietZoneModules * module * mm, boxTop + kQuietZoneModules * module * mm),
+               module * mm);
+    s.p.setPen(QColor(0x55, 0x55, 0x55));
+    Paragraph note(notes[i], l.noteFont, &s.writer, columnWidth);
+    note.Draw(s.p, columnLeft + (columnWidth - note.width()) / 2, boxTop + own + 0.5 * mm);
+    s.p.setPen(Qt::black);
+  }
+  if (l.sideBySide) {
+    const double midY = y + l.captionHeight + box / 2;
+    DrawArrow(s.p, QPointF(s.left + l.column + 3 * mm, midY),
+              QPointF(s.left + l.column + kColumnGapMm * mm - 3 * mm, midY), 3 * mm);
+    y += l.captionHeight + box + l.noteHeight;
+  } else {
+    y += 2 * (l.captionHeight + box + l.noteHeight);
+  }
+  return y;
+}
+
+// Where an entry of the list goes.
+struct Placed {
+  size_t entry;
+  bool continued;  // a category's name again at the top of a page
+  int page;
+  double y;
+};
+
+// The settings list, laid out before anything of it is drawn, so that the
+// footers can say how many pages there are.
+struct SettingsList {
+  std::vector<Entry> entries;
+  QFont categoryFont, itemFont;
+  double indent = 0, labelWidth = 0, valueLeft = 0, valueWidth = 0;
+  double headingGap = 0;
+  std::vector<Placed> placed;
+  int pageCount = 1;
+  int titlePage = 1;
+  double titleY = 0;
+};
+
+// Every page but the first starts with its category's name again.
+Paragraph CategoryParagraph(const Sheet& s, const SettingsList& list, const Entry& e, bool continued) {
+  QString name = Tr(s.content.categories[size_t(e.category)].name.c_str(), s.zh);
+  if (continued) name = Tr("%1 (continued)", s.zh).arg(name);
+  return Paragraph(name, list.categoryFont, &s.writer, s.textWidth);
+}
+
+double EntryHeight(const Sheet& s, const SettingsList& list, size_t i) {
+  const Entry& e = list.entries[i];
+  if (e.heading) return list.headingGap + CategoryParagraph(s, list, e, false).height() + 1.5 * s.mm;
+  return std::max(Paragraph(e.label, list.itemFont, &s.writer, list.labelWidth).height(),
+                  Paragraph(e.value, list.itemFont, &s.writer, list.valueWidth).height()) +
+         0.6 * s.mm;
+}
+
+// The labels take the width of the longest (at most 45 % of the text), the
+// values the rest.
+SettingsList MeasureList(const Sheet& s) {
+  const double mm = s.mm;
+  SettingsList list;
+  list.categoryFont = Font(10, true, s.zh);
+  list.itemFont = Font(9, false, s.zh);
+  list.entries = ListEntries(s.content.categories, s.zh);
+  double labelWidth = 0;
+  for (const Entry& e : list.entries)
+    if (!e.heading)
+      labelWidth = std::max(labelWidth, Paragraph(e.label, list.itemFont, &s.writer, s.textWidth).width());
+  list.labelWidth = std::min(labelWidth, s.textWidth * 0.45);
+  list.indent = 3 * mm;
+  list.valueLeft = list.indent + list.labelWidth + 4 * mm;
+  list.valueWidth = s.textWidth - list.valueLeft;
+  list.headingGap = 1.5 * mm;
+  return list;
+}
+
+// Each entry's page and place, from `y` on the page of the symbols.
+void PlaceEntries(const Sheet& s, const Paragraph& listTitle, SettingsList& list, double y) {
+  const std::vector<Entry>& entries = list.entries;
+  list.titleY = y;
+  // The list's title stays with its first lines: after large symbols it
+  // starts the second page.
+  double at = y;
+  double first = listTitle.height() + 2 * s.mm;
+  for (size_t i = 0; i < entries.size() && i < 2; ++i) first += EntryHeight(s, list, i);
+  if (at + first > s.bottom) {
+    ++list.pageCount;
+    at = list.titleY = s.top;
+    list.titlePage = list.pageCount;
+  }
+  at += listTitle.height() + 2 * s.mm;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    double h = EntryHeight(s, list, i);
+    // A category's name stays with its first group.
+    const double keep =
+        entries[i].heading && i + 1 < entries.size() && !entries[i + 1].heading ? EntryHeight(s, list, i + 1) : 0;
+    if (at + h + keep > s.bottom) {
+      ++list.pageCount;
+      at = s.top;
+      if (!entries[i].heading) {
+        const double again = CategoryParagraph(s, list, entries[i], true).height() + 1.5 * s.mm;
+        list.placed.push_back({i, true, list.pageCount, at});
+        at += again;
+      }
+    }
+    list.placed.push_back({i, false, list.pageCount, at});
+    at += h;
+  }
+}
+
+void DrawFooter(const Sheet& s, int number, int pageCount) {
+  s.p.save();
+  s.p.setPen(QColor(0x77, 0x77, 0x77));
+  const QString text =
+      Tr("Varnet settings sheet: %1, serial number %2. Page %3 of %4", s.zh)
+          .arg(QString::fromLatin1(s.content.modelName.c_str()), QString::fromLatin1(s.content.serial.c_str()))
+          .arg(number)
+          .arg(pageCount);
+  Paragraph line(text, Font(7.5, false, s.zh), &s.writer, s.textWidth);
+  line.Draw(s.p, s.left, s.bottom + 5 * s.mm);
+  s.p.restore();
+}
+
+// The list as placed, a footer on every page.
+void DrawList(const Sheet& s, const Paragraph& listTitle, const SettingsList& list) {
+  int current = 1;
+  auto turnTo = [&](int page) {
+    for (; current < page; ++current) {
+      DrawFooter(s, current, list.pageCount);
+      s.writer.newPage();
+      if (current + 1 == list.titlePage) listTitle.Draw(s.p, s.left, list.titleY);
+    }
+  };
+  if (list.titlePage == 1) listTitle.Draw(s.p, s.left, list.titleY);
+  for (const Placed& at : list.placed) {
+    turnTo(at.page);
+    const Entry& e = list.entries[at.entry];
+    if (e.heading || at.continued) {
+      CategoryParagraph(s, list, e, at.continued).Draw(s.p, s.left, at.y + (at.continued ? 0 : list.headingGap));
+      continue;
+    }
+    s.p.setPen(QColor(0x33, 0x33, 0x33));
+    Paragraph(e.label, list.itemFont, &s.writer, list.labelWidth).Draw(s.p, s.left + list.indent, at.y);
+    s.p.setPen(Qt::black);
+    Paragraph(e.value, list.itemFont, &s.writer, list.valueWidth).Draw(s.p, s.left + list.valueLeft, at.y);
+  }
+  turnTo(list.pageCount);
+  DrawFooter(s, current, list.pageCount);
+}
+
 // Serialises drawing: the font machinery is shared by every thread.
 std::mutex g_renderMutex;
 
@@ -198,199 +458,21 @@ QByteArray RenderSettingsSheet(const SheetContent& content, const SheetOptions& 
   const double mm = kResolution / 25.4;
   const QSizeF page = QPageSize(writer.pageLayout().pageSize()).size(QPageSize::Millimeter) * mm;
   const double left = kMarginMm * mm, top = kMarginMm * mm;
-  const double textWidth = page.width() - 2 * left;
-  const double bottom = page.height() - kMarginMm * mm;  // the footer sits below this
-
   QPainter p;
+  const Sheet sheet{content, writer, p, zh, mm, left, top, page.width() - 2 * left, page.height() - kMarginMm * mm};
   if (!p.begin(&writer)) return {};
   p.setPen(Qt::black);
 
-  // ---- heading ----
-  double y = top;
-  Paragraph title(Tr("Settings Barcodes", zh), Font(18, true, zh), &writer, textWidth);
-  title.Draw(p, left, y);
-  y += title.height() + 2 * mm;
-
-  const QString model = QString::fromLatin1(content.modelName.c_str());
-  const std::pair<QString, QString> facts[] = {
-      {Tr("Model", zh), Tr("%1 (model code %2)", zh).arg(model).arg(content.modelCode)},
-      {Tr("Firmware", zh), QString::fromLatin1(content.firmware.c_str())},
-      {Tr("Serial number", zh), QString::fromLatin1(content.serial.c_str())},
-      {Tr("Date", zh), content.date.toString(Qt::ISODate)},
-  };
-  const QFont factLabel = Font(9, false, zh), factValue = Font(10, true, zh);
-  const double factColumn = textWidth / 2;
-  for (size_t i = 0; i < std::size(facts); i += 2) {
-    double rowHeight = 0;
-    for (size_t j = i; j < i + 2 && j < std::size(facts); ++j) {
-      const double x = left + double(j - i) * factColumn;
-      p.setPen(QColor(0x55, 0x55, 0x55));
-      Paragraph label(facts[j].first, factLabel, &writer, factColumn * 0.35);
-      label.Draw(p, x, y);
-      p.setPen(Qt::black);
-      Paragraph value(facts[j].second, factValue, &writer, factColumn * 0.63);
-      value.Draw(p, x + factColumn * 0.35, y);
-      rowHeight = std::max({rowHeight, label.height(), value.height()});
-    }
-    y += rowHeight + 0.8 * mm;
-  }
-  y += 2 * mm;
-  Paragraph order(Tr("Scan in this order: first 1 of 2, then 2 of 2.", zh), Font(11, true, zh), &writer, textWidth);
-  order.Draw(p, left, y);
-  y += order.height() + 4 * mm;
-
-  // ---- the symbols ----
-  const int widest = std::max(content.symbols[0].width, content.symbols[1].width) + 2 * kQuietZoneModules;
-  const double column = (textWidth - kColumnGapMm * mm) / 2;
-  const QFont captionFont = Font(14, true, zh), noteFont = Font(8.5, false, zh);
-  const QString captions[2] = {Tr("1 of 2", zh), Tr("2 of 2", zh)};
-  const QString notes[2] = {Tr("Device configuration (parameter block)", zh),
-                            Tr("Output data format (format block)", zh)};
-  const double captionHeight = QFontMetricsF(captionFont, &writer).height() + 1.5 * mm;
-  const double noteHeight = QFontMetricsF(noteFont, &writer).height() * 2 + 1 * mm;
-  double module = options.moduleMm;
-  bool sideBySide = widest * module * mm <= column;
-  if (options.moduleMm <= 0) {
-    module = std::min(kMaxModuleMm, column / mm / widest);
-    sideBySide = module >= kMinModuleMm;
-    if (!sideBySide) {
-      // One above the other, as large as both fit on the first page.
-      const double room = (bottom - y) / 2 - captionHeight - noteHeight;
-      module = std::max(kMinModuleMm, std::min({kMaxModuleMm, textWidth / mm / widest, room / mm / widest}));
-    }
-  }
-  const double box = widest * module * mm;  // the larger symbol with its quiet zone
-  for (int i = 0; i < 2; ++i) {
-    const QrMatrix& symbol = content.symbols[size_t(i)];
-    const double own = (symbol.width + 2 * kQuietZoneModules) * module * mm;
-    const double columnLeft = sideBySide ? left + i * (column + kColumnGapMm * mm) : left;
-    const double columnWidth = sideBySide ? column : textWidth;
-    const double symbolTop = sideBySide ? y : y + i * (captionHeight + box + noteHeight);
-    Paragraph caption(captions[i], captionFont, &writer, columnWidth);
-    caption.Draw(p, columnLeft + (columnWidth - caption.width()) / 2, symbolTop);
-    // Symbols of unequal size share their top edge under the captions.
-    const double boxLeft = columnLeft + (columnWidth - own) / 2, boxTop = symbolTop + captionHeight;
-    DrawSymbol(p, symbol, QPointF(boxLeft + kQuietZoneModules * module * mm, boxTop + kQuietZoneModules * module * mm),
-               module * mm);
-    p.setPen(QColor(0x55, 0x55, 0x55));
-    Paragraph note(notes[i], noteFont, &writer, columnWidth);
-    note.Draw(p, columnLeft + (columnWidth - note.width()) / 2, boxTop + own + 0.5 * mm);
-    p.setPen(Qt::black);
-  }
-  if (sideBySide) {
-    const double midY = y + captionHeight + box / 2;
-    DrawArrow(p, QPointF(left + column + 3 * mm, midY), QPointF(left + column + kColumnGapMm * mm - 3 * mm, midY),
-              3 * mm);
-    y += captionHeight + box + noteHeight;
-  } else {
-    y += 2 * (captionHeight + box + noteHeight);
-  }
+  double y = DrawHeading(sheet, top);
+  const SymbolLayout symbols = LayOutSymbols(sheet, options, y);
+  y = DrawSymbols(sheet, symbols, y);
   y += 4 * mm;
-
-  // ---- the settings they carry ----
-  const QFont listHeading = Font(12, true, zh), categoryFont = Font(10, true, zh), itemFont = Font(9, false, zh);
-  const std::vector<Entry> entries = ListEntries(content.categories, zh);
-  double labelWidth = 0;
-  for (const Entry& e : entries)
-    if (!e.heading) labelWidth = std::max(labelWidth, Paragraph(e.label, itemFont, &writer, textWidth).width());
-  labelWidth = std::min(labelWidth, textWidth * 0.45);
-  const double indent = 3 * mm, valueLeft = indent + labelWidth + 4 * mm, valueWidth = textWidth - valueLeft;
-
-  const double headingGap = 1.5 * mm;
-  // Every page but the first starts with its category's name again.
-  auto categoryParagraph = [&](const Entry& e, bool continued) {
-    QString name = Tr(content.categories[size_t(e.category)].name.c_str(), zh);
-    if (continued) name = Tr("%1 (continued)", zh).arg(name);
-    return Paragraph(name, categoryFont, &writer, textWidth);
-  };
-  // Where each page's entries go, laid out before anything of the list is
-  // drawn, so the footers can say how many pages there are.
-  struct Placed {
-    size_t entry;
-    bool continued;
-    int page;
-    double y;
-  };
-  std::vector<Placed> placed;
-  int pageCount = 1;
-  const Paragraph listTitle(Tr("Settings these barcodes carry", zh), listHeading, &writer, textWidth);
-  int titlePage = 1;
-  double titleY = y;
-  {
-    auto height = [&](size_t i) {
-      const Entry& e = entries[i];
-      if (e.heading) return headingGap + categoryParagraph(e, false).height() + 1.5 * mm;
-      return std::max(Paragraph(e.label, itemFont, &writer, labelWidth).height(),
-                      Paragraph(e.value, itemFont, &writer, valueWidth).height()) +
-             0.6 * mm;
-    };
-    // The list's title stays with its first lines: after large symbols it
-    // starts the second page.
-    double at = y;
-    double first = listTitle.height() + 2 * mm;
-    for (size_t i = 0; i < entries.size() && i < 2; ++i) first += height(i);
-    if (at + first > bottom) {
-      ++pageCount;
-      at = titleY = top;
-      titlePage = pageCount;
-    }
-    at += listTitle.height() + 2 * mm;
-    for (size_t i = 0; i < entries.size(); ++i) {
-      double h = height(i);
-      // A category's name stays with its first group.
-      const double keep = entries[i].heading && i + 1 < entries.size() && !entries[i + 1].heading ? height(i + 1) : 0;
-      if (at + h + keep > bottom) {
-        ++pageCount;
-        at = top;
-        if (!entries[i].heading) {
-          const double again = categoryParagraph(entries[i], true).height() + 1.5 * mm;
-          placed.push_back({i, true, pageCount, at});
-          at += again;
-        }
-      }
-      placed.push_back({i, false, pageCount, at});
-      at += h;
-    }
-  }
-
-  const QFont footerFont = Font(7.5, false, zh);
-  auto footer = [&](int number) {
-    p.save();
-    p.setPen(QColor(0x77, 0x77, 0x77));
-    const QString text = Tr("Varnet settings sheet: %1, serial number %2. Page %3 of %4", zh)
-                             .arg(model, QString::fromLatin1(content.serial.c_str()))
-                             .arg(number)
-                             .arg(pageCount);
-    Paragraph line(text, footerFont, &writer, textWidth);
-    line.Draw(p, left, bottom + 5 * mm);
-    p.restore();
-  };
-
-  int current = 1;
-  auto turnTo = [&](int page) {
-    for (; current < page; ++current) {
-      footer(current);
-      writer.newPage();
-      if (current + 1 == titlePage) listTitle.Draw(p, left, titleY);
-    }
-  };
-  if (titlePage == 1) listTitle.Draw(p, left, titleY);
-  for (const Placed& at : placed) {
-    turnTo(at.page);
-    const Entry& e = entries[at.entry];
-    if (e.heading || at.continued) {
-      categoryParagraph(e, at.continued).Draw(p, left, at.y + (at.continued ? 0 : headingGap));
-      continue;
-    }
-    p.setPen(QColor(0x33, 0x33, 0x33));
-    Paragraph(e.label, itemFont, &writer, labelWidth).Draw(p, left + indent, at.y);
-    p.setPen(Qt::black);
-    Paragraph(e.value, itemFont, &writer, valueWidth).Draw(p, left + valueLeft, at.y);
-  }
-  turnTo(pageCount);
-  footer(current);
+  SettingsList list = MeasureList(sheet);
+  const Paragraph listTitle(Tr("Settings these barcodes carry", zh), Font(12, true, zh), &writer, sheet.textWidth);
+  PlaceEntries(sheet, listTitle, list, y);
+  DrawList(sheet, listTitle, list);
   if (!p.end()) return {};
-  if (layoutOut) *layoutOut = {pageCount, module, sideBySide};
+  if (layoutOut) *layoutOut = {list.pageCount, symbols.module, symbols.sideBySide};
   return pdf;
 }
 

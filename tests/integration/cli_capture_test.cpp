@@ -4,10 +4,13 @@
 // the exposure and gain options, and what a failing scanner leaves behind.
 #include <ZXing/ReadBarcode.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QImage>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
 #include <regex>
 #include <thread>
 
@@ -101,6 +104,18 @@ TEST_F(Capture, FilesADecoderOpensWithTheSymbolWhereThePrintedCornersSay) {
       << none.out;
   EXPECT_TRUE(Has(none.out, ", No Barcode\n")) << none.out;
   EXPECT_EQ(again.Entries().size(), 7u);
+
+  // A folder that does not exist is made with its parents, as mkdir -p makes them.
+  ASSERT_EQ(RunCli({"--port", sim.SlavePath(), "capture", "--dir", again.File("new/shots")}).status, 0);
+  ASSERT_EQ(std::system(("mkdir -p " + again.File("made/shots")).c_str()), 0);
+  for (const char* folder : {"", "/shots"}) {
+    struct stat ours {
+    }, theirs{};
+    ASSERT_EQ(stat((again.File("new") + folder).c_str(), &ours), 0);
+    ASSERT_EQ(stat((again.File("made") + folder).c_str(), &theirs), 0);
+    EXPECT_EQ(ours.st_mode, theirs.st_mode) << folder;
+  }
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(again.File("new/shots")), {}), 1);
 }
 
 TEST_F(Capture, ExposureGainAndTuningGoOutAsTheControlsSendThem) {

@@ -72,7 +72,7 @@ options:
     default: false
   jobs:
     description:
-      - How many scanners varnet-cli handles at once (C(--jobs)); by default every port given, at most 8.
+      - How many scanners varnet-cli handles at once (C(--jobs)); by default every port given, at most 64.
     type: int
   cli:
     description:

@@ -166,7 +166,7 @@ bool Connect(Session& s, uint32_t baud, std::string& why) {
     why = MessageText(MessageId::ConnectFailed);
     return false;
   }
-  if (!ReadDeviceInformation(s.link, s.info, s.prompts)) {
+  if (!ReadDeviceInformationWithNotice(s.link, s.info, s.prompts)) {
     CloseLink(s.link);
     why = MessageText(MessageId::ConnectFailed);
     return false;

@@ -1,0 +1,21 @@
+// SPDX-License-Identifier: Apache-2.0
+#pragma once
+
+#include "link/device_info.h"
+#include "link/serial_link.h"
+#include "ui_common/prompts.h"
+
+namespace varnet {
+
+// What the front ends tell people about the link and the scanner on it; the
+// link itself only reports what happened.
+
+// "Open COM Failed" with the reason of the link's last failed open.
+Message OpenFailureMessage(const ScannerLink& link);
+
+// ReadDeviceInformation as both front ends connect: when it leaves no format
+// block, the notice that the scanner works without its extended functions,
+// and the connection goes on.
+bool ReadDeviceInformationWithNotice(ScannerLink& link, DeviceInfo& info, Prompts& prompts);
+
+}  // namespace varnet

@@ -464,7 +464,7 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err, DeviceRegis
   for (const auto& p : o.ports) targets.push_back({p, 0});
   if (o.all) {
     // Every scanner the search finds; keyboard-mode ones cannot be reached.
-    SearchResult found = RunSearch(registry, !command.imageMode, false, {}, nullptr, o.jobs);
+    SearchResult found = RunSearch(registry, !command.imageMode, {}, nullptr, o.jobs);
     for (size_t row = 0; row < found.rows; ++row) {
       const auto& e = found.DeviceTable[row];
       if (e.portName.empty()) {

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
+#include <string>
 
 #include "link/device_info.h"
+#include "link/discovery.h"
 #include "link/serial_link.h"
 #include "ui_common/prompts.h"
 
@@ -17,5 +19,17 @@ Message OpenFailureMessage(const ScannerLink& link);
 // block, the notice that the scanner works without its extended functions,
 // and the connection goes on.
 bool ReadDeviceInformationWithNotice(ScannerLink& link, DeviceInfo& info, Prompts& prompts);
+
+// Name of a device type as the device list shows it (leading blanks kept).
+const char* DeviceTypeName(int deviceType, bool chinese);
+
+// One row of the device list.
+struct DeviceRow {
+  std::string number;  // "1", "2", ...
+  std::string status;  // "Ready" / "Not Ready" (or the Chinese texts)
+  std::string description;
+  std::string firmware;
+};
+DeviceRow DeviceRowFor(const FoundScanner& found, bool chinese);
 
 }  // namespace varnet

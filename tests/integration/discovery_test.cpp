@@ -9,6 +9,7 @@
 #include "link/udev_registry.h"
 #include "sim/sim_scanner.h"
 #include "support/fake_registry.h"
+#include "ui_common/link_texts.h"
 
 using namespace varnet;
 using namespace varnet::test;
@@ -49,8 +50,9 @@ class Search : public ::testing::Test {
  protected:
   SearchResult Run(bool settingMode, bool chinese = false, const LinkCancel* cancel = nullptr) {
     rows.clear(), progress.clear();
-    return RunSearch(reg, settingMode, chinese,
-                     {[this](int p) { progress.push_back(p); }, [this](const DeviceRow& r) { rows.push_back(r); },
+    return RunSearch(reg, settingMode,
+                     {[this](int p) { progress.push_back(p); },
+                      [this, chinese](const FoundScanner& f) { rows.push_back(DeviceRowFor(f, chinese)); },
                       [this](uint32_t ms) { slept += ms; }},
                      cancel);
   }

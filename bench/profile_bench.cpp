@@ -19,7 +19,6 @@
 #include "settings/model_rules.h"
 #include "sim/sim_scanner.h"
 #include "support/cli_runner.h"
-#include "support/recording_prompts.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -34,8 +33,7 @@ struct Connection {
 
 // The command line's connect: open, device information, firmware and serial number texts.
 bool Connect(const std::string& port, Connection& c) {
-  test::RecordingPrompts prompts;
-  if (!OpenLink(c.link, port, 921600) || !ReadDeviceInformation(c.link, c.info, prompts)) return false;
+  if (!OpenLink(c.link, port, 921600) || !ReadDeviceInformation(c.link, c.info)) return false;
   c.model = ScannerModel::From(c.info.paramBlock, ReadScannerTexts(c.link, c.info).firmware);
   return true;
 }

@@ -32,7 +32,7 @@ struct SilentPorts {
 void BM_SearchSilentPortsParallel(benchmark::State& state) {
   SilentPorts ports(int(state.range(0)));
   for (auto _ : state) {
-    SearchResult r = RunSearch(ports.registry, true, false, {});
+    SearchResult r = RunSearch(ports.registry, true, {});
     if (r.rows != 0) state.SkipWithError("a silent port answered");
   }
 }
@@ -45,8 +45,8 @@ void BM_SearchSilentPortsOneAfterTheOther(benchmark::State& state) {
     ScannerLink link;
     for (const auto& port : ports.registry.ListSerialPorts())
       for (uint32_t rate : kRs232Rates) {
-        DeviceRow row;
-        if (ProbePort(link, port, rate, false, 1, row)) state.SkipWithError("a silent port answered");
+        FoundScanner found;
+        if (ProbePort(link, port, rate, found)) state.SkipWithError("a silent port answered");
       }
   }
 }

@@ -4,8 +4,9 @@
 
 #include "imaging/imaging_state.h"
 #include "link/device_info.h"
-#include "link/page_context.h"
 #include "link/serial_link.h"
+#include "ui_common/page_context.h"
+#include "ui_common/window_metrics.h"
 
 namespace varnet {
 
@@ -20,7 +21,6 @@ struct AppState {
   uint16_t UiLanguage = kLangEnglish;
   Prompts* prompts = nullptr;
 
-  bool Chinese() const { return UiLanguage == kLangChinese; }
   // What the pages work with; the prompts must be set.
   PageContext Page() { return {link, device, *prompts, UiLanguage}; }
 };

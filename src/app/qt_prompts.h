@@ -4,7 +4,7 @@
 #include <QString>
 #include <QWidget>
 
-#include "link/prompts.h"
+#include "ui_common/prompts.h"
 
 namespace varnet {
 

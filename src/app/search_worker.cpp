@@ -16,9 +16,9 @@ void SearchWorker::start() {
   thread_ = std::thread([this] {
     SearchCallbacks cb;
     cb.progress = [this](int p) { Post({p, {}, {}}); };
-    cb.addRow = [this](const DeviceRow& r) { Post({-1, r, {}}); };
+    cb.found = [this](const FoundScanner& f) { Post({-1, DeviceRowFor(f, chinese_), {}}); };
     cb.sleepMs = [this](uint32_t ms) { cancel_.Sleep(ms); };
-    SearchResult result = RunSearch(registry_, settingMode_, chinese_, cb, &cancel_);
+    SearchResult result = RunSearch(registry_, settingMode_, cb, &cancel_);
     if (!cancel_.Raised()) Post({-1, {}, result});
   });
 }

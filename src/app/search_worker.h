@@ -11,6 +11,7 @@
 
 #include "link/discovery.h"
 #include "link/doorbell.h"
+#include "ui_common/link_texts.h"
 
 namespace varnet {
 

@@ -11,7 +11,6 @@
 #include "app/images.h"
 #include "app/qt_prompts.h"
 #include "app/search_worker.h"
-#include "app/window_metrics.h"
 #include "imaging/capture_fetch.h"
 #include "imaging/capture_files.h"
 #include "imaging/image_mode.h"
@@ -22,6 +21,8 @@
 #include "pages/trigger_dlg.h"
 #include "settings/config_dlg.h"
 #include "transfer/export_dlg.h"
+#include "ui_common/link_texts.h"
+#include "ui_common/window_metrics.h"
 
 namespace varnet {
 
@@ -228,7 +229,7 @@ void CVarnetDlg::StartSearch() {
   progress_->setRange(0, 8);
   progress_->setValue(0);
   progress_->show();
-  worker_ = new SearchWorker(registry_, settingRadio_->isChecked(), app_.Chinese(), this);
+  worker_ = new SearchWorker(registry_, settingRadio_->isChecked(), IsChinese(app_.UiLanguage), this);
   connect(worker_, &SearchWorker::progress, this, &CVarnetDlg::OnSearchProgress);
   connect(worker_, &SearchWorker::rowFound, this, &CVarnetDlg::OnRowFound);
   connect(worker_, &SearchWorker::searchDone, this, &CVarnetDlg::OnSearchDone);
@@ -299,7 +300,7 @@ void CVarnetDlg::Connect() {
   app_.imaging.CaptureCounter = 0;
   // Made once per run; a failure here is tried again with the first capture.
   if (ImageModeSelected()) (void)EnsureCaptureDir(app_.imaging);
-  if (!ReadDeviceInformation(app_.link, app_.device, *app_.prompts)) {
+  if (!ReadDeviceInformationWithNotice(app_.link, app_.device, *app_.prompts)) {
     app_.prompts->Error(MessageId::ConnectFailed);
     Disconnect();
     return;

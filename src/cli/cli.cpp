@@ -166,7 +166,7 @@ bool Connect(Session& s, uint32_t baud, std::string& why) {
     why = MessageText(MessageId::ConnectFailed);
     return false;
   }
-  if (!ReadDeviceInformation(s.link, s.info, s.prompts)) {
+  if (!ReadDeviceInformationWithNotice(s.link, s.info, s.prompts)) {
     CloseLink(s.link);
     why = MessageText(MessageId::ConnectFailed);
     return false;
@@ -459,7 +459,7 @@ std::optional<std::vector<Target>> FindTargets(const CommandSpec& command, const
   for (const auto& p : o.ports) targets.push_back({p, 0});
   if (o.all) {
     // Every scanner the search finds; keyboard-mode ones cannot be reached.
-    SearchResult found = RunSearch(registry, !command.imageMode, false, {}, nullptr, o.jobs);
+    SearchResult found = RunSearch(registry, !command.imageMode, {}, nullptr, o.jobs);
     for (size_t row = 0; row < found.rows; ++row) {
       const auto& e = found.DeviceTable[row];
       if (e.portName.empty()) {

@@ -13,9 +13,10 @@
 
 #include "link/device_info.h"
 #include "link/discovery.h"
-#include "link/prompts.h"
 #include "link/scanner_texts.h"
 #include "link/serial_link.h"
+#include "ui_common/link_texts.h"
+#include "ui_common/prompts.h"
 
 namespace CLI {
 class App;

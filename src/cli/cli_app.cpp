@@ -9,6 +9,7 @@
 
 #include "cli/cli.h"
 #include "settings/model_rules.h"
+#include "ui_common/text.h"
 
 namespace varnet::cli {
 
@@ -81,8 +82,6 @@ void AddSharedOption(CLI::App& app, const SharedOption& shared) {
   if (std::string_view(shared.name) == "--port") option->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   else option->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 }
-
-std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
 
 // A positive number of at most nine digits.
 bool ParseCount(const std::string& s, uint32_t& out) {

@@ -23,7 +23,7 @@
 #include "imaging/imaging_state.h"
 #include "imaging/overlay.h"
 #include "imaging/preview.h"
-#include "imaging/scan_monitor.h"
+#include "link/control_names.h"
 #include "link/ticks.h"
 
 namespace varnet::cli {

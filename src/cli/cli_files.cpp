@@ -11,6 +11,7 @@
 #include "profiles/profile_plan.h"
 #include "transfer/config_file.h"
 #include "transfer/import_settings.h"
+#include "ui_common/text.h"
 
 namespace varnet::cli {
 
@@ -50,12 +51,6 @@ std::vector<CategoryState> CategoriesOf(const Side& side) {
   return AllCategories(side.info, ScannerModel::From(side.info.paramBlock, side.firmware));
 }
 
-std::string Trimmed(const std::string& s) {
-  const size_t b = s.find_first_not_of(' ');
-  if (b == std::string::npos) return {};
-  return s.substr(b, s.find_last_not_of(' ') - b + 1);
-}
-
 // The catalogue title (or page field name) a profile's group name stands
 // for on some scanner, or the name as written.
 std::string TitleOf(const std::string& category, const std::string& name) {
@@ -64,10 +59,10 @@ std::string TitleOf(const std::string& category, const std::string& name) {
     for (const SettingGroup& g : Category(c)->groups)
       if (!g.IsEndMarker())
         for (const std::string& label : GroupLabelsOnAnyModel(g))
-          if (FoldedName(label) == FoldedName(name)) return g.english;
+          if (Folded(label) == Folded(name)) return g.english;
   }
   for (const PageField& f : category == kOutputSettings ? OutputSettingsFields(1) : TriggerSettingsFields())
-    if (FoldedName(f.name) == FoldedName(name)) return f.name;
+    if (Folded(f.name) == Folded(name)) return f.name;
   return name;
 }
 
@@ -219,7 +214,7 @@ std::vector<GroupValues> ProfilesDifferences(const Side& a, const Side& b) {
   add(*b.profile, false);
   auto folded = [](const std::optional<std::vector<std::string>>& v) {
     std::vector<std::string> f;
-    for (const std::string& s : v.value_or(std::vector<std::string>{})) f.push_back(FoldedName(s));
+    for (const std::string& s : v.value_or(std::vector<std::string>{})) f.push_back(Folded(s));
     std::sort(f.begin(), f.end());
     return f;
   };

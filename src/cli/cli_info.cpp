@@ -2,22 +2,18 @@
 #include <sstream>
 
 #include "cli/cli.h"
+#include "ui_common/text.h"
 
 namespace varnet::cli {
 
 namespace {
-
-std::string TrimLeft(const std::string& s) {
-  size_t p = s.find_first_not_of(' ');
-  return p == std::string::npos ? std::string() : s.substr(p);
-}
 
 PortResult Info(Session& s, const Options&) {
   PortResult r;
   const auto& pb = s.info.paramBlock;
   r.json = {{"port", s.port},
             {"device_type", s.info.deviceType},
-            {"device_name", TrimLeft(DeviceTypeName(s.info.deviceType, false))},
+            {"device_name", Trimmed(DeviceTypeName(s.info.deviceType, false))},
             {"model_name", pb.ModelName()},
             {"model_code", pb.ModelCode()},
             {"firmware", s.texts.firmware},
@@ -26,7 +22,7 @@ PortResult Info(Session& s, const Options&) {
             {"format_block_length", s.info.HasFormatBlock() ? s.info.formatBlock->size() : 0}};
   std::ostringstream t;
   t << "port:          " << s.port << "\n"
-    << "device type:   " << s.info.deviceType << " (" << TrimLeft(DeviceTypeName(s.info.deviceType, false)) << ")\n"
+    << "device type:   " << s.info.deviceType << " (" << Trimmed(DeviceTypeName(s.info.deviceType, false)) << ")\n"
     << "model name:    " << pb.ModelName() << "\n"
     << "model code:    " << int(pb.ModelCode()) << "\n"
     << "firmware:      " << s.texts.firmware << "\n"

@@ -29,8 +29,8 @@ struct Listed {
 std::vector<Listed> Search(DeviceRegistry& registry, size_t atOnce) {
   std::vector<DeviceRow> rows;
   SearchCallbacks cb;
-  cb.addRow = [&](const DeviceRow& r) { rows.push_back(r); };
-  const SearchResult found = RunSearch(registry, true, false, cb, nullptr, atOnce);
+  cb.found = [&](const FoundScanner& f) { rows.push_back(DeviceRowFor(f, false)); };
+  const SearchResult found = RunSearch(registry, true, cb, nullptr, atOnce);
   std::vector<Listed> listed;
   for (size_t i = 0; i < rows.size() && i < found.rows; ++i) listed.push_back({rows[i], found.DeviceTable[i]});
   return listed;

@@ -3,7 +3,6 @@
 #include "cli/cli_settings.h"
 
 #include <algorithm>
-#include <cctype>
 #include <optional>
 #include <sstream>
 #include <variant>
@@ -11,24 +10,11 @@
 #include "cli/cli.h"
 #include "settings/apply_option.h"
 #include "settings/catalogue.h"
+#include "ui_common/text.h"
 
 namespace varnet::cli {
 
 namespace {
-
-std::string Trimmed(const std::string& s) {
-  const size_t b = s.find_first_not_of(' ');
-  if (b == std::string::npos) return {};
-  return s.substr(b, s.find_last_not_of(' ') - b + 1);
-}
-
-std::string Folded(const std::string& s) {
-  std::string r = Trimmed(s);
-  for (char& c : r) c = char(std::tolower(static_cast<unsigned char>(c)));
-  return r;
-}
-
-std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
 
 PortResult UsageError(std::string message) {
   PortResult r;

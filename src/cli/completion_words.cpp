@@ -15,21 +15,13 @@
 #include "cli/cli.h"
 #include "pages/page_summary.h"
 #include "settings/catalogue.h"
+#include "ui_common/text.h"
 
 namespace {
 
+using varnet::Folded;
+using varnet::Trimmed;
 using varnet::cli::Completion;
-
-std::string Trimmed(const std::string& s) {
-  const size_t b = s.find_first_not_of(' ');
-  if (b == std::string::npos) return {};
-  return s.substr(b, s.find_last_not_of(' ') - b + 1);
-}
-
-std::string Lower(std::string s) {
-  for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
 
 // A word in single quotes for bash.
 std::string Sq(const std::string& s) {
@@ -103,7 +95,7 @@ std::string Generated() {
       std::vector<std::string> labels;
       for (const varnet::SettingOption& o : g.options)
         if (*o.english) labels.push_back(Trimmed(o.english));
-      t << "    " << Sq(Lower(title)) << ") _varnet_cli_words=(" << Words(labels) << ") ;;\n";
+      t << "    " << Sq(Folded(title)) << ") _varnet_cli_words=(" << Words(labels) << ") ;;\n";
     }
   t << "    *) _varnet_cli_words=() ;;\n  esac\n}\n";
   for (const varnet::PageCategory& c : varnet::PageCategories(varnet::ParamBlock{}, varnet::FormatBlock(640, 0)))

@@ -18,7 +18,8 @@
 
 #include "imaging/capture_fetch.h"
 #include "imaging/imaging_state.h"
-#include "link/page_context.h"
+#include "ui_common/page_context.h"
+#include "ui_common/window_metrics.h"
 
 namespace varnet {
 

@@ -1,28 +1,18 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "imaging/scan_monitor.h"
 
+#include "link/control_names.h"
 #include "link/protocol.h"
 #include "link/serial_link.h"
 
 namespace varnet {
-
-namespace {
-
-constexpr const char* kControlNames[32] = {
-    "NUL", "SOH", "STX", "ETX", "EOT", "ENQ", "ACK", "BEL", "BS",  "TAB", "LF",  "VT",  "FF", "CR", "SO", "SI",
-    "DLE", "DC1", "DC2", "DC3", "DC4", "NAK", "SYN", "ETB", "CAN", "EM",  "SUB", "ESC", "FS", "GS", "RS", "US",
-};
-
-}  // namespace
-
-const char* ControlName(uint8_t byte) { return byte < 0x20 ? kControlNames[byte] : ""; }
 
 std::string ConvertScanData(const uint8_t* bytes, size_t n) {
   std::string text;
   for (size_t i = 0; i < n; ++i) {
     uint8_t b = bytes[i];
     if (b < 0x20) {
-      std::string item = std::string("[") + kControlNames[b] + "]";
+      std::string item = std::string("[") + ControlName(b) + "]";
       if (text.size() + item.size() > kScanTextMax) break;
       text += item;
       // A lone CR ends the reading; what follows is not part of it.

@@ -16,12 +16,9 @@ constexpr size_t kScanBurstMax = 1024;
 // each, so long bursts are cut, but only between whole items.
 constexpr size_t kScanTextMax = 1024;
 
-// "CR" for 0D: the name a control byte 00..1F is shown by.
-const char* ControlName(uint8_t byte);
-
 // Bytes as the result list shows them: control bytes 00..1F as their names
-// in brackets ("[CR]"), 20..7D as themselves, 7E..FF left out. A CR that is
-// followed by anything but LF ends the reading.
+// (ControlName) in brackets ("[CR]"), 20..7D as themselves, 7E..FF left out.
+// A CR that is followed by anything but LF ends the reading.
 std::string ConvertScanData(const uint8_t* bytes, size_t n);
 
 // What one listen for scanned data brought.

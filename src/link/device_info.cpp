@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "link/device_info.h"
 
-#include "link/prompts.h"
 #include "link/protocol.h"
 
 namespace varnet {
@@ -12,7 +11,7 @@ std::string ParamBlock::Text(size_t off, size_t maxLen) const {
   return s;
 }
 
-bool ReadDeviceInformation(ScannerLink& link, DeviceInfo& info, Prompts& prompts) {
+bool ReadDeviceInformation(ScannerLink& link, DeviceInfo& info) {
   info.deviceType = QueryDeviceType(link);
   if (info.deviceType <= 0) return false;
 
@@ -29,7 +28,6 @@ bool ReadDeviceInformation(ScannerLink& link, DeviceInfo& info, Prompts& prompts
   info.formatBlock.reset();
   SendShortCommand(link, 0x0E, 0x0D, 0x0A);
   (void)ReadBlock(link, info);
-  if (!info.formatBlock) prompts.Info(MessageId::UpdateFirmware);
   return true;
 }
 

@@ -10,8 +10,6 @@
 
 namespace varnet {
 
-class Prompts;
-
 // The tool's copy of the scanner's 192-byte parameter block, little-endian.
 struct ParamBlock {
   static constexpr size_t kSize = 192;
@@ -74,8 +72,8 @@ struct DeviceInfo {
 
 // The link-level part of connecting: device type, parameter block, the
 // A0 00 11 command when byte 188 bit 6 is clear, then the format block.
-// A missing format block is not a failure; it is told through prompts.
-bool ReadDeviceInformation(ScannerLink& link, DeviceInfo& info, Prompts& prompts);
+// A missing format block is not a failure; the front ends tell the user.
+bool ReadDeviceInformation(ScannerLink& link, DeviceInfo& info);
 // Re-reads the parameter block and, when one is held, the format block.
 // Returns whether the parameter block read succeeded.
 bool RefreshBlocks(ScannerLink& link, DeviceInfo& info);

@@ -2,39 +2,27 @@
 #include "link/discovery.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <mutex>
 #include <system_error>
 #include <thread>
 
 #include "link/doorbell.h"
 #include "link/protocol.h"
-#include "link/scanner_texts.h"
 
 namespace varnet {
 
-bool ProbePort(ScannerLink& link, const std::string& port, uint32_t baud, bool chinese, int rowNumber, DeviceRow& row) {
+bool ProbePort(ScannerLink& link, const std::string& port, uint32_t baud, FoundScanner& found) {
   if (!OpenLink(link, port, baud)) return false;
   int type = QueryDeviceType(link);
   if (type <= 0) {
     CloseLink(link);
     return false;
   }
-  row = DeviceRow{};
-  row.number = std::to_string(rowNumber);
-  row.status = chinese ? "在线" : "Ready";
-  const char* name = DeviceTypeName(type, chinese);
-  if (chinese) {
-    char buf[256];
-    if (baud < kUsbProbeRate) std::snprintf(buf, sizeof buf, "%s / RS-232 串口 , 波特率: %u", name, baud);
-    else std::snprintf(buf, sizeof buf, "%s / USB 口", name);
-    row.description = buf;
-  } else {
-    row.description = name;
-    if (baud < kUsbProbeRate) row.description += " / RS-232 Port";
-  }
+  found = FoundScanner{};
+  found.entry = {port, baud < kUsbProbeRate ? baud : 0};
+  found.deviceType = type;
   SendShortCommand(link, 0x0E, 0x0D, 0x02);
-  if (auto text = ReadTextReply(link, 500); text && !text->empty()) row.firmware = *text;
+  if (auto text = ReadTextReply(link, 500); text && !text->empty()) found.firmware = *text;
   CloseLink(link);
   return true;
 }
@@ -49,8 +37,7 @@ struct PortProbe {
   int position = 0;  // RS-232: the rate being tried (1..6); 0 when not walking
   bool done = false;
   bool answered = false;
-  uint32_t rate = 0;
-  DeviceRow row;
+  FoundScanner found;
 };
 
 // What the probes share with the searching thread, and the bell they ring
@@ -63,7 +50,7 @@ struct Board {
 };
 
 // One port, on the thread that takes it: its own link, watching the search's stop.
-void ProbeOnePort(Board& board, size_t index, const LinkCancel& stop, bool chinese) {
+void ProbeOnePort(Board& board, size_t index, const LinkCancel& stop) {
   std::string port;
   bool usb;
   {
@@ -73,11 +60,10 @@ void ProbeOnePort(Board& board, size_t index, const LinkCancel& stop, bool chine
   }
   ScannerLink link;
   link.cancel = &stop;
-  DeviceRow row;
-  uint32_t rate = 0;
+  FoundScanner found;
   bool answered = false;
   if (usb) {
-    answered = ProbePort(link, port, kUsbProbeRate, chinese, 0, row);
+    answered = ProbePort(link, port, kUsbProbeRate, found);
   } else {
     for (size_t i = 0; i < std::size(kRs232Rates) && !stop.Raised(); ++i) {
       if (i > 0) {
@@ -87,9 +73,8 @@ void ProbeOnePort(Board& board, size_t index, const LinkCancel& stop, bool chine
         }
         board.bell.Ring();
       }
-      if (ProbePort(link, port, kRs232Rates[i], chinese, 0, row)) {
+      if (ProbePort(link, port, kRs232Rates[i], found)) {
         answered = true;
-        rate = kRs232Rates[i];
         break;
       }
     }
@@ -101,14 +86,13 @@ void ProbeOnePort(Board& board, size_t index, const LinkCancel& stop, bool chine
     p.done = true;
     p.position = 0;
     p.answered = answered;
-    p.rate = rate;
-    p.row = std::move(row);
+    p.found = std::move(found);
   }
   board.bell.Ring();
 }
 
 // A probe thread: the next port nobody has taken yet, until none is left.
-void ProbePorts(Board& board, const LinkCancel& stop, bool chinese) {
+void ProbePorts(Board& board, const LinkCancel& stop) {
   for (;;) {
     size_t index;
     {
@@ -116,14 +100,14 @@ void ProbePorts(Board& board, const LinkCancel& stop, bool chinese) {
       if (board.nextToProbe == board.probes.size()) return;
       index = board.nextToProbe++;
     }
-    ProbeOnePort(board, index, stop, chinese);
+    ProbeOnePort(board, index, stop);
   }
 }
 
 }  // namespace
 
-SearchResult RunSearch(DeviceRegistry& registry, bool settingMode, bool chinese, const SearchCallbacks& cb,
-                       const LinkCancel* cancel, size_t atOnce) {
+SearchResult RunSearch(DeviceRegistry& registry, bool settingMode, const SearchCallbacks& cb, const LinkCancel* cancel,
+                       size_t atOnce) {
   SearchResult result;
   auto cancelled = [&] { return cancel && cancel->Raised(); };
   auto progress = [&](int p) {
@@ -132,10 +116,10 @@ SearchResult RunSearch(DeviceRegistry& registry, bool settingMode, bool chinese,
   auto sleep = [&](uint32_t ms) {
     if (cb.sleepMs && !cancelled()) cb.sleepMs(ms);
   };
-  auto add = [&](DeviceRow row, const DeviceTableEntry& entry) {
-    row.number = std::to_string(result.rows + 1);
-    result.DeviceTable[result.rows++] = entry;
-    if (cb.addRow) cb.addRow(row);
+  auto add = [&](FoundScanner found) {
+    found.row = result.rows;
+    result.DeviceTable[result.rows++] = found.entry;
+    if (cb.found) cb.found(found);
   };
 
   // Keyboard-mode scanners: listed, but not reachable until they come back
@@ -143,12 +127,7 @@ SearchResult RunSearch(DeviceRegistry& registry, bool settingMode, bool chinese,
   int k = std::min<int>(registry.CountKeyboardScanners(), int(kDeviceTableSize));
   result.keyboardCount = uint8_t(k);
   progress(3);
-  for (int i = 0; i < k; ++i) {
-    DeviceRow row;
-    row.status = chinese ? "离线" : "Not Ready";
-    row.description = chinese ? "  二维扫码器  /  USB 键盘模式" : "  2D Barcode Scanner / USB Keyboard Mode";
-    add(row, DeviceTableEntry{});
-  }
+  for (int i = 0; i < k; ++i) add(FoundScanner{});
   sleep(500);
 
   Board board;
@@ -173,12 +152,12 @@ SearchResult RunSearch(DeviceRegistry& registry, bool settingMode, bool chinese,
   const size_t probers = atOnce > 0 ? std::min(atOnce, n) : n;
   for (size_t i = 0; i < probers && !cancelled(); ++i) {
     try {
-      threads.emplace_back(ProbePorts, std::ref(board), std::cref(stop), chinese);
+      threads.emplace_back(ProbePorts, std::ref(board), std::cref(stop));
     } catch (const std::system_error&) {
       break;  // no thread to spare: those started take every port
     }
   }
-  if (threads.empty() && !cancelled()) ProbePorts(board, stop, chinese);
+  if (threads.empty() && !cancelled()) ProbePorts(board, stop);
 
   int shown = 0;  // the middle position on the bar
   for (size_t next = 0; next < n && !cancelled();) {
@@ -195,7 +174,7 @@ SearchResult RunSearch(DeviceRegistry& registry, bool settingMode, bool chinese,
     if (slowest > shown) progress(shown = slowest);
     for (PortProbe& p : finished) {
       if (!p.answered) continue;
-      add(std::move(p.row), DeviceTableEntry{p.port, p.rate});
+      add(std::move(p.found));
       if (!p.usb) ++result.rs232Count;
       if (result.rows < kDeviceTableSize) continue;
       next = n;  // the table is full: later ports get no row

@@ -44,12 +44,13 @@ struct SearchResult {
   uint8_t rs232Count = 0;
 };
 
-// One row of the device list.
-struct DeviceRow {
-  std::string number;  // "1", "2", ...
-  std::string status;  // "Ready" / "Not Ready" (or the Chinese texts)
-  std::string description;
-  std::string firmware;
+// What the search found for one row of the device list; the front ends
+// word it.
+struct FoundScanner {
+  size_t row = 0;          // its index in the DeviceTable
+  DeviceTableEntry entry;  // no port: a keyboard-mode scanner, which is not asked
+  int deviceType = 0;      // what it answered; 0 for a keyboard-mode scanner
+  std::string firmware;    // its firmware text, empty when it gave none
 };
 
 constexpr uint32_t kUsbProbeRate = 921600;
@@ -59,13 +60,14 @@ inline constexpr uint32_t kRs232Rates[] = {9600, 115200, 57600, 38400, 19200, 23
 // search, never on a probe's own thread.
 struct SearchCallbacks {
   std::function<void(int)> progress;  // position 0..8
-  std::function<void(const DeviceRow&)> addRow;
+  std::function<void(const FoundScanner&)> found;
   std::function<void(uint32_t)> sleepMs;  // the two 500 ms pauses
 };
 
 // Opens the port, asks the device type and, when one came, the firmware
-// text. The row (numbered rowNumber) is filled when the scanner answered.
-bool ProbePort(ScannerLink& link, const std::string& port, uint32_t baud, bool chinese, int rowNumber, DeviceRow& row);
+// text. `found` is filled when the scanner answered; its entry's rate is 0
+// when probed at the USB rate.
+bool ProbePort(ScannerLink& link, const std::string& port, uint32_t baud, FoundScanner& found);
 
 // The whole search. settingMode adds the RS-232 ports. Every port is probed
 // on a thread of its own, each RS-232 port walking the rates in their order,
@@ -76,7 +78,7 @@ bool ProbePort(ScannerLink& link, const std::string& port, uint32_t baud, bool c
 // closing) ends the search at once; every probe's link is closed by its own
 // thread before this returns. atOnce > 0 limits how many ports are probed at
 // the same time (1: one after the other).
-SearchResult RunSearch(DeviceRegistry& registry, bool settingMode, bool chinese, const SearchCallbacks& cb,
+SearchResult RunSearch(DeviceRegistry& registry, bool settingMode, const SearchCallbacks& cb,
                        const LinkCancel* cancel = nullptr, size_t atOnce = 0);
 
 }  // namespace varnet

@@ -16,15 +16,4 @@ ScannerTexts ReadScannerTexts(ScannerLink& link, const DeviceInfo& info, uint32_
   return t;
 }
 
-const char* DeviceTypeName(int deviceType, bool chinese) {
-  switch (deviceType) {
-    case 1: return chinese ? "  二维扫码器" : "   2D Barcode Scanner";
-    case 2: return chinese ? "   固定式扫码器" : "   Fixed Mount Scanner";
-    case 3: return chinese ? "   桌上型扫码器" : "   On Counter Scanner";
-    case 4:
-    case 5: return chinese ? "   DPM 扫码器" : "   DPM Scanner";
-    default: return "";
-  }
-}
-
 }  // namespace varnet

@@ -17,7 +17,4 @@ struct ScannerTexts {
 };
 ScannerTexts ReadScannerTexts(ScannerLink& link, const DeviceInfo& info, uint32_t limitMs = 250);
 
-// Name of a device type as the device list shows it (leading blanks kept).
-const char* DeviceTypeName(int deviceType, bool chinese);
-
 }  // namespace varnet

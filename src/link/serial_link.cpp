@@ -93,10 +93,6 @@ bool LinkCancel::Sleep(uint32_t ms) const {
 
 ScannerLink::~ScannerLink() { CloseLink(*this); }
 
-Message OpenFailureMessage(const ScannerLink& link) {
-  return {MessageId::OpenComFailed, Icon::Error, Caption::None, link.lastFailure, link.lastErrno};
-}
-
 std::string PortPath(const std::string& portName) {
   if (!portName.empty() && portName[0] == '/') return portName;
   return "/dev/" + portName;

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "link/prompts.h"
+#include "link/reason.h"
 
 namespace varnet {
 
@@ -65,7 +65,7 @@ struct ScannerLink {
   int LinkBusy = 1;                    // 0/1, plain assignments only
   bool hungUp = false;                 // the device went away; reads return nothing
   // Why the last OpenLink failed (one of the Port reasons), so that the front
-  // ends can say more than "Open COM Failed".
+  // ends can say why, not only that it failed.
   Reason lastFailure = Reason::None;
   int lastErrno = 0;
 };
@@ -75,9 +75,6 @@ struct CollectResult {
   size_t count = 0;
   CollectEnd end = CollectEnd::Idle;
 };
-
-// "Open COM Failed" with the reason of the last failed open.
-Message OpenFailureMessage(const ScannerLink& link);
 
 // "/dev/" + name, or the name itself when it is already a path.
 std::string PortPath(const std::string& portName);

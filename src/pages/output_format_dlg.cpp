@@ -3,8 +3,8 @@
 
 #include <QSignalBlocker>
 
-#include "link/prompts.h"
 #include "pages/page_widgets.h"
+#include "ui_common/prompts.h"
 
 namespace varnet {
 

@@ -6,8 +6,8 @@
 #include <QPushButton>
 #include <QWidget>
 
-#include "link/page_context.h"
 #include "pages/output_format.h"
+#include "ui_common/page_context.h"
 
 namespace varnet {
 

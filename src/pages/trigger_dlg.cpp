@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "pages/trigger_dlg.h"
 
-#include "link/prompts.h"
 #include "pages/page_widgets.h"
+#include "ui_common/prompts.h"
 
 namespace varnet {
 

@@ -5,10 +5,9 @@
 #include <vector>
 
 #include "settings/model_rules.h"
+#include "ui_common/text.h"
 
 namespace varnet::profiles {
-
-inline std::string Quoted(std::string_view s) { return "\"" + std::string(s) + "\""; }
 
 // "; did you mean "A", "B" or "C"?" for the close matches, or nothing.
 inline std::string DidYouMean(std::string_view name, const std::vector<std::string>& candidates) {

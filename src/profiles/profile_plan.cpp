@@ -50,7 +50,7 @@ size_t RowOf(const std::vector<EffectiveOption>& shown, int index) {
 std::vector<std::string> LabelsInForce(const std::vector<EffectiveOption>& shown, const std::vector<bool>& ticks) {
   std::vector<std::string> labels;
   for (size_t r = 0; r < shown.size(); ++r)
-    if (ticks[r]) labels.push_back(TrimmedName(shown[r].english));
+    if (ticks[r]) labels.push_back(Trimmed(shown[r].english));
   return labels;
 }
 
@@ -170,7 +170,7 @@ class Planner {
     if (!FirstMention(std::string(group.Title()), g.name.line, name)) return;
     WantedGroup w{group, ShownOptions(group, model_), {}, g.name.line};
     w.rows.assign(w.shown.size(), std::nullopt);
-    const std::string label = Quoted(TrimmedName(group.english));
+    const std::string label = Quoted(Trimmed(group.english));
     bool resolved = true;
     if (category != kSymbologies) {
       resolved = ResolveChoice(w, g, label);
@@ -193,7 +193,7 @@ class Planner {
     for (int c = 0; c < kCategoryCount && knownIn < 0; ++c)
       for (const SettingGroup& sg : Category(c)->groups)
         for (const std::string& label : sg.IsEndMarker() ? std::vector<std::string>{} : GroupLabelsOnAnyModel(sg))
-          if (FoldedName(label) == FoldedName(name.text)) knownIn = c;
+          if (Folded(label) == Folded(name.text)) knownIn = c;
     if (lookup.group) knownIn = lookup.group->category;
     if (knownIn >= 0 && knownIn != category) {
       Usage(name.line, "group " + Quoted(name.text) + " belongs to " + Quoted(Category(knownIn)->name) + ", not " +
@@ -243,7 +243,7 @@ class Planner {
     if (hasInner && (inner > 1 || (inner == 0 && !code11))) {
       std::vector<std::string> choices;
       for (const EffectiveOption& o : w.shown)
-        if (IsInnerChoice(group, o.index)) choices.push_back(Quoted(TrimmedName(o.english)));
+        if (IsInnerChoice(group, o.index)) choices.push_back(Quoted(Trimmed(o.english)));
       std::string list;
       for (const std::string& c : choices) list += (list.empty() ? "" : ", ") + c;
       Usage(g.name.line, label + " in list form names " + (inner > 1 ? "more than one" : "none") + " of " + list +
@@ -268,7 +268,7 @@ class Planner {
         if (IsInnerChoice(w.group, index) && (!on || !ticks[*row])) {
           // A check-digit mode is one choice of several: add: would have to
           // take another out of force, and remove: has nothing to choose.
-          Usage(s.line, Quoted(TrimmedName(w.shown[*row].english)) + " is one choice of " + label + "; " +
+          Usage(s.line, Quoted(Trimmed(w.shown[*row].english)) + " is one choice of " + label + "; " +
                             (on ? "add: takes it only when it is already in force"
                                 : "remove: cannot take a choice out of force") +
                             ": name the group as a list to choose it");
@@ -294,11 +294,11 @@ class Planner {
         if (asNumber.option) lookup = asNumber;
       }
     }
-    const std::string group = Quoted(TrimmedName(w.group.english));
+    const std::string group = Quoted(Trimmed(w.group.english));
     if (lookup.option) return RowOf(w.shown, lookup.option->index);
     bool known = lookup.hiddenForModel;
     for (const std::string& label : OptionLabelsOnAnyModel(*w.group.group))
-      if (FoldedName(label) == FoldedName(s.text)) known = true;
+      if (Folded(label) == Folded(s.text)) known = true;
     if (known) {
       NotHere(s.line,
               "option " + Quoted(s.text) + " of " + group + " is not shown for this scanner (" + ScannerText() + ")");
@@ -341,8 +341,8 @@ class Planner {
       step.option = option.index;
       step.newState = d.newState;
       const bool onOff = KindOfOption(group, option.index) == OptionKind::OnOff;
-      step.what = TrimmedName(group.english) + ": " + TrimmedName(option.english) +
-                  (onOff ? (d.newState ? " on" : " off") : "");
+      step.what =
+          Trimmed(group.english) + ": " + Trimmed(option.english) + (onOff ? (d.newState ? " on" : " off") : "");
       const auto cmd = OptionCommand(group, option, d.newState);
       const auto frame = ShortCommandFrame(cmd[0], cmd[1], cmd[2]);
       step.frames.push_back({step.what, {frame.begin(), frame.end()}});
@@ -351,8 +351,7 @@ class Planner {
     const std::vector<bool> after = TicksInForce(group, w.shown, scratch_.paramBlock);
     for (size_t row = 0; row < w.shown.size(); ++row)
       if (w.rows[row] && after[row] != *w.rows[row]) {
-        NotHere(w.line, "group " + Quoted(TrimmedName(group.english)) +
-                            ": no click on the settings page takes it from " +
+        NotHere(w.line, "group " + Quoted(Trimmed(group.english)) + ": no click on the settings page takes it from " +
                             ListText(LabelsInForce(w.shown, before)) + " to what the profile says");
         return;
       }
@@ -373,7 +372,7 @@ class Planner {
       const std::vector<bool> ticks = TicksInForce(w.group, w.shown, scratch_.paramBlock);
       for (size_t row = 0; row < w.shown.size(); ++row)
         if (w.rows[row] && ticks[row] != *w.rows[row]) {
-          Usage(w.line, Quoted(TrimmedName(w.shown[row].english)) + " in " + Quoted(TrimmedName(w.group.english)) +
+          Usage(w.line, Quoted(Trimmed(w.shown[row].english)) + " in " + Quoted(Trimmed(w.group.english)) +
                             " is one scanner setting with an option of another group, which the profile sets the "
                             "other way");
           break;
@@ -395,14 +394,14 @@ class Planner {
     const bool output = category == kOutputCategory;
     const std::vector<PageField> fields =
         output ? OutputSettingsFields(info_.paramBlock.ModelCode()) : TriggerSettingsFields();
-    const auto found = std::find_if(fields.begin(), fields.end(),
-                                    [&](const PageField& f) { return FoldedName(f.name) == FoldedName(name); });
+    const auto found =
+        std::find_if(fields.begin(), fields.end(), [&](const PageField& f) { return Folded(f.name) == Folded(name); });
     const char* categoryName = output ? kOutputSettings : kTriggerSettings;
     if (found == fields.end()) {
       // Model codes 5 and 6 end the symbology list early.
       const std::vector<PageField> all = output ? OutputSettingsFields(1) : fields;
-      const bool known = std::any_of(all.begin(), all.end(),
-                                     [&](const PageField& f) { return FoldedName(f.name) == FoldedName(name); });
+      const bool known =
+          std::any_of(all.begin(), all.end(), [&](const PageField& f) { return Folded(f.name) == Folded(name); });
       if (known) {
         NotHere(g.name.line, Quoted(name) + " is not shown for this scanner (" + ScannerText() + ")");
       } else {
@@ -430,7 +429,7 @@ class Planner {
         const std::vector<std::string> choices = found->Choices();
         auto find = [&](std::string_view text) {
           return std::find_if(choices.begin(), choices.end(),
-                              [&](const std::string& c) { return FoldedName(c) == FoldedName(text); });
+                              [&](const std::string& c) { return Folded(c) == Folded(text); });
         };
         auto it = find(s.text);
         if (it == choices.end() && s.plain) {

@@ -8,6 +8,7 @@
 #include "profiles/yaml11.h"
 #include "settings/catalogue.h"
 #include "settings/model_rules.h"
+#include "ui_common/text.h"
 
 namespace varnet::profiles {
 
@@ -18,9 +19,9 @@ using nlohmann::json;
 // The labels, and the booleans and numbers a YAML 1.1 reader makes of them.
 json Choices(const std::vector<std::string>& labels) {
   json e = json::array();
-  for (const std::string& l : labels) e.push_back(TrimmedName(l));
+  for (const std::string& l : labels) e.push_back(Trimmed(l));
   for (const std::string& l : labels) {
-    const std::string t = TrimmedName(l);
+    const std::string t = Trimmed(l);
     if (t == "On") e.push_back(true);
     if (t == "Off") e.push_back(false);
     if (!t.empty() && t.find_first_not_of("0123456789") == std::string::npos && t.size() < 10)

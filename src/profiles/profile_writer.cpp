@@ -9,6 +9,7 @@
 #include "profiles/profile.h"
 #include "profiles/yaml11.h"
 #include "settings/apply_option.h"
+#include "ui_common/text.h"
 
 namespace varnet::profiles {
 
@@ -67,7 +68,7 @@ std::vector<std::string> Labels(const std::vector<EffectiveOption>& shown, const
                                 const std::function<bool(const EffectiveOption&)>& which) {
   std::vector<std::string> labels;
   for (size_t r = 0; r < shown.size(); ++r)
-    if (which(shown[r]) && (!inForce || ticks[r])) labels.push_back(TrimmedName(shown[r].english));
+    if (which(shown[r]) && (!inForce || ticks[r])) labels.push_back(Trimmed(shown[r].english));
   return labels;
 }
 
@@ -75,7 +76,7 @@ void WriteGroup(Writer& w, const EffectiveGroup& g, const ParamBlock& pb, const 
   const std::string indent = "    ";
   const std::vector<EffectiveOption> shown = ShownOptions(g, model);
   const std::vector<bool> ticks = TicksInForce(g, shown, pb);
-  const std::string key = TrimmedName(g.english);
+  const std::string key = Trimmed(g.english);
   auto any = [](const EffectiveOption&) { return true; };
   if (g.category != kSymbologies) {
     const std::vector<std::string> choices = Labels(shown, ticks, false, any);
@@ -101,7 +102,7 @@ void WriteGroup(Writer& w, const EffectiveGroup& g, const ParamBlock& pb, const 
     w.List(indent + "  ", "add", Labels(shown, ticks, true, onOff));
     std::vector<std::string> off;
     for (size_t r = 0; r < shown.size(); ++r)
-      if (onOff(shown[r]) && !ticks[r]) off.push_back(TrimmedName(shown[r].english));
+      if (onOff(shown[r]) && !ticks[r]) off.push_back(Trimmed(shown[r].english));
     w.List(indent + "  ", "remove", off);
     return;
   }

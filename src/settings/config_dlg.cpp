@@ -12,8 +12,9 @@
 #include <QStyle>
 
 #include "imaging/image_panel.h"
-#include "link/prompts.h"
 #include "settings/apply_option.h"
+#include "ui_common/link_texts.h"
+#include "ui_common/prompts.h"
 
 namespace varnet {
 

@@ -10,10 +10,11 @@
 #include <vector>
 
 #include "imaging/imaging_state.h"
-#include "link/page_context.h"
 #include "link/scanner_texts.h"
 #include "settings/catalogue.h"
 #include "settings/model_rules.h"
+#include "ui_common/page_context.h"
+#include "ui_common/window_metrics.h"
 
 namespace varnet {
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "settings/model_rules.h"
+#include "ui_common/text.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 
 namespace varnet {
@@ -103,19 +103,6 @@ Effect ApplyOptionRules(const EffectiveGroup& g, EffectiveOption& o, const Scann
   return Effect::Keep;
 }
 
-std::string Trimmed(std::string_view s) {
-  size_t b = 0, e = s.size();
-  while (b < e && s[b] == ' ') ++b;
-  while (e > b && s[e - 1] == ' ') --e;
-  return std::string(s.substr(b, e - b));
-}
-
-std::string Folded(std::string_view s) {
-  std::string r = Trimmed(s);
-  for (char& c : r) c = char(std::tolower(static_cast<unsigned char>(c)));
-  return r;
-}
-
 size_t EditDistance(const std::string& a, const std::string& b) {
   std::vector<size_t> row(b.size() + 1);
   for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
@@ -151,18 +138,15 @@ std::optional<size_t> BestMatch(size_t count, NamesOf namesOf, std::string_view 
 
 }  // namespace
 
-std::string TrimmedName(std::string_view name) { return Trimmed(name); }
-
 std::string SuggestionText(const std::vector<std::string>& suggestions) {
   if (suggestions.empty()) return {};
   std::string t = "; did you mean ";
   for (size_t i = 0; i < suggestions.size(); ++i) {
     if (i) t += i + 1 == suggestions.size() ? " or " : ", ";
-    t += "\"" + suggestions[i] + "\"";
+    t += Quoted(suggestions[i]);
   }
   return t + "?";
 }
-std::string FoldedName(std::string_view name) { return Folded(name); }
 
 ScannerModel ScannerModel::From(const ParamBlock& pb, std::string firmware) {
   ScannerModel m;

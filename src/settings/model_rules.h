@@ -57,11 +57,6 @@ struct OptionLookup {
 };
 OptionLookup FindShownOption(const EffectiveGroup& group, const ScannerModel& model, std::string_view label);
 
-// A name without surrounding blanks ("Low " is shown as "Low"), and the
-// same ignoring case: how names given by people are compared.
-std::string TrimmedName(std::string_view name);
-std::string FoldedName(std::string_view name);
-
 // "; did you mean "a", "b" or "c"?", or nothing without suggestions.
 std::string SuggestionText(const std::vector<std::string>& suggestions);
 

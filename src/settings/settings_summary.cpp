@@ -7,18 +7,9 @@
 #include "pages/page_summary.h"
 #include "settings/apply_option.h"
 #include "settings/catalogue.h"
+#include "ui_common/text.h"
 
 namespace varnet {
-
-namespace {
-
-std::string Trimmed(const std::string& s) {
-  const size_t b = s.find_first_not_of(' ');
-  if (b == std::string::npos) return {};
-  return s.substr(b, s.find_last_not_of(' ') - b + 1);
-}
-
-}  // namespace
 
 std::vector<CategoryState> SettingsCategories(const ParamBlock& pb, const ScannerModel& model) {
   std::vector<CategoryState> categories;

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "link/device_info.h"
-#include "link/prompts.h"
 #include "link/protocol.h"
+#include "ui_common/prompts.h"
 
 namespace varnet {
 

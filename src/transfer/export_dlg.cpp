@@ -17,11 +17,11 @@
 #include <string>
 #include <utility>
 
-#include "link/prompts.h"
 #include "transfer/export_settings.h"
 #include "transfer/import_settings.h"
 #include "transfer/restore_defaults.h"
 #include "transfer/settings_sheet.h"
+#include "ui_common/prompts.h"
 
 namespace varnet {
 

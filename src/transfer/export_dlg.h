@@ -3,8 +3,8 @@
 #include <QImage>
 #include <QWidget>
 
-#include "link/page_context.h"
 #include "link/scanner_texts.h"
+#include "ui_common/page_context.h"
 
 class QGroupBox;
 class QLabel;

@@ -2,7 +2,7 @@
 #pragma once
 #include <string>
 
-#include "link/prompts.h"
+#include "ui_common/prompts.h"
 
 namespace varnet {
 

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "link/device_info.h"
-#include "link/prompts.h"
 #include "link/serial_link.h"
 #include "transfer/config_file.h"
+#include "ui_common/prompts.h"
 
 namespace varnet {
 

@@ -3,9 +3,9 @@
 #include <vector>
 
 #include "link/device_info.h"
-#include "link/prompts.h"
 #include "link/protocol.h"
 #include "link/serial_link.h"
+#include "ui_common/prompts.h"
 
 namespace varnet {
 

@@ -18,7 +18,7 @@
 #include <memory>
 #include <mutex>
 
-#include "imaging/scan_monitor.h"
+#include "link/control_names.h"
 #include "transfer/atomic_file.h"
 
 namespace varnet {

@@ -34,7 +34,7 @@ class ConfigDlgTest : public ::testing::Test {
     app.imaging.ImageModeState = kSettingMode;
     ASSERT_TRUE(OpenLink(app.link, sim_->SlavePath(), baud));
     app.link.LinkPortName = sim_->SlavePath();
-    ASSERT_TRUE(ReadDeviceInformation(app.link, app.device, prompts));
+    ASSERT_TRUE(ReadDeviceInformation(app.link, app.device));
     sim_->ClearReceived();
     prompts.shown.clear();
     page = std::make_unique<ConfigDlg>(app.Page(), app.imaging, app.metrics, nullptr);

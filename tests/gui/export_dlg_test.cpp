@@ -20,6 +20,7 @@
 #include "support/recording_prompts.h"
 #include "support/temp_dir.h"
 #include "transfer/export_dlg.h"
+#include "ui_common/link_texts.h"
 
 using namespace varnet;
 using namespace varnet::test;
@@ -37,7 +38,7 @@ class ExportDlgTest : public ::testing::Test {
     ASSERT_TRUE(sim_->Start());
     app.prompts = &prompts;
     ASSERT_TRUE(OpenLink(app.link, sim_->SlavePath(), 921600));
-    ASSERT_TRUE(ReadDeviceInformation(app.link, app.device, prompts));
+    ASSERT_TRUE(ReadDeviceInformationWithNotice(app.link, app.device, prompts));
     page = std::make_unique<ExportDlg>(app.Page(), nullptr);
     // Whether the page was enabled whenever it asked or told something.
     prompts.whileUp = [this] { enabled.push_back(page->isEnabled()); };

@@ -46,7 +46,7 @@ class PagesTest : public ::testing::Test {
     scanner = std::make_unique<sim::SimScanner>(sim::ProfileNamed(profile));
     ASSERT_TRUE(scanner->Start());
     ASSERT_TRUE(OpenLink(app.link, scanner->SlavePath(), 115200));
-    ASSERT_TRUE(ReadDeviceInformation(app.link, app.device, prompts));
+    ASSERT_TRUE(ReadDeviceInformation(app.link, app.device));
     prompts.shown.clear();
     scanner->ClearReceived();
   }

@@ -9,6 +9,7 @@
 #include "link/udev_registry.h"
 #include "sim/sim_scanner.h"
 #include "support/fake_registry.h"
+#include "ui_common/link_texts.h"
 
 using namespace varnet;
 using namespace varnet::test;
@@ -50,12 +51,13 @@ class Search : public ::testing::Test {
   SearchResult Run(bool settingMode, bool chinese = false, const LinkCancel* cancel = nullptr) {
     rows.clear(), progress.clear(), shownAt.clear();
     const auto t0 = std::chrono::steady_clock::now();
-    return RunSearch(reg, settingMode, chinese,
+    return RunSearch(reg, settingMode,
                      {[this, t0](int p) {
                         progress.push_back(p);
                         shownAt.push_back(std::chrono::steady_clock::now() - t0);
                       },
-                      [this](const DeviceRow& r) { rows.push_back(r); }, [this](uint32_t ms) { slept += ms; }},
+                      [this, chinese](const FoundScanner& f) { rows.push_back(DeviceRowFor(f, chinese)); },
+                      [this](uint32_t ms) { slept += ms; }},
                      cancel);
   }
   std::string Listed() const {

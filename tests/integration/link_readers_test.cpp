@@ -10,6 +10,7 @@
 #include "support/recording_prompts.h"
 #include "support/transfer_blocks.h"
 #include "support/wire.h"
+#include "ui_common/link_texts.h"
 
 using namespace varnet;
 using namespace varnet::test;
@@ -137,7 +138,7 @@ TEST(DeviceInformation, ConnectionReadsTheTypeAndBothBlocks) {
   ASSERT_TRUE(OpenLink(link, s.SlavePath(), 921600));
   DeviceInfo info;
   RecordingPrompts prompts;
-  ASSERT_TRUE(ReadDeviceInformation(link, info, prompts));
+  ASSERT_TRUE(ReadDeviceInformationWithNotice(link, info, prompts));
   EXPECT_EQ(info.deviceType, 1);
   EXPECT_EQ(info.paramBlock.ModelName(), "HS-2D");
   EXPECT_EQ(info.interfaceAtConnect, 3);
@@ -150,7 +151,7 @@ TEST(DeviceInformation, ConnectionReadsTheTypeAndBothBlocks) {
   sim::SimScanner legacy(sim::ProfileNamed("legacy"));
   ASSERT_TRUE(legacy.Start());
   ASSERT_TRUE(OpenLink(link, legacy.SlavePath(), 921600));
-  ASSERT_TRUE(ReadDeviceInformation(link, info, prompts));
+  ASSERT_TRUE(ReadDeviceInformationWithNotice(link, info, prompts));
   EXPECT_EQ(legacy.Received(), (std::vector{Cmd(0x0E, 0x0D, 0x06), Cmd(0x0E, 0x0D, 0x08),
                                             Bytes({0x05, 0x57, 0xA0, 0x00, 0x11, 0xFE, 0xF3}), Cmd(0x0E, 0x0D, 0x0A)}));
   EXPECT_FALSE(info.formatBlock);
@@ -161,11 +162,11 @@ TEST(DeviceInformation, ConnectionReadsTheTypeAndBothBlocks) {
   s.faults().deviceTypeOverride = 0;
   s.ClearReceived();
   ASSERT_TRUE(OpenLink(link, s.SlavePath(), 921600));
-  EXPECT_FALSE(ReadDeviceInformation(link, info, prompts));
+  EXPECT_FALSE(ReadDeviceInformationWithNotice(link, info, prompts));
   EXPECT_EQ(s.Received().size(), 1u);
   s.faults().deviceTypeOverride = -1;
   s.faults().RefuseCommand(0x0E, 0x0D, 0x08);
   s.ClearReceived();
-  EXPECT_FALSE(ReadDeviceInformation(link, info, prompts));
+  EXPECT_FALSE(ReadDeviceInformationWithNotice(link, info, prompts));
   EXPECT_EQ(s.Received().size(), 2u);
 }

@@ -19,6 +19,7 @@
 #include "support/recording_prompts.h"
 #include "support/temp_dir.h"
 #include "support/wire.h"
+#include "ui_common/link_texts.h"
 
 namespace varnet {
 namespace {
@@ -30,7 +31,7 @@ using test::Cmd;
 struct Connected {
   explicit Connected(sim::Profile p = {}) : sim(p) {
     if (!sim.Start() || !OpenLink(link, sim.SlavePath(), p.rs232Baud ? p.rs232Baud : 921600)) return;
-    ok = ReadDeviceInformation(link, info, prompts);
+    ok = ReadDeviceInformationWithNotice(link, info, prompts);
     model = ScannerModel::From(info.paramBlock, ReadScannerTexts(link, info).firmware);
     sim.ClearReceived();
   }

@@ -11,7 +11,6 @@
 #include "settings/model_rules.h"
 #include "sim/sim_scanner.h"
 #include "support/pty_peer.h"
-#include "support/recording_prompts.h"
 #include "support/wire.h"
 
 using namespace varnet;
@@ -54,10 +53,9 @@ std::string Differences(const ParamBlock& held, const std::vector<uint8_t>& scan
 }
 
 bool Connect(sim::SimScanner& sim, ScannerLink& link, uint32_t baud, DeviceInfo& info, ScannerModel& model) {
-  RecordingPrompts prompts;
   if (!OpenLink(link, sim.SlavePath(), baud)) return false;
   link.LinkPortName = sim.SlavePath();  // where a new baud rate reopens it
-  if (!ReadDeviceInformation(link, info, prompts)) return false;
+  if (!ReadDeviceInformation(link, info)) return false;
   model = ScannerModel::From(info.paramBlock, ReadScannerTexts(link, info).firmware);
   return true;
 }

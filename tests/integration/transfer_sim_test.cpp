@@ -37,7 +37,7 @@ sim::Profile WithBlocks(uint8_t model, uint8_t seed, size_t formatSize, bool for
 struct Connected {
   explicit Connected(sim::Profile p) : sim(std::move(p)) {
     if (!sim.Start() || !OpenLink(link, sim.SlavePath(), 921600)) return;
-    ok = ReadDeviceInformation(link, info, prompts);
+    ok = ReadDeviceInformation(link, info);
     sim.ClearReceived();
     prompts.shown.clear();
   }

@@ -19,6 +19,7 @@
 #include "support/temp_dir.h"
 #include "transfer/export_settings.h"
 #include "transfer/import_settings.h"
+#include "ui_common/link_texts.h"
 
 using namespace varnet;
 using namespace varnet::test;
@@ -35,7 +36,7 @@ struct Connected {
     EXPECT_TRUE(scanner.Start());
     EXPECT_TRUE(OpenLink(link, scanner.SlavePath(), 115200));
     link.LinkPortName = scanner.SlavePath();
-    EXPECT_TRUE(ReadDeviceInformation(link, info, prompts));
+    EXPECT_TRUE(ReadDeviceInformationWithNotice(link, info, prompts));
   }
   // Runs op while the cable is pulled after ms, with every reply slowed by
   // slowMs a byte; returns how long op took.

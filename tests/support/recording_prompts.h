@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "link/prompts.h"
+#include "ui_common/prompts.h"
 
 namespace varnet::test {
 

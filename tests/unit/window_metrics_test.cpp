@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include <gtest/gtest.h>
 
-#include "app/window_metrics.h"
+#include "ui_common/window_metrics.h"
 
 using namespace varnet;
 

@@ -3,8 +3,8 @@
 #include <cstdint>
 
 #include "link/device_info.h"
-#include "link/prompts.h"
 #include "link/serial_link.h"
+#include "ui_common/prompts.h"
 
 namespace varnet {
 
@@ -12,13 +12,7 @@ namespace varnet {
 constexpr uint16_t kLangEnglish = 0x0409;
 constexpr uint16_t kLangChinese = 0x0804;
 
-// Screen-derived sizes the main window works out once at start-up; the image
-// side lays itself out by them too.
-struct WindowMetrics {
-  int ScreenWidth = 1920;
-  int EffectiveScreenHeight = 1080;
-  uint8_t RowLimit = 15;
-};
+constexpr bool IsChinese(uint16_t uiLanguage) { return uiLanguage == kLangChinese; }
 
 // What the main window hands each page: the connection, the device
 // information, the prompts and the language. The state itself belongs to the
@@ -29,7 +23,7 @@ struct PageContext {
   Prompts& prompts;
   uint16_t UiLanguage = kLangEnglish;
 
-  bool Chinese() const { return UiLanguage == kLangChinese; }
+  bool Chinese() const { return IsChinese(UiLanguage); }
 };
 
 }  // namespace varnet

@@ -4,6 +4,14 @@
 
 namespace varnet {
 
+// Screen-derived sizes the main window works out once at start-up; the image
+// side lays itself out by them too.
+struct WindowMetrics {
+  int ScreenWidth = 1920;
+  int EffectiveScreenHeight = 1080;
+  uint8_t RowLimit = 15;
+};
+
 // Largest of the 4:3, 3:2 and 16:9 heights for the screen's width that fits
 // on the screen; the real height on screens wider than 16:9.
 inline int EffectiveHeightFor(int width, int height) {

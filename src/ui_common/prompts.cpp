@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "link/prompts.h"
+#include "ui_common/prompts.h"
 
 namespace varnet {
 

@@ -62,7 +62,8 @@ void BM_ReplayCorpusFidelity(benchmark::State& state) {
       if (file.path().extension() != ".args") continue;
       const std::string name = file.path().stem().string();
       std::string why;
-      auto recorded = sim::ReadWireTrace(kCorpus + "/" + name + ".trace", why);
+      std::filesystem::path tracePath = file.path();
+      auto recorded = sim::ReadWireTrace(tracePath.replace_extension(".trace").string(), why);
       if (!recorded) return state.SkipWithError(why.c_str());
       test::TempDir dir;
       sim::TraceReplay replay(*recorded);
@@ -74,8 +75,8 @@ void BM_ReplayCorpusFidelity(benchmark::State& state) {
           const std::string key = "{PORT" + std::to_string(i + 1) + "}";
           if (line == key) line = replay.SlavePaths()[i];
         }
-        if (line.rfind("{DIR}", 0) == 0) line = dir.path() + line.substr(5);
-        if (line.rfind("{HERE}", 0) == 0) line = kCorpus + line.substr(6);
+        if (line.rfind("{DIR}", 0) == 0) line.replace(0, 5, dir.path());
+        if (line.rfind("{HERE}", 0) == 0) line.replace(0, 6, kCorpus);
         args.push_back(line);
       }
       if (!trace::ToFile(dir.File("replayed.trace"), "bench", why)) return state.SkipWithError(why.c_str());

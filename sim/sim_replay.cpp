@@ -38,7 +38,7 @@ constexpr size_t kShownBytes = 48;
 
 // What the replay does next on a port, made from the trace's events.
 struct Step {
-  enum Kind { AwaitOpen, Request, Send, HangUp } kind = Send;
+  enum class Kind { AwaitOpen, Request, Send, HangUp } kind = Kind::Send;
   std::vector<uint8_t> bytes;  // Request: what the tool must send; Send: what to answer
   uint32_t tick = 0;           // Request: its last write; AwaitOpen: the open; Send, HangUp: when recorded
   uint32_t baud = 0;           // Request: the rate the port was open at
@@ -67,7 +67,8 @@ std::vector<Step> Script(const WirePort& port) {
         ++opens;
         size_t j = i + 1;
         while (j < ev.size() && ev[j].kind == WireEventKind::TimeOut) ++j;
-        if (j < ev.size() && Timed(ev[j].kind)) steps.push_back({Step::AwaitOpen, {}, e.tick, baud, opens, e.line});
+        if (j < ev.size() && Timed(ev[j].kind))
+          steps.push_back({Step::Kind::AwaitOpen, {}, e.tick, baud, opens, e.line});
         break;
       }
       case WireEventKind::Write:
@@ -76,15 +77,15 @@ std::vector<Step> Script(const WirePort& port) {
           steps.back().bytes.insert(steps.back().bytes.end(), e.bytes.begin(), e.bytes.end());
           steps.back().tick = e.tick;
         } else {
-          steps.push_back({Step::Request, e.bytes, e.tick, baud, 0, e.line, ++requests});
+          steps.push_back({Step::Kind::Request, e.bytes, e.tick, baud, 0, e.line, ++requests});
         }
         break;
       case WireEventKind::Read:
-        if (!steps.empty() && steps.back().kind == Step::Send && steps.back().tick == e.tick)
+        if (!steps.empty() && steps.back().kind == Step::Kind::Send && steps.back().tick == e.tick)
           steps.back().bytes.insert(steps.back().bytes.end(), e.bytes.begin(), e.bytes.end());
-        else steps.push_back({Step::Send, e.bytes, e.tick, 0, 0, e.line});
+        else steps.push_back({Step::Kind::Send, e.bytes, e.tick, 0, 0, e.line});
         break;
-      case WireEventKind::HangUp: steps.push_back({Step::HangUp, {}, e.tick, 0, 0, e.line}); return steps;
+      case WireEventKind::HangUp: steps.push_back({Step::Kind::HangUp, {}, e.tick, 0, 0, e.line}); return steps;
       case WireEventKind::TimeOut:
       case WireEventKind::Close: break;
     }
@@ -158,7 +159,7 @@ struct TraceReplay::Impl {
   void Report(Port& p);
   void Publish(Port& p);
   void Send(Port& p, const std::vector<uint8_t>& bytes);
-  void Problem(std::string text);
+  void Problem(const std::string& text);
   Clock::time_point Due(const Port& p, uint32_t tick) const;
   static bool ToolAttached(const Port& p) { return p.opens.size() > p.closes; }
 };
@@ -177,8 +178,8 @@ TraceReplay::TraceReplay(WireTrace trace, double speed, std::function<void(const
     p->nextWait.assign(n + 1, n);
     for (size_t i = n; i-- > 0;) {
       const Step::Kind k = p->steps[i].kind;
-      p->nextRequest[i] = k == Step::Request ? i : p->nextRequest[i + 1];
-      p->nextWait[i] = k == Step::Request || k == Step::AwaitOpen ? i : p->nextWait[i + 1];
+      p->nextRequest[i] = k == Step::Kind::Request ? i : p->nextRequest[i + 1];
+      p->nextWait[i] = k == Step::Kind::Request || k == Step::Kind::AwaitOpen ? i : p->nextWait[i + 1];
     }
     impl_->ports.push_back(std::move(p));
   }
@@ -261,10 +262,13 @@ void TraceReplay::Stop() {
     if (p->state != Impl::Port::State::Playing || r == p->steps.size()) continue;
     const Step& want = p->steps[r];
     const auto [expected, sent] = Shown(want.bytes, p->pending);
-    s.Problem(p->name + " on " + p->slavePath + ": the tool stopped before the trace did: request " +
-              std::to_string(want.number) + " (trace line " + std::to_string(want.line) + ") " +
-              (p->pending.empty() ? "never came" : "came only in part") + "\n  expected: " + expected +
-              "\n  sent:     " + sent);
+    std::string text = p->name + " on " + p->slavePath + ": the tool stopped before the trace did: request ";
+    text += std::to_string(want.number);
+    text += " (trace line " + std::to_string(want.line) + ") ";
+    text += p->pending.empty() ? "never came" : "came only in part";
+    text += "\n  expected: " + expected;
+    text += "\n  sent:     " + sent;
+    s.Problem(text);
   }
 }
 
@@ -273,7 +277,7 @@ std::vector<std::string> TraceReplay::Problems() const {
   return impl_->problems;
 }
 
-void TraceReplay::Impl::Problem(std::string text) {
+void TraceReplay::Impl::Problem(const std::string& text) {
   {
     std::lock_guard lock(mutex);
     problems.push_back(text);
@@ -321,7 +325,7 @@ void TraceReplay::Impl::Report(Port& p) {
   std::string text = p.name + " on " + p.slavePath + ": ";
   if (past) {
     size_t requests = 0;
-    for (const Step& s : p.steps) requests += s.kind == Step::Request;
+    for (const Step& s : p.steps) requests += s.kind == Step::Kind::Request;
     text += "the tool sent more than the trace holds (" + std::to_string(requests) + " requests)";
   } else {
     const Step& s = p.steps[p.divergedStep];
@@ -361,12 +365,12 @@ void TraceReplay::Impl::Advance(Port& p, Clock::time_point& now, std::optional<C
     if (p.at == p.steps.size()) return;
     const Step& s = p.steps[p.at];
     switch (s.kind) {
-      case Step::AwaitOpen:
+      case Step::Kind::AwaitOpen:
         if (p.opens.size() < s.open && !whole) return;
         p.anchorAt = p.opens.size() >= s.open ? p.opens[s.open - 1] + kOpenSettle : now;
         p.anchorTick = s.tick;
         break;
-      case Step::Request: {
+      case Step::Kind::Request: {
         if (!whole) return;
         const uint32_t rate = PtyLineRate(p.master);
         if (s.baud && rate && rate != s.baud) return Diverge(p, p.at, now, std::to_string(rate));
@@ -375,14 +379,14 @@ void TraceReplay::Impl::Advance(Port& p, Clock::time_point& now, std::optional<C
         p.anchorTick = s.tick;
         break;
       }
-      case Step::Send:
-      case Step::HangUp: {
+      case Step::Kind::Send:
+      case Step::Kind::HangUp: {
         const auto due = Due(p, s.tick);
         if (!whole && now < due) {
           wakeAt = due;
           return;
         }
-        if (s.kind == Step::HangUp) {
+        if (s.kind == Step::Kind::HangUp) {
           // Unplugged: the tool's descriptor hangs up and the path goes away.
           ::close(p.master);
           p.master = -1;
@@ -407,7 +411,7 @@ void TraceReplay::Impl::Publish(Port& p) {
   bool idle = done;
   if (waiting && p.at < p.steps.size()) {
     const Step& s = p.steps[p.at];
-    idle = idle || s.kind == Step::Request || (s.kind == Step::AwaitOpen && p.opens.size() < s.open);
+    idle = idle || s.kind == Step::Kind::Request || (s.kind == Step::Kind::AwaitOpen && p.opens.size() < s.open);
   }
   std::lock_guard lock(mutex);
   if (done == p.done && idle == p.idle) return;

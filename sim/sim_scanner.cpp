@@ -458,6 +458,9 @@ void SimScanner::Impl::HandleValue(uint8_t p1, uint8_t p2, uint16_t value) {
 void SimScanner::Impl::HandleRecords(const std::vector<uint8_t>& payload) {
   const auto records = ParseRecords(payload);
   if (!records || faults.refuseAll) return Reply(kNak);
+  // A refused command refuses a record of the same three first bytes (A, B, value) too.
+  for (const Record& r : *records)
+    if (!r.value.empty() && faults.IsRefused(r.a, r.b, r.value[0])) return Reply(kNak);
   std::vector<uint8_t> p;
   std::optional<std::vector<uint8_t>> f;
   {

@@ -88,7 +88,8 @@ class Faults {
   std::atomic<int> garbageBetweenBlocks{0};     // this many junk bytes between the two blocks
   std::atomic<int64_t> announcedImageSize{-1};  // >= 0: announce this image size instead
 
-  // Short commands (P1 P2 P3) answered with NakPattern and not carried out.
+  // Short commands (P1 P2 P3) answered with NakPattern and not carried out;
+  // so is a record command holding a record A B V... with A B V = P1 P2 P3.
   void RefuseCommand(uint8_t p1, uint8_t p2, uint8_t p3);
   void ClearRefused();
   bool IsRefused(uint8_t p1, uint8_t p2, uint8_t p3) const;

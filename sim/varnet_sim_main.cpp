@@ -13,12 +13,17 @@
 
 #include "sim/sim_scanner.h"
 
+namespace varnet::sim {
+int RunReplay(const std::string& path, double speed, const sigset_t& signals);  // varnet_sim_replay.cpp
+}
+
 namespace {
 
 void Usage(FILE* to) {
   std::fprintf(to,
                "usage: varnet-sim [--profile NAME] [--scan DATA [--every MS]] [--serial TEXT]\n"
-               "                  [--refuse \"P1 P2 P3\"]... [--log FILE]\n"
+               "                  [--refuse \"P1 P2 P3\"]... [--reply-byte-ms MS] [--log FILE]\n"
+               "       varnet-sim --replay TRACE [--replay-speed X]\n"
                "       varnet-sim --list\n");
 }
 
@@ -83,7 +88,9 @@ int main(int argc, char** argv) {
   std::string profile = "usb";
   std::vector<uint8_t> scan;
   int everyMs = 2000;
-  std::optional<std::string> serial, logPath;
+  std::optional<std::string> serial, logPath, replayPath;
+  double replaySpeed = 1.0;
+  int replyByteMs = 0;
   std::vector<std::vector<uint8_t>> refused;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -107,6 +114,16 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "varnet-sim: --every needs milliseconds above 0\n");
         return 2;
       }
+    } else if (arg == "--replay" && hasValue) {
+      replayPath = argv[++i];
+    } else if (arg == "--replay-speed" && hasValue) {
+      replaySpeed = std::atof(argv[++i]);
+      if (!(replaySpeed > 0)) {
+        std::fprintf(stderr, "varnet-sim: --replay-speed needs a factor above 0\n");
+        return 2;
+      }
+    } else if (arg == "--reply-byte-ms" && hasValue) {
+      replyByteMs = std::atoi(argv[++i]);
     } else if (arg == "--serial" && hasValue) {
       serial = argv[++i];
     } else if (arg == "--log" && hasValue) {
@@ -146,11 +163,13 @@ int main(int argc, char** argv) {
   sigaddset(&set, SIGTERM);
   sigaddset(&set, SIGUSR1);
   pthread_sigmask(SIG_BLOCK, &set, nullptr);
+  if (replayPath) return varnet::sim::RunReplay(*replayPath, replaySpeed, set);
 
   varnet::sim::Profile p = varnet::sim::ProfileNamed(profile);
   if (serial) p.serial = *serial;
   varnet::sim::SimScanner scanner(p);
   for (const auto& c : refused) scanner.faults().RefuseCommand(c[0], c[1], c[2]);
+  scanner.faults().slowBytesMs = replyByteMs;
   if (!scanner.Start()) {
     std::fprintf(stderr, "varnet-sim: cannot create a pseudo-terminal: %s\n", std::strerror(errno));
     return 1;

@@ -94,7 +94,7 @@ std::vector<CommandSpec> AllCommands() {
           ExportCommand(),  ExportQrCommand(), ExportSheetCommand(),
           ImportCommand(),  ShowCommand(),     DiffCommand(),
           ProfileCommand(), ApplyCommand(),    SchemaCommand(),
-          MonitorCommand(), CaptureCommand()};
+          MonitorCommand(), CaptureCommand(),  TraceRedactCommand()};
 }
 
 std::string PortTag(const std::string& port) {

@@ -50,6 +50,7 @@ struct Options {
   bool overlay = false;         // capture: the preview with its overlay beside each JPEG
   std::optional<int> exposure, gain;
   bool autoTune = false, autoExposure = false;
+  std::string output;  // trace-redact: -o FILE (empty: standard output)
   std::string command;
   std::vector<std::string> args;
 };
@@ -192,8 +193,9 @@ CommandSpec DiffCommand();
 CommandSpec ProfileCommand();  // cli_profiles.cpp
 CommandSpec ApplyCommand();
 CommandSpec SchemaCommand();
-CommandSpec MonitorCommand();  // cli_monitor.cpp
-CommandSpec CaptureCommand();  // cli_capture.cpp
+CommandSpec MonitorCommand();      // cli_monitor.cpp
+CommandSpec CaptureCommand();      // cli_capture.cpp
+CommandSpec TraceRedactCommand();  // cli_trace_redact.cpp
 
 // Options every command may take, before or after its name.
 struct SharedOption {

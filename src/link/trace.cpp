@@ -23,15 +23,15 @@ std::atomic<bool> on{false};
 namespace {
 
 constexpr size_t kLineBytes = 32;
-// Bytes read this close together (ms) belong to one line.
+// Bytes read within this many ms of a line's first byte share its line (and
+// its time), so that a replay can keep the pace of a slow reply.
 constexpr uint32_t kReadGatherMs = 2;
 
 struct Port {
   std::string name;
   std::vector<uint8_t> gathered;  // read, not yet written out
   uint32_t gatheredAt = 0;        // tick of the first gathered byte
-  uint32_t lastReadAt = 0;
-  bool emptyTimeOut = false;  // the last line was a time-out with nothing read
+  bool emptyTimeOut = false;      // the last line was a time-out with nothing read
   uint32_t emptyLimit = 0;
   size_t repeats = 0;  // identical time-outs since, not written yet
   uint32_t lastRepeatAt = 0;
@@ -125,8 +125,8 @@ void Start(int fd, bool owns, const std::string& program) {
     time_t now = time(nullptr);
     struct tm local {};
     if (localtime_r(&now, &local)) strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S %z", &local);
-    WriteAll(fd, "# " + program + " wire trace, pid " + std::to_string(getpid()) + ": tick " + Stamp(TickCount()) +
-                     "s is " + when + "\n");
+    WriteAll(fd, "# " + program + " wire trace, format " + std::to_string(kFormat) + ", pid " +
+                     std::to_string(getpid()) + ": tick " + Stamp(TickCount()) + "s is " + when + "\n");
   }
   detail::on.store(true);
 }
@@ -200,10 +200,9 @@ void Wrote(int fd, const uint8_t* bytes, size_t n) {
 void Read(int fd, const uint8_t* bytes, size_t n) {
   Emit(fd, [&](std::string& out, Port& p) {
     const uint32_t now = TickCount();
-    if (!p.gathered.empty() && now - p.lastReadAt > kReadGatherMs) Settle(out, p);
+    if (!p.gathered.empty() && now - p.gatheredAt > kReadGatherMs) Settle(out, p);
     if (p.repeats > 0 || p.emptyTimeOut) Settle(out, p);
     if (p.gathered.empty()) p.gatheredAt = now;
-    p.lastReadAt = now;
     p.gathered.insert(p.gathered.end(), bytes, bytes + n);
     // Full lines go out at once; the rest waits for more of the same reply.
     const size_t full = p.gathered.size() / kLineBytes * kLineBytes;

@@ -10,6 +10,10 @@
 
 namespace varnet::trace {
 
+// Written in the first line ("format 2"); README.md describes each format.
+// 1 had no number; 2 starts a read line again 2 ms after its first byte.
+constexpr int kFormat = 2;
+
 namespace detail {
 extern std::atomic<bool> on;
 }

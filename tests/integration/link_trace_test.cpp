@@ -71,7 +71,7 @@ TEST(WireTrace, AShortExchangeLineByLine) {
   EXPECT_EQ(st.st_mode & 0777, 0600u);
   const auto lines = TraceLines(file);
   ASSERT_FALSE(lines.empty());
-  EXPECT_EQ(lines[0].rfind("# test wire trace, pid ", 0), 0u) << lines[0];
+  EXPECT_EQ(lines[0].rfind("# test wire trace, format 2, pid ", 0), 0u) << lines[0];
   EXPECT_EQ(Events(lines, peer.SlavePath()),
             (std::vector<std::string>{"open at 115200 bit/s", "write 05 57 0E 0D 06 FF 83",
                                       "read  05 52 0E 0D 01 FF 8D", "time-out after 30 ms, nothing read",

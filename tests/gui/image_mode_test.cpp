@@ -47,7 +47,7 @@ class ImageModeTest : public WindowTest {
     dlg->Timer().stop();
     panel = dlg->SettingsPage()->ImageSide();
     // The second Image Mode step is not waited for by the window.
-    ASSERT_TRUE(settingMode || WaitUntil([&] { return Heard(sim_->Received(), Cmd(0xA0, 0x02, 0x02)); }, 2000));
+    ASSERT_TRUE(settingMode || WaitUntil([&] { return Heard(sim_->Received(), Cmd(kImageModeStart)); }, 2000));
     sim_->ClearReceived();
   }
   // One tick; the period it leaves is kept, the timer itself stopped.
@@ -195,10 +195,10 @@ TEST_F(ImageModeTest, ExposureAndGainFrames) {
   // gain moved after a capture with gain 80 sends the gain, no capture.
   const Step steps[] = {
       {"tick the box", {{0x06, 0x57, 0xA0, 0x03, 0xF4, 0x01, 0xFE, 0x0B}}, "Exposure: 500", "Gan: 72", 500, 72},
-      {"move exposure", {Cmd(0x0E, 0x0D, 0x07)}, "Exposure: 500", "Gan: 80", 500, 72},
-      {"move gain", {{0x05, 0x57, 0xA0, 0x04, 0x64, 0xFE, 0x9C}}, "Exposure: 500", "Gan: 100", 500, 100},
-      {"auto tuning", {Cmd(0xA0, 0x02, 0x08)}, "Exposure: 500", "Gan: 100", 500, 100},
-      {"clear the box", {{0x05, 0x57, 0xA0, 0x02, 0x09, 0xFE, 0xF9}}, "Auto Exposure", "Gan: 100", 0, 0},
+      {"move exposure", {Cmd(kCapture)}, "Exposure: 500", "Gan: 80", 500, 72},
+      {"move gain", {Cmd(GainCommand(100))}, "Exposure: 500", "Gan: 100", 500, 100},
+      {"auto tuning", {Cmd(kAutoTune)}, "Exposure: 500", "Gan: 100", 500, 100},
+      {"clear the box", {Cmd(kAutoExposure)}, "Auto Exposure", "Gan: 100", 0, 0},
   };
   for (size_t i = 0; i < std::size(steps); ++i) {
     const Step& step = steps[i];

@@ -144,7 +144,7 @@ TEST(DeviceInformation, ConnectionReadsTheTypeAndBothBlocks) {
   EXPECT_EQ(info.interfaceAtConnect, 3);
   EXPECT_EQ(info.formatBlock, s.FormatBlock());
   EXPECT_TRUE(prompts.shown.empty());
-  EXPECT_EQ(s.Received(), (std::vector{Cmd(0x0E, 0x0D, 0x06), Cmd(0x0E, 0x0D, 0x08), Cmd(0x0E, 0x0D, 0x0A)}));
+  EXPECT_EQ(s.Received(), (std::vector{Cmd(kQueryDeviceType), Cmd(kReadParamBlock), Cmd(kReadFormatBlock)}));
 
   // Without the flag bit A0 00 11 goes first; without a format block the
   // connection goes on after the message, and forgets an earlier scanner's.
@@ -152,8 +152,8 @@ TEST(DeviceInformation, ConnectionReadsTheTypeAndBothBlocks) {
   ASSERT_TRUE(legacy.Start());
   ASSERT_TRUE(OpenLink(link, legacy.SlavePath(), 921600));
   ASSERT_TRUE(ReadDeviceInformationWithNotice(link, info, prompts));
-  EXPECT_EQ(legacy.Received(), (std::vector{Cmd(0x0E, 0x0D, 0x06), Cmd(0x0E, 0x0D, 0x08),
-                                            Bytes({0x05, 0x57, 0xA0, 0x00, 0x11, 0xFE, 0xF3}), Cmd(0x0E, 0x0D, 0x0A)}));
+  EXPECT_EQ(legacy.Received(),
+            (std::vector{Cmd(kQueryDeviceType), Cmd(kReadParamBlock), Cmd(kConnectBit6Clear), Cmd(kReadFormatBlock)}));
   EXPECT_FALSE(info.formatBlock);
   ASSERT_EQ(prompts.Ids(), std::vector{MessageId::UpdateFirmware});
   EXPECT_EQ(prompts.shown[0].icon, Icon::Information);
@@ -165,7 +165,7 @@ TEST(DeviceInformation, ConnectionReadsTheTypeAndBothBlocks) {
   EXPECT_FALSE(ReadDeviceInformationWithNotice(link, info, prompts));
   EXPECT_EQ(s.Received().size(), 1u);
   s.faults().deviceTypeOverride = -1;
-  s.faults().RefuseCommand(0x0E, 0x0D, 0x08);
+  Refuse(s.faults(), kReadParamBlock);
   s.ClearReceived();
   EXPECT_FALSE(ReadDeviceInformationWithNotice(link, info, prompts));
   EXPECT_EQ(s.Received().size(), 2u);

@@ -88,8 +88,8 @@ TEST(ProfilesOnTheSimulator, ApplyThenVerifyThenNothingLeftToSend) {
   EXPECT_TRUE(VerifyProfile(a.link, a.info, a.model, Read(kEdited)).Verified());
   // Exactly the planned frames, then the read-back of both blocks.
   std::vector<Bytes> expected = Frames(toA);
-  expected.push_back(Cmd(0x0E, 0x0D, 0x08));
-  expected.push_back(Cmd(0x0E, 0x0D, 0x0A));
+  expected.push_back(Cmd(kReadParamBlock));
+  expected.push_back(Cmd(kReadFormatBlock));
   EXPECT_EQ(a.sim.Received(), expected);
   // A format block that cannot be read back proves nothing, whatever the copy holds.
   a.sim.faults().blockFaultKind = sim::BlockKind::Format;

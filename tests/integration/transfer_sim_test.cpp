@@ -12,6 +12,7 @@
 #include "support/recording_prompts.h"
 #include "support/temp_dir.h"
 #include "support/transfer_blocks.h"
+#include "support/wire.h"
 #include "transfer/export_settings.h"
 #include "transfer/import_settings.h"
 
@@ -19,6 +20,8 @@ namespace varnet {
 namespace {
 
 using sim::HandshakeFault;
+using test::Cmd;
+using test::Refuse;
 using test::TextBytes;
 using Bytes = std::vector<uint8_t>;
 
@@ -50,10 +53,8 @@ struct Connected {
   bool ok = false;
 };
 
-const Bytes kAskParam = {0x05, 0x57, 0x0E, 0x0D, 0x08, 0xFF, 0x81},
-            kAskFormat = {0x05, 0x57, 0x0E, 0x0D, 0x0A, 0xFF, 0x7F};
-const Bytes kWriteParam = {0x05, 0x57, 0x0E, 0x0C, 0x08, 0xFF, 0x82},
-            kWriteFormat = {0x05, 0x57, 0x0E, 0x0C, 0x0A, 0xFF, 0x80};
+const Bytes kAskParam = Cmd(kReadParamBlock), kAskFormat = Cmd(kReadFormatBlock);
+const Bytes kWriteParam = Cmd(kWriteParamBlock), kWriteFormat = Cmd(kWriteFormatBlock);
 
 class TransferWithSimulator : public ::testing::Test {
  protected:
@@ -138,7 +139,7 @@ TEST_F(TransferWithSimulator, ExportFailuresAndTheirReasons) {
   };
   f.refuseAll = true;
   timed("refusal", Reason::BlockRefused, 100, 1000);
-  f.RefuseCommand(0x0E, 0x0D, 0x0A);
+  Refuse(f, kReadFormatBlock);
   timed("format block refused", Reason::NoFormatBlock, 100, 1000);
   f.silent = true;
   timed("silence", Reason::ScannerSilent, 1500, 2500);

@@ -34,9 +34,9 @@ class CliSettings : public ::testing::Test {
   void SetUp() override {
     sim::Profile p = sim::ProfileNamed("code2-qb55");
     p.firmware = "V3.1";
-    p.paramBlock[20] = p.paramBlock[21] = p.paramBlock[22] = 0;
-    p.paramBlock[23] = 0x06;  // mask bits 25, 26: Data Matrix, QR
-    p.paramBlock[55] = 1;     // Level Trigger
+    p.paramBlock[pb::SymbologyMask] = p.paramBlock[pb::SymbologyMask + 1] = p.paramBlock[pb::SymbologyMask + 2] = 0;
+    p.paramBlock[pb::SymbologyMask + 3] = 0x06;  // mask bits 25, 26: Data Matrix, QR
+    p.paramBlock[pb::ScanMode] = 1;     // Level Trigger
     p.paramBlock[56] = 1;     // IrDA
     s = std::make_unique<sim::SimScanner>(p);
     ASSERT_TRUE(s->Start());

@@ -61,7 +61,7 @@ void ExpectBottomMarginClear(const std::string& pdf) {
 TEST(CliSheet, SymbolsCarryTheQrExportsBytesAndTheTextNamesScannerAndSettings) {
   TempDir dir;
   sim::Profile tuned;
-  tuned.paramBlock[55] = 2;         // Sense Mode
+  tuned.paramBlock[pb::ScanMode] = 2;         // Sense Mode
   tuned.formatBlock[27 * 8] = 'X';  // QR prefix "XR:"
   sim::SimScanner sim(tuned);
   ASSERT_TRUE(sim.Start());

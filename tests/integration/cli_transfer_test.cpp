@@ -38,7 +38,7 @@ Bytes FromHex(const std::string& hex) {
 // categories of settings show.
 sim::Profile Tuned() {
   sim::Profile p;
-  p.paramBlock[55] = 2;         // Sense Mode
+  p.paramBlock[pb::ScanMode] = 2;         // Sense Mode
   p.formatBlock[27 * 8] = 'X';  // QR prefix "XR:"
   return p;
 }

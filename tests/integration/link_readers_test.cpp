@@ -6,6 +6,7 @@
 #include "link/device_info.h"
 #include "link/protocol.h"
 #include "sim/sim_scanner.h"
+#include "support/connected_scanner.h"
 #include "support/pty_peer.h"
 #include "support/recording_prompts.h"
 #include "support/transfer_blocks.h"
@@ -22,17 +23,8 @@ int64_t Ms(std::chrono::steady_clock::time_point since) {
 }
 
 // The readers on a link whose far end the test plays.
-class Readers : public ::testing::Test {
+class Readers : public test::PeerLinkTest {
  protected:
-  void SetUp() override { ASSERT_TRUE(OpenLink(link, peer.SlavePath(), 115200)); }
-  void TearDown() override { peer.Join(); }
-  // The scanner sends `bytes` after delayMs, gapMs between bytes.
-  void Later(std::vector<uint8_t> bytes, int delayMs = 20, int gapMs = 0) {
-    peer.Join();
-    peer.WriteLater(std::move(bytes), delayMs, gapMs);
-  }
-  PtyPeer peer;
-  ScannerLink link;
   DeviceInfo info;
 };
 

@@ -9,6 +9,7 @@
 #include "link/serial_link.h"
 #include "link/ticks.h"
 #include "sim/sim_scanner.h"
+#include "support/connected_scanner.h"
 #include "support/recording_prompts.h"
 #include "support/temp_dir.h"
 #include "support/transfer_blocks.h"
@@ -30,27 +31,17 @@ sim::Profile WithBlocks(uint8_t model, uint8_t seed, size_t formatSize, bool for
   p.modelCode = model;
   p.hasFormatBlock = format;
   for (size_t i = 20; i < p.paramBlock.size(); ++i) p.paramBlock[i] = uint8_t(i * 3 + seed);
-  p.paramBlock[188] |= 0x40;
+  p.paramBlock[pb::Flags] |= 0x40;
   p.formatBlock.resize(formatSize);
   for (size_t i = 0; i < formatSize; ++i) p.formatBlock[i] = uint8_t(i * 5 + seed);
   return p;
 }
 
-// A simulated scanner, connected the way the program connects.
-struct Connected {
-  explicit Connected(sim::Profile p) : sim(std::move(p)) {
-    if (!sim.Start() || !OpenLink(link, sim.SlavePath(), 921600)) return;
-    ok = ReadDeviceInformation(link, info);
-    sim.ClearReceived();
-    prompts.shown.clear();
-  }
+// 921600 keeps the long block transfers short.
+struct Connected : test::ConnectedScanner {
+  explicit Connected(const sim::Profile& p) : ConnectedScanner(p, 921600) {}
   // Frames and raw writes since connecting, short commands and block parts alike.
   std::vector<Bytes> Heard() { return sim.Received(); }
-  sim::SimScanner sim;
-  ScannerLink link;
-  DeviceInfo info;
-  test::RecordingPrompts prompts;
-  bool ok = false;
 };
 
 const Bytes kAskParam = Cmd(kReadParamBlock), kAskFormat = Cmd(kReadFormatBlock);

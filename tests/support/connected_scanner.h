@@ -21,12 +21,16 @@ namespace varnet::test {
 // the scanner's rate (115200 for USB), the device information with its
 // notice, the model from the firmware text. What it heard and what was shown
 // until then is cleared, so a test sees only its own exchange.
+// `usbBaud` is the rate for a USB profile, which answers at any rate.
 struct ConnectedScanner {
-  explicit ConnectedScanner(const sim::Profile& p = {}) : sim(p) {
-    ok = sim.Start() && Connect(p.rs232Baud ? p.rs232Baud : 115200);
+  explicit ConnectedScanner(const sim::Profile& p = {}, uint32_t usbBaud = 115200) : sim(p) {
+    ok = sim.Start() && Connect(p.rs232Baud ? p.rs232Baud : usbBaud);
     sim.ClearReceived();
     prompts.shown.clear();
   }
+  ~ConnectedScanner() { CloseLink(link); }
+  ConnectedScanner(const ConnectedScanner&) = delete;
+  ConnectedScanner& operator=(const ConnectedScanner&) = delete;
 
   // Opens the port anew at `baud` and reads everything afresh.
   bool Connect(uint32_t baud) {

@@ -114,7 +114,7 @@ TEST_F(ConfigDlgTest, ScanModeClickOnTheRowInForceSendsNothingAnotherRowOneFrame
 // the page shows a switch and a mode choice as the scanner then holds them.
 TEST_F(ConfigDlgTest, SymbologySwitchesToggleAndChoicesClearOnlyTheirRows) {
   sim::Profile p = sim::ProfileNamed("usb");
-  p.paramBlock[20] &= uint8_t(~0x08);  // EAN-13 off
+  p.paramBlock[pb::SymbologyMask] &= uint8_t(~0x08);  // EAN-13 off
   p.paramBlock[31] = 0x06;             // MSI: bit 0 clear and bit 2 set (two modes read in force), transmit on
   Connect(p);
 

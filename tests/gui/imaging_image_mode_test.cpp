@@ -94,17 +94,17 @@ TEST_F(ImageModeTest, TicksListCapturesPaintTheNewestAndWrapAtTheRowLimit) {
 
   // Re-armed after a capture by model code; a refused fetch keeps the period.
   for (auto [code, expected] : std::vector<std::pair<uint8_t, int>>{{1, 150}, {5, 250}, {6, 250}, {2, 150}}) {
-    app.device.paramBlock.bytes[16] = code;
+    app.device.paramBlock.bytes[pb::ModelCode] = code;
     Tick();
     EXPECT_EQ(period, expected) << int(code);
   }
   sim_->faults().captureNak = true;
-  app.device.paramBlock.bytes[16] = 5;
+  app.device.paramBlock.bytes[pb::ModelCode] = 5;
   Tick();
   EXPECT_EQ(period, 150);
   EXPECT_EQ(rows->topLevelItemCount(), 7);
   sim_->faults().captureNak = false;
-  app.device.paramBlock.bytes[16] = 1;
+  app.device.paramBlock.bytes[pb::ModelCode] = 1;
 
   // Thumbnail 3 pauses the view and shows capture3.jpg as stored.
   const qint64 livePicture = panel->PauseButton()->icon().cacheKey();
@@ -173,7 +173,7 @@ TEST_F(ImageModeTest, ThumbnailsAreNotKeptBeyondTheirSlotsAndStillShowTheirPictu
 
 TEST_F(ImageModeTest, ExposureAndGainFrames) {
   sim::Profile profile = sim::ProfileNamed("usb");  // model code 1, stored exposure 0
-  profile.paramBlock[60] = 80;                      // the gain its captures report
+  profile.paramBlock[pb::Gain] = 80;                      // the gain its captures report
   Start(profile);
   QCheckBox* box = panel->FixedExposureBox();
   EXPECT_FALSE(box->isChecked());

@@ -167,7 +167,7 @@ TEST_F(PagesTest, WithoutFormatBlockThePagesAreDisabled) {
 
 TEST_F(PagesTest, ModelFiveListShortBlockAndTextFields) {
   app.device.paramBlock.SetU8(pb::ModelCode, 5);
-  std::memcpy(&app.device.paramBlock.bytes[168], "0123456789", 10);
+  std::memcpy(&app.device.paramBlock.bytes[pb::StartCommand], "0123456789", 10);
   app.device.formatBlock = FormatBlock(285, 0);
   (*app.device.formatBlock)[0] = 'A';
   OutputFormatDlg page(app.Page(), nullptr);

@@ -173,7 +173,7 @@ TEST_F(ImageModeTest, ThumbnailsAreNotKeptBeyondTheirSlotsAndStillShowTheirPictu
 
 TEST_F(ImageModeTest, ExposureAndGainFrames) {
   sim::Profile profile = sim::ProfileNamed("usb");  // model code 1, stored exposure 0
-  profile.paramBlock[pb::Gain] = 80;                      // the gain its captures report
+  profile.paramBlock[pb::Gain] = 80;                // the gain its captures report
   Start(profile);
   QCheckBox* box = panel->FixedExposureBox();
   EXPECT_FALSE(box->isChecked());

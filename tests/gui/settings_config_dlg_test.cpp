@@ -115,7 +115,7 @@ TEST_F(ConfigDlgTest, ScanModeClickOnTheRowInForceSendsNothingAnotherRowOneFrame
 TEST_F(ConfigDlgTest, SymbologySwitchesToggleAndChoicesClearOnlyTheirRows) {
   sim::Profile p = sim::ProfileNamed("usb");
   p.paramBlock[pb::SymbologyMask] &= uint8_t(~0x08);  // EAN-13 off
-  p.paramBlock[31] = 0x06;             // MSI: bit 0 clear and bit 2 set (two modes read in force), transmit on
+  p.paramBlock[31] = 0x06;  // MSI: bit 0 clear and bit 2 set (two modes read in force), transmit on
   Connect(p);
 
   Open(2, "Readable Symbologies");

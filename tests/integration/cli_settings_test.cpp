@@ -36,8 +36,8 @@ class CliSettings : public ::testing::Test {
     p.firmware = "V3.1";
     p.paramBlock[pb::SymbologyMask] = p.paramBlock[pb::SymbologyMask + 1] = p.paramBlock[pb::SymbologyMask + 2] = 0;
     p.paramBlock[pb::SymbologyMask + 3] = 0x06;  // mask bits 25, 26: Data Matrix, QR
-    p.paramBlock[pb::ScanMode] = 1;     // Level Trigger
-    p.paramBlock[56] = 1;     // IrDA
+    p.paramBlock[pb::ScanMode] = 1;              // Level Trigger
+    p.paramBlock[56] = 1;                        // IrDA
     s = std::make_unique<sim::SimScanner>(p);
     ASSERT_TRUE(s->Start());
   }

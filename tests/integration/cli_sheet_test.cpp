@@ -61,8 +61,8 @@ void ExpectBottomMarginClear(const std::string& pdf) {
 TEST(CliSheet, SymbolsCarryTheQrExportsBytesAndTheTextNamesScannerAndSettings) {
   TempDir dir;
   sim::Profile tuned;
-  tuned.paramBlock[pb::ScanMode] = 2;         // Sense Mode
-  tuned.formatBlock[27 * 8] = 'X';  // QR prefix "XR:"
+  tuned.paramBlock[pb::ScanMode] = 2;  // Sense Mode
+  tuned.formatBlock[27 * 8] = 'X';     // QR prefix "XR:"
   sim::SimScanner sim(tuned);
   ASSERT_TRUE(sim.Start());
 

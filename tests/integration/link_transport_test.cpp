@@ -12,8 +12,8 @@
 
 using namespace varnet;
 using varnet::test::Bytes;
-using varnet::test::PtyPeer;
 using varnet::test::PeerLinkTest;
+using varnet::test::PtyPeer;
 
 namespace {
 

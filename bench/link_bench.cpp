@@ -57,7 +57,7 @@ void BM_ReadParameterBlock(benchmark::State& state) {
   OpenLink(link, scanner.SlavePath(), 921600);
   DeviceInfo info;
   for (auto _ : state) {
-    SendShortCommand(link, 0x0E, 0x0D, 0x08);
+    SendShortCommand(link, kReadParamBlock);
     if (!ReadBlock(link, info)) state.SkipWithError("block read failed");
   }
 }

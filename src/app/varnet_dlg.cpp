@@ -420,7 +420,7 @@ bool CVarnetDlg::CloseRequest() {
   bool skipImageStop = false;
   if (app_.device.settingsDirty) {
     if (app_.prompts->AskYesNo(MessageId::SaveAllSettings)) {
-      SendShortCommand(app_.link, 0xA0, 0x08, 0x01);
+      SendShortCommand(app_.link, kSave);
       bool saved = WaitAck(app_.link, 2000);
       if (saved) app_.prompts->Info(MessageId::SettingsSaved);
       else app_.prompts->Error(MessageId::SaveFailed);

@@ -122,8 +122,8 @@ std::string Hex(const uint8_t* bytes, size_t n) {
   return s;
 }
 
-PlannedFrame PlannedShortCommand(std::string what, uint8_t p1, uint8_t p2, uint8_t p3) {
-  const auto f = ShortCommandFrame(p1, p2, p3);
+PlannedFrame PlannedShortCommand(std::string what, ShortCommand c) {
+  const auto f = ShortCommandFrame(c);
   return {std::move(what), std::vector<uint8_t>(f.begin(), f.end())};
 }
 
@@ -214,15 +214,14 @@ PortRun RunOnPort(const CommandSpec& command, const Options& o, const Target& ta
   // scanner with its waits. A second signal still ends the program.
   s.link.cancel = nullptr;
   if (r.dryRun && r.ok && o.save && !r.frames.empty())
-    r.frames.push_back(PlannedShortCommand("save the settings", 0xA0, 0x08, 0x01));
+    r.frames.push_back(PlannedShortCommand("save the settings", kSave));
   if (r.dryRun && s.planned && RestartOnClose(*s.planned)) {
-    r.frames.push_back(PlannedShortCommand("restart the scanner (output interface changed)", kRestartCommand[0],
-                                           kRestartCommand[1], kRestartCommand[2]));
+    r.frames.push_back(PlannedShortCommand("restart the scanner (output interface changed)", kRestart));
     run.restart = true;
   }
   if (r.ok && o.save && s.changed) {
     progress.Step(index, "saving");
-    SendShortCommand(s.link, 0xA0, 0x08, 0x01);
+    SendShortCommand(s.link, kSave);
     bool saved = WaitAck(s.link, 2000);
     if (!saved) r.ok = false;
     const char* text = MessageText(saved ? MessageId::SettingsSaved : MessageId::SaveFailed);

@@ -11,6 +11,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "link/commands.h"
 #include "link/device_info.h"
 #include "link/discovery.h"
 #include "link/scanner_texts.h"
@@ -235,7 +236,7 @@ std::string MessageLine(const Message& m);
 // Bytes as "05 57 0E ...".
 std::string Hex(const uint8_t* bytes, size_t n);
 inline std::string Hex(const std::vector<uint8_t>& bytes) { return Hex(bytes.data(), bytes.size()); }
-PlannedFrame PlannedShortCommand(std::string what, uint8_t p1, uint8_t p2, uint8_t p3);
+PlannedFrame PlannedShortCommand(std::string what, ShortCommand c);
 
 // Parses the command line into `o` and picks the command. -1 to go on, else
 // the exit status (help, version, wrong usage: the texts are written).

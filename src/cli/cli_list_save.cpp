@@ -82,7 +82,7 @@ int List(const Options& o, Context& context) {
 
 PortResult Save(Session& s, const Options&) {
   PortResult r;
-  SendShortCommand(s.link, 0xA0, 0x08, 0x01);
+  SendShortCommand(s.link, kSave);
   r.ok = WaitAck(s.link, 2000);
   r.message = MessageText(r.ok ? MessageId::SettingsSaved : MessageId::SaveFailed);
   return r;

@@ -151,9 +151,9 @@ PortResult Apply(Session& s, const Options& o) {
     r.dryRun = true;
     for (const profiles::PlanStep& step : plan.steps)
       for (const profiles::PlannedFrame& f : step.frames) r.frames.push_back({f.what, f.bytes});
-    r.frames.push_back(PlannedShortCommand("read back the parameter block", 0x0E, 0x0D, 0x08));
+    r.frames.push_back(PlannedShortCommand("read back the parameter block", kReadParamBlock));
     if (s.info.HasFormatBlock())
-      r.frames.push_back(PlannedShortCommand("read back the format block", 0x0E, 0x0D, 0x0A));
+      r.frames.push_back(PlannedShortCommand("read back the format block", kReadFormatBlock));
     s.planned = plan.after;
     return r;
   }

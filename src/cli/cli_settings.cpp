@@ -153,8 +153,7 @@ PortResult Set(Session& s, const Options& o) {
       RecordChoice(step.group, shown[row], d.newState, info.paramBlock);
       info.settingsDirty = 1;  // as if acknowledged
       const auto cmd = OptionCommand(step.group, shown[row], d.newState);
-      r.frames.push_back(
-          PlannedShortCommand(step.name + (step.onOff ? (d.newState ? " on" : " off") : ""), cmd[0], cmd[1], cmd[2]));
+      r.frames.push_back(PlannedShortCommand(step.name + (step.onOff ? (d.newState ? " on" : " off") : ""), cmd));
       continue;
     }
     const ApplyResult applied = ApplyOption(s.link, info, step.group, shown, ticks, row, false);

@@ -159,16 +159,17 @@ void Verify(Session& s, const ImportResult& imported, PortResult& r, std::vector
   s.info = readBack;
 }
 
-void PlanBlockWrite(std::vector<PlannedFrame>& frames, const char* block, uint8_t p3, const SettingsBlock& b) {
-  frames.push_back(PlannedShortCommand(std::string("announce the ") + block + " block", 0x0E, 0x0C, p3));
+void PlanBlockWrite(std::vector<PlannedFrame>& frames, const char* block, ShortCommand announce,
+                    const SettingsBlock& b) {
+  frames.push_back(PlannedShortCommand(std::string("announce the ") + block + " block", announce));
   frames.push_back(
       {std::string(block) + " block header", std::vector<uint8_t>(b.header.bytes.begin(), b.header.bytes.end())});
   frames.push_back({std::string(block) + " block payload", b.payload});
 }
 
 void PlanReadBack(std::vector<PlannedFrame>& frames, const DeviceInfo& info) {
-  frames.push_back(PlannedShortCommand("read back the parameter block", 0x0E, 0x0D, 0x08));
-  if (info.HasFormatBlock()) frames.push_back(PlannedShortCommand("read back the format block", 0x0E, 0x0D, 0x0A));
+  frames.push_back(PlannedShortCommand("read back the parameter block", kReadParamBlock));
+  if (info.HasFormatBlock()) frames.push_back(PlannedShortCommand("read back the format block", kReadFormatBlock));
 }
 
 // What the import would send to a scanner that takes every block, and the
@@ -190,7 +191,7 @@ PortResult ImportDryRun(Session& s, const Options& o) {
       return r;
     }
   } else {
-    PlanBlockWrite(r.frames, "parameter", 0x08, *plan.parameter.block);
+    PlanBlockWrite(r.frames, "parameter", kWriteParamBlock, *plan.parameter.block);
     parameterSent = true;
   }
   if (s.info.HasFormatBlock()) {
@@ -198,7 +199,7 @@ PortResult ImportDryRun(Session& s, const Options& o) {
     if (format.refusal) {
       lines.push_back(MessageLine(*format.refusal));
     } else {
-      PlanBlockWrite(r.frames, "format", 0x0A, *format.block);
+      PlanBlockWrite(r.frames, "format", kWriteFormatBlock, *format.block);
       formatSent = true;
     }
   }

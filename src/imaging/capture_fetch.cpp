@@ -64,7 +64,7 @@ bool FetchCapture(ScannerLink& link, ImagingState& imaging, uint8_t rowLimit, Ca
     out.end = link.IsOpen() && !link.hungUp ? why : FetchEnd::LinkLost;
     return false;
   };
-  SendShortCommand(link, 0x0E, 0x0D, 0x07);
+  SendShortCommand(link, kCapture);
   uint32_t start = TickCount();
   CaptureHeaderReader reader;
   uint8_t buf[kImageChunk];

@@ -33,7 +33,7 @@ ExposureGainControls UpdateExposureGainControls(ParamBlock& block, bool fixed, b
 void FixedExposureClicked(ScannerLink& link, DeviceInfo& device, bool nowFixed) {
   ParamBlock& block = device.paramBlock;
   if (!nowFixed) {
-    SendShortCommand(link, 0xA0, 0x02, 0x09);
+    SendShortCommand(link, kAutoExposure);
     block.SetU16(pb::Exposure, 0);
     (void)WaitAck(link, 250);
   } else if (block.U16(pb::Exposure) == 0) {
@@ -60,7 +60,7 @@ void SetFixedExposureGain(ScannerLink& link, DeviceInfo& device, std::optional<i
   (void)UpdateExposureGainControls(block, true, true, kImageRunning);
   if (gain && block.U8(pb::Gain) != *gain) {
     block.SetU8(pb::Gain, uint8_t(*gain));
-    SendShortCommand(link, 0xA0, 0x04, uint8_t(*gain));
+    SendShortCommand(link, GainCommand(uint8_t(*gain)));
     device.settingsDirty = 1;
   }
 }
@@ -72,7 +72,7 @@ void SetAutomaticExposure(ScannerLink& link, DeviceInfo& device) {
 }
 
 void AutoTuning(ScannerLink& link) {
-  SendShortCommand(link, 0xA0, 0x02, 0x08);
+  SendShortCommand(link, kAutoTune);
   (void)WaitAck(link, 2000);
 }
 
@@ -114,7 +114,7 @@ SliderPoll PollExposureGainSliders(ScannerLink& link, ImagingState& imaging, Dev
   SliderPoll poll = DecideSliderPoll(imaging, device, fixed, exposurePosition, gainPosition);
   if (poll.send) {
     if (poll.which == SliderPoll::Which::Exposure) SendValueCommand(link, uint16_t(poll.position));
-    else SendShortCommand(link, 0xA0, 0x04, uint8_t(poll.position));
+    else SendShortCommand(link, GainCommand(uint8_t(poll.position)));
   }
   return poll;
 }

@@ -7,14 +7,14 @@
 namespace varnet {
 
 void StartImageMode(ScannerLink& link) {
-  SendShortCommand(link, 0xA0, 0x02, 0x05);
+  SendShortCommand(link, kImageModeOn);
   (void)WaitAck(link, 350);
-  SendShortCommand(link, 0xA0, 0x02, 0x02);
+  SendShortCommand(link, kImageModeStart);
   link.LinkBusy = 0;
 }
 
 bool StopImageMode(ScannerLink& link) {
-  SendShortCommand(link, 0xA0, 0x02, 0x00);
+  SendShortCommand(link, kImageModeOff);
   return WaitAck(link, 1000);
 }
 

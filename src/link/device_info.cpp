@@ -15,18 +15,18 @@ bool ReadDeviceInformation(ScannerLink& link, DeviceInfo& info) {
   info.deviceType = QueryDeviceType(link);
   if (info.deviceType <= 0) return false;
 
-  SendShortCommand(link, 0x0E, 0x0D, 0x08);
+  SendShortCommand(link, kReadParamBlock);
   if (!ReadBlock(link, info)) return false;
   info.interfaceAtConnect = info.paramBlock.U8(pb::OutputInterface);
 
   if ((info.paramBlock.U8(pb::Flags) & 0x40) == 0) {
-    SendShortCommand(link, 0xA0, 0x00, 0x11);
+    SendShortCommand(link, kConnectBit6Clear);
     (void)WaitAck(link, 250);
   }
 
   // A format block left from an earlier scanner must not stand in for this one's.
   info.formatBlock.reset();
-  SendShortCommand(link, 0x0E, 0x0D, 0x0A);
+  SendShortCommand(link, kReadFormatBlock);
   (void)ReadBlock(link, info);
   return true;
 }
@@ -35,15 +35,13 @@ bool RestartOnClose(const DeviceInfo& info) {
   return info.settingsDirty && info.interfaceAtConnect != info.paramBlock.U8(pb::OutputInterface);
 }
 
-void SendRestart(ScannerLink& link) {
-  SendShortCommand(link, kRestartCommand[0], kRestartCommand[1], kRestartCommand[2]);
-}
+void SendRestart(ScannerLink& link) { SendShortCommand(link, kRestart); }
 
 bool RefreshBlocks(ScannerLink& link, DeviceInfo& info) {
-  SendShortCommand(link, 0x0E, 0x0D, 0x08);
+  SendShortCommand(link, kReadParamBlock);
   if (!ReadBlock(link, info)) return false;
   if (info.formatBlock) {
-    SendShortCommand(link, 0x0E, 0x0D, 0x0A);
+    SendShortCommand(link, kReadFormatBlock);
     (void)ReadBlock(link, info);
   }
   return true;

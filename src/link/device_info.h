@@ -79,8 +79,6 @@ bool ReadDeviceInformation(ScannerLink& link, DeviceInfo& info);
 bool RefreshBlocks(ScannerLink& link, DeviceInfo& info);
 void ReleaseFormatBlock(DeviceInfo& info);
 
-// The short command that restarts the scanner; nothing answers it.
-constexpr uint8_t kRestartCommand[3] = {0xA0, 0x08, 0xFF};
 // Whether ending this connection restarts the scanner: an acknowledged
 // change left the output interface other than it was at connection, and the
 // scanner takes up a new interface only after a restart. Every front end

@@ -21,7 +21,7 @@ bool ProbePort(ScannerLink& link, const std::string& port, uint32_t baud, FoundS
   found = FoundScanner{};
   found.entry = {port, baud < kUsbProbeRate ? baud : 0};
   found.deviceType = type;
-  SendShortCommand(link, 0x0E, 0x0D, 0x02);
+  SendShortCommand(link, kQueryFirmware);
   if (auto text = ReadTextReply(link, 500); text && !text->empty()) found.firmware = *text;
   CloseLink(link);
   return true;

@@ -22,8 +22,8 @@ bool StartsWithNak(const uint8_t* bytes, size_t n) {
   return n >= NakPattern.size() && std::equal(NakPattern.begin(), NakPattern.end(), bytes);
 }
 
-std::array<uint8_t, 7> ShortCommandFrame(uint8_t p1, uint8_t p2, uint8_t p3) {
-  std::array<uint8_t, 7> f{0x05, 0x57, p1, p2, p3, 0, 0};
+std::array<uint8_t, 7> ShortCommandFrame(ShortCommand c) {
+  std::array<uint8_t, 7> f{0x05, 0x57, c.P1, c.P2, c.P3, 0, 0};
   uint16_t ck = FrameChecksum(f.data(), 5);
   f[5] = uint8_t(ck >> 8);
   f[6] = uint8_t(ck);
@@ -75,10 +75,10 @@ uint32_t BlockHeader::Length() const {
 
 void BlockHeader::SetTag(const char* fiveLetters) { std::memcpy(bytes.data(), fiveLetters, 5); }
 
-void SendShortCommand(ScannerLink& link, uint8_t p1, uint8_t p2, uint8_t p3) {
+void SendShortCommand(ScannerLink& link, ShortCommand c) {
   link.LinkBusy = 1;
   DrainInput(link);
-  auto f = ShortCommandFrame(p1, p2, p3);
+  auto f = ShortCommandFrame(c);
   WriteBytes(link, f.data(), f.size());
   link.LinkBusy = 0;
 }
@@ -128,7 +128,7 @@ std::optional<std::string> ReadTextReply(ScannerLink& link, uint32_t limitMs) {
 }
 
 int QueryDeviceType(ScannerLink& link) {
-  SendShortCommand(link, 0x0E, 0x0D, 0x06);  // drains the input first
+  SendShortCommand(link, kQueryDeviceType);  // drains the input first
   uint8_t buf[7];
   CollectResult r = CollectUntilIdle(link, buf, sizeof buf, 1000, 50);
   if (r.end != CollectEnd::Full || buf[1] != 0x52) return -1;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "link/commands.h"
 #include "link/serial_link.h"
 
 namespace varnet {
@@ -31,7 +32,7 @@ struct Record {
 constexpr size_t kMaxRecordPayload = 48;
 
 // CommandFrame builders: the bytes on the wire.
-std::array<uint8_t, 7> ShortCommandFrame(uint8_t p1, uint8_t p2, uint8_t p3);
+std::array<uint8_t, 7> ShortCommandFrame(ShortCommand c);
 std::array<uint8_t, 8> ValueCommandFrame(uint16_t value);
 size_t RecordPayloadLength(const std::vector<Record>& records);
 // None when the payload is over 48 bytes.
@@ -52,7 +53,7 @@ struct BlockHeader {
 constexpr uint32_t kMaxSettingsBlock = 64 * 1024;
 
 // Transactions: the only way the tool talks to a scanner.
-void SendShortCommand(ScannerLink& link, uint8_t p1, uint8_t p2, uint8_t p3);
+void SendShortCommand(ScannerLink& link, ShortCommand c);
 void SendValueCommand(ScannerLink& link, uint16_t value);
 // False (nothing sent) when the payload is over 48 bytes.
 bool SendRecordCommand(ScannerLink& link, const std::vector<Record>& records);

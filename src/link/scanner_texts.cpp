@@ -7,10 +7,10 @@ namespace varnet {
 
 ScannerTexts ReadScannerTexts(ScannerLink& link, const DeviceInfo& info, uint32_t limitMs) {
   ScannerTexts t;
-  SendShortCommand(link, 0x0E, 0x0D, 0x02);
+  SendShortCommand(link, kQueryFirmware);
   if (auto text = ReadTextReply(link, limitMs); text && !text->empty()) t.firmware = *text;
   if (info.HasFormatBlock()) {
-    SendShortCommand(link, 0x0E, 0x0D, 0x53);
+    SendShortCommand(link, kQuerySerial);
     if (auto text = ReadTextReply(link, limitMs); text && !text->empty()) t.serial = *text;
   }
   return t;

@@ -184,7 +184,7 @@ SetOutcome SetOutputFormat(ScannerLink& link, DeviceInfo& info, const OutputForm
     return SetOutcome::NotSent;
   if (!WaitAck(link, 500)) return SetOutcome::NotAcknowledged;
   StoreOutputFormat(v, info.paramBlock, info.formatBlock);
-  SendShortCommand(link, 0x0E, 0x0D, 0x0A);
+  SendShortCommand(link, kReadFormatBlock);
   (void)ReadBlock(link, info);
   info.settingsDirty = 1;
   return SetOutcome::Acknowledged;

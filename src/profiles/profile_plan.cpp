@@ -344,7 +344,7 @@ class Planner {
       step.what =
           Trimmed(group.english) + ": " + Trimmed(option.english) + (onOff ? (d.newState ? " on" : " off") : "");
       const auto cmd = OptionCommand(group, option, d.newState);
-      const auto frame = ShortCommandFrame(cmd[0], cmd[1], cmd[2]);
+      const auto frame = ShortCommandFrame(cmd);
       step.frames.push_back({step.what, {frame.begin(), frame.end()}});
       steps.push_back(std::move(step));
     }
@@ -601,7 +601,7 @@ class Planner {
         return;
       }
       step.frames.push_back({step.what, *frame});
-      const auto reread = ShortCommandFrame(0x0E, 0x0D, 0x0A);
+      const auto reread = ShortCommandFrame(kReadFormatBlock);
       step.frames.push_back({"read the format block", {reread.begin(), reread.end()}});
       StoreOutputFormat(v, scratch_.paramBlock, scratch_.formatBlock);
       AddSet(std::move(step));

@@ -81,7 +81,7 @@ ApplyResult ApplyOption(ScannerLink& link, DeviceInfo& info, const EffectiveGrou
   link.LinkBusy = 1;  // SendShortCommand lowers it once the frame is written
   RecordChoice(group, option, d.newState, info.paramBlock);
   const auto cmd = OptionCommand(group, option, d.newState);
-  SendShortCommand(link, cmd[0], cmd[1], cmd[2]);
+  SendShortCommand(link, cmd);
   r.sent = true;
   r.acked = WaitAck(link, imageMode ? kAckLimitImageModeMs : kAckLimitMs);
 

@@ -490,7 +490,7 @@ void RecordChoice(const EffectiveGroup& group, const EffectiveOption& option, bo
   }
 }
 
-std::array<uint8_t, 3> OptionCommand(const EffectiveGroup& group, const EffectiveOption& option, bool on) {
+ShortCommand OptionCommand(const EffectiveGroup& group, const EffectiveOption& option, bool on) {
   const OptionCode& c = option.code;
   if (KindOfOption(group, option.index) == OptionKind::OnOff) return {c.P1, c.P2, uint8_t(on ? 0x0E : 0x0D)};
   return {c.P1, c.P2, c.P3};

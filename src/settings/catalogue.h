@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "link/commands.h"
 #include "link/device_info.h"
 
 namespace varnet {
@@ -114,6 +115,6 @@ bool IsOptionInForce(const EffectiveGroup& group, const EffectiveOption& option,
 void RecordChoice(const EffectiveGroup& group, const EffectiveOption& option, bool on, ParamBlock& pb);
 // P1 P2 P3' of the write frame: an on/off option sends 0E or 0D as P3,
 // a choice sends its P3 unchanged (0E included).
-std::array<uint8_t, 3> OptionCommand(const EffectiveGroup& group, const EffectiveOption& option, bool on);
+ShortCommand OptionCommand(const EffectiveGroup& group, const EffectiveOption& option, bool on);
 
 }  // namespace varnet

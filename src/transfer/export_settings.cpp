@@ -176,7 +176,7 @@ bool DiscardPendingInput(ScannerLink& link, uint32_t start) {
 ExportResult RunExport(ScannerLink& link, ExportSink& sink) {
   const uint32_t start = TickCount();
   if (!DiscardPendingInput(link, start)) return ExportResult::Failed(Reason::UnexpectedData);
-  SendShortCommand(link, 0x0E, 0x0D, 0x08);
+  SendShortCommand(link, kReadParamBlock);
 
   ExportReceiver receiver(sink);
   uint32_t lastByte = start;
@@ -202,7 +202,7 @@ ExportResult RunExport(ScannerLink& link, ExportSink& sink) {
     switch (receiver.OnSilence()) {
       case ExportReceiver::Step::RequestFormatBlock:
         if (gone) return ExportResult::Failed(Reason::ScannerGone);
-        SendShortCommand(link, 0x0E, 0x0D, 0x0A);
+        SendShortCommand(link, kReadFormatBlock);
         break;
       case ExportReceiver::Step::Succeeded: return ExportResult::Done();
       case ExportReceiver::Step::Failed: {

@@ -65,9 +65,9 @@ std::optional<std::vector<uint8_t>> ReadConfigFile(const std::string& path) {
   return bytes;
 }
 
-BlockWriteResult WriteSettingsBlock(ScannerLink& link, uint8_t p3, const SettingsBlock& block,
+BlockWriteResult WriteSettingsBlock(ScannerLink& link, ShortCommand announce, const SettingsBlock& block,
                                     std::array<uint8_t, 16>& reply) {
-  SendShortCommand(link, 0x0E, 0x0C, p3);
+  SendShortCommand(link, announce);
   ReadExact(link, reply.data(), 4, kHandshakeGapMs);
   if (std::memcmp(reply.data(), "*ack", 4) != 0) return BlockWriteResult::NoAck;
 
@@ -98,7 +98,7 @@ ImportResult ImportSettingsFromFile(ScannerLink& link, DeviceInfo& info, Prompts
     report.Show(*plan.parameter.refusal);
     if (plan.parameter.endsImport) return result;
   } else {
-    BlockWriteResult r = WriteSettingsBlock(link, 0x08, *plan.parameter.block, reply);
+    BlockWriteResult r = WriteSettingsBlock(link, kWriteParamBlock, *plan.parameter.block, reply);
     ReportWriteFailure(report, r, r == BlockWriteResult::NoAck ? Caption::Error3 : Caption::DeviceConfiguration);
     if (r == BlockWriteResult::Taken) {
       const std::vector<uint8_t>& payload = plan.parameter.block->payload;
@@ -115,7 +115,7 @@ ImportResult ImportSettingsFromFile(ScannerLink& link, DeviceInfo& info, Prompts
     if (format.refusal) {
       report.Show(*format.refusal);
     } else {
-      BlockWriteResult r = WriteSettingsBlock(link, 0x0A, *format.block, reply);
+      BlockWriteResult r = WriteSettingsBlock(link, kWriteFormatBlock, *format.block, reply);
       ReportWriteFailure(report, r, Caption::OutputDataFormat);
       if (r == BlockWriteResult::Taken) {
         // The held block takes the file's length, whatever it was before.

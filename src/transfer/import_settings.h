@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "link/commands.h"
 #include "link/device_info.h"
 #include "link/serial_link.h"
 #include "transfer/config_file.h"
@@ -38,10 +39,11 @@ std::optional<std::vector<uint8_t>> ReadConfigFile(const std::string& path);
 // How writing one block into the scanner ended.
 enum class BlockWriteResult { Taken, NoAck, NoEcho, NotAcknowledged };
 
-// The block write handshake: announce (0E 0C p3), "*ack", header, "*echo",
-// payload, AckPattern. Every answer lands at the start of `reply`, which the
-// caller keeps for the whole import; only the expected length is compared.
-BlockWriteResult WriteSettingsBlock(ScannerLink& link, uint8_t p3, const SettingsBlock& block,
+// The block write handshake: `announce` (kWriteParamBlock or kWriteFormatBlock),
+// "*ack", header, "*echo", payload, AckPattern. Every answer lands at the start
+// of `reply`, which the caller keeps for the whole import; only the expected
+// length is compared.
+BlockWriteResult WriteSettingsBlock(ScannerLink& link, ShortCommand announce, const SettingsBlock& block,
                                     std::array<uint8_t, 16>& reply);
 
 }  // namespace varnet

@@ -26,7 +26,7 @@ using Frames = std::vector<std::vector<uint8_t>>;
 
 namespace {
 
-const auto kStart1 = Cmd(0xA0, 0x02, 0x05), kStart2 = Cmd(0xA0, 0x02, 0x02), kStop = Cmd(0xA0, 0x02, 0x00);
+const auto kStart1 = Cmd(kImageModeOn), kStart2 = Cmd(kImageModeStart), kStop = Cmd(kImageModeOff);
 
 class Capture : public ::testing::Test {
  protected:
@@ -125,8 +125,7 @@ TEST_F(Capture, ExposureGainAndTuningGoOutAsTheControlsSendThem) {
   EXPECT_EQ(j["exposure"], 300);
   EXPECT_EQ(j["gain"], 90);
   const std::vector<uint8_t> exposure300 = {0x06, 0x57, 0xA0, 0x03, 0x2C, 0x01, 0xFE, 0xD3};
-  EXPECT_EQ(Writes(sim.Received()),
-            (Frames{kStart1, kStart2, exposure300, Cmd(0xA0, 0x04, 90), Cmd(0xA0, 0x08, 0x01), kStop}));
+  EXPECT_EQ(Writes(sim.Received()), (Frames{kStart1, kStart2, exposure300, Cmd(GainCommand(90)), Cmd(kSave), kStop}));
   EXPECT_EQ(sim.SaveCount(), 1);
 
   // Tuning from automatic exposure ticks the box first: model 1's default exposure.
@@ -137,7 +136,7 @@ TEST_F(Capture, ExposureGainAndTuningGoOutAsTheControlsSendThem) {
   r = Run({"--auto-tune"});
   ASSERT_EQ(r.status, 0) << r.err;
   const std::vector<uint8_t> exposure500 = {0x06, 0x57, 0xA0, 0x03, 0xF4, 0x01, 0xFE, 0x0B};
-  EXPECT_EQ(Writes(sim.Received()), (Frames{kStart1, kStart2, exposure500, Cmd(0xA0, 0x02, 0x08), kStop}));
+  EXPECT_EQ(Writes(sim.Received()), (Frames{kStart1, kStart2, exposure500, Cmd(kAutoTune), kStop}));
   // Out-of-range values are refused before anything is sent.
   sim.ClearReceived();
   EXPECT_EQ(Run({"--gain", "7"}).status, 2);
@@ -211,7 +210,7 @@ TEST_F(Capture, CtrlCEndsATricklingImageAtOnceOnEveryPort) {
   CliProcess p({"--port", sim.SlavePath(), "--port", other.SlavePath(), "--json", "capture", "--dir", dir.path()});
   ASSERT_TRUE(p.Started());
   for (sim::SimScanner* s : sims)
-    for (int i = 0; i < 500 && !Heard(s->Received(), Cmd(0x0E, 0x0D, 0x07)); ++i)
+    for (int i = 0; i < 500 && !Heard(s->Received(), Cmd(kCapture)); ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
   std::this_thread::sleep_for(std::chrono::milliseconds(600));  // the headers are in, the image on its way
   p.Signal(SIGINT);

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/cli_pages.h"
+#include "pages/trigger.h"
 #include "sim/sim_scanner.h"
 #include "support/cli_runner.h"
 #include "support/temp_dir.h"
@@ -133,7 +134,7 @@ TEST(CliPages, OutputAndTriggerCategories) {
   pb.SetU8(pb::CodeId, 7);  // no such row
   pb.SetU8(pb::EndingChar, 2);
   pb.SetU8(156, 1);  // PNP
-  pb.bytes[145] = 0xE9;
+  pb.bytes[pb::BadReadMessage] = 0xE9;
   FormatBlock block(640, 0);
   std::memcpy(&block[6 * 8], "C39", 3);
   block[595 + 9] = 3;

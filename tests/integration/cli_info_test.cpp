@@ -34,14 +34,14 @@ TEST(CliInfo, PrintsTheScannersIdentityAndAsksNoSerialNumberWithoutAFormatBlock)
   auto j = nlohmann::json::parse(r.out);
   EXPECT_EQ(j["format_block"], false);
   EXPECT_EQ(j["serial_number"], "Unknow");
-  EXPECT_FALSE(Heard(legacy.Received(), Cmd(0x0E, 0x0D, 0x53)));
+  EXPECT_FALSE(Heard(legacy.Received(), Cmd(kQuerySerial)));
   EXPECT_TRUE(Has(r.err, "Please update scanner to support fully functions !"));
 }
 
 TEST(CliInfo, RefusedDeviceTypeMissingPortAndBadUsage) {
   sim::SimScanner s;
   ASSERT_TRUE(s.Start());
-  s.faults().RefuseCommand(0x0E, 0x0D, 0x06);
+  Refuse(s.faults(), kQueryDeviceType);
   auto r = RunCli({"--port", s.SlavePath(), "--baud", "9600", "info"});
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(Has(r.err, "Connect Failed"));
@@ -95,7 +95,7 @@ TEST(CliSave, FirstUsbScannerByDefaultAndNoSaveWithoutAnAcknowledgement) {
   EXPECT_TRUE(Has(r.out, "Settings Saved Successfully"));
   EXPECT_EQ(usb.SaveCount(), 1);
 
-  usb.faults().RefuseCommand(0xA0, 0x08, 0x01);
+  Refuse(usb.faults(), kSave);
   r = RunCli({"--port", usb.SlavePath(), "save"});
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(Has(r.err, "Save Failed"));

@@ -23,7 +23,7 @@ std::vector<uint8_t> Text(const std::string& s) { return {s.begin(), s.end()}; }
 // Waits until the next connection is made (its serial number asked and the
 // answer's wait over).
 void AwaitConnection(const sim::SimScanner& s) {
-  for (int i = 0; i < 300 && !Heard(s.Received(), Cmd(0x0E, 0x0D, 0x53)); ++i)
+  for (int i = 0; i < 300 && !Heard(s.Received(), Cmd(kQuerySerial)); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   std::this_thread::sleep_for(std::chrono::milliseconds(80));
 }

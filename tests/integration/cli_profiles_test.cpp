@@ -66,8 +66,7 @@ TEST_F(CliProfiles, OneEditAppliedOnceVerifiedSavedThenNothingToSend) {
   EXPECT_EQ(j["changes"], nlohmann::json::parse(R"([
       {"category": "Scan Settings", "group": "Scan Mode", "from": ["Level Trigger"], "to": ["Sense Mode"]},
       {"category": "Scan Settings", "group": "Power On Beep", "from": ["On"], "to": ["Off"]}])"));
-  EXPECT_EQ(Writes(a.Received()),
-            (std::vector<Bytes>{Cmd(0xA1, 0x02, 0x02), Cmd(0xA1, 0x05, 0x1D), Cmd(0xA0, 0x08, 0x01)}));
+  EXPECT_EQ(Writes(a.Received()), (std::vector<Bytes>{Cmd(0xA1, 0x02, 0x02), Cmd(0xA1, 0x05, 0x1D), Cmd(kSave)}));
   EXPECT_EQ(a.SaveCount(), 1);
 
   // Again: only the connect requests; no save without a change.
@@ -105,7 +104,7 @@ TEST_F(CliProfiles, ARefusedStepStopsTheApplyAndNothingIsSaved) {
   s.ClearReceived();
   EXPECT_TRUE(JsonLines(On(s, {"--json", "apply", yaml}).out).at(0)["restart"]);
   s.WaitReceived(10, 2000);  // connecting (6), the click, two read-backs, the restart, sent without a wait
-  EXPECT_EQ(Writes(s.Received()), (std::vector<Bytes>{Cmd(0xA1, 0x49, 0x01), Cmd(0xA0, 0x08, 0xFF)}));
+  EXPECT_EQ(Writes(s.Received()), (std::vector<Bytes>{Cmd(0xA1, 0x49, 0x01), Cmd(kRestart)}));
 
   // Taken, but the read-back fails: not verified, so not saved either.
   sim::SimScanner t;

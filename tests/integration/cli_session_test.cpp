@@ -36,8 +36,7 @@ Frames WritesHeard(const sim::SimScanner& s, size_t count) {
 TEST(CliClose, AChangedOutputInterfaceRestartsTheScannerLast) {
   sim::SimScanner s;  // USB CDC Port
   ASSERT_TRUE(s.Start());
-  const auto rs232 = Cmd(0xA1, 0x49, 0x01), cdc = Cmd(0xA1, 0x49, 0x03), save = Cmd(0xA0, 0x08, 0x01),
-             restart = Cmd(0xA0, 0x08, 0xFF);
+  const auto rs232 = Cmd(0xA1, 0x49, 0x01), cdc = Cmd(0xA1, 0x49, 0x03), save = Cmd(kSave), restart = Cmd(kRestart);
 
   auto r = RunCli({"--port", s.SlavePath(), "--save", "--json", "set", "Output Interface", "RS-232"});
   ASSERT_EQ(r.status, 0) << r.err;

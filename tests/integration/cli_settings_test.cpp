@@ -34,10 +34,10 @@ class CliSettings : public ::testing::Test {
   void SetUp() override {
     sim::Profile p = sim::ProfileNamed("code2-qb55");
     p.firmware = "V3.1";
-    p.paramBlock[20] = p.paramBlock[21] = p.paramBlock[22] = 0;
-    p.paramBlock[23] = 0x06;  // mask bits 25, 26: Data Matrix, QR
-    p.paramBlock[55] = 1;     // Level Trigger
-    p.paramBlock[56] = 1;     // IrDA
+    p.paramBlock[pb::SymbologyMask] = p.paramBlock[pb::SymbologyMask + 1] = p.paramBlock[pb::SymbologyMask + 2] = 0;
+    p.paramBlock[pb::SymbologyMask + 3] = 0x06;  // mask bits 25, 26: Data Matrix, QR
+    p.paramBlock[pb::ScanMode] = 1;              // Level Trigger
+    p.paramBlock[56] = 1;                        // IrDA
     s = std::make_unique<sim::SimScanner>(p);
     ASSERT_TRUE(s->Start());
   }
@@ -92,13 +92,12 @@ TEST_F(CliSettings, SetSendsOnlyWhatAClickSends) {
 
   // The substituted row sends the substituted code; --save follows the change.
   EXPECT_EQ(Run({"--save", "set", "Sense Mode", "Image Change"}).status, 0);
-  EXPECT_EQ(Sent(), (Frames{Cmd(0xA1, 0x02, 0x12), Cmd(0xA0, 0x08, 0x01)}));
+  EXPECT_EQ(Sent(), (Frames{Cmd(0xA1, 0x02, 0x12), Cmd(kSave)}));
   // A wanted state, and a toggle without one (EAN-13 is off, so it goes on).
   EXPECT_EQ(Run({"set", "Readable Symbologies", "qr", "OFF"}).status, 0);
   r = Run({"--json", "set", "Readable Symbologies", "EAN-13"});
   EXPECT_EQ(nlohmann::json::parse(r.out)["ok"], true);
-  EXPECT_EQ(Sent(),
-            (Frames{Cmd(0xA1, 0x02, 0x12), Cmd(0xA0, 0x08, 0x01), Cmd(0xDB, 0x01, 0x0D), Cmd(0xB4, 0x01, 0x0E)}));
+  EXPECT_EQ(Sent(), (Frames{Cmd(0xA1, 0x02, 0x12), Cmd(kSave), Cmd(0xDB, 0x01, 0x0D), Cmd(0xB4, 0x01, 0x0E)}));
   s->ClearReceived();
 
   // Refused: exit 1, and one step says "Set Failed" without naming it.
@@ -110,11 +109,11 @@ TEST_F(CliSettings, SetSendsOnlyWhatAClickSends) {
   // Set, but the save is refused: the command fails with "Save Failed".
   s->ClearReceived();
   s->faults().ClearRefused();
-  s->faults().RefuseCommand(0xA0, 0x08, 0x01);
+  Refuse(s->faults(), kSave);
   r = Run({"--save", "set", "Scan Mode", "Pulse Trigger"});
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(Has(r.err, "Save Failed")) << r.err;
-  EXPECT_EQ(Sent(), (Frames{Cmd(0xA1, 0x02, 0x04), Cmd(0xA0, 0x08, 0x01)}));
+  EXPECT_EQ(Sent(), (Frames{Cmd(0xA1, 0x02, 0x04), Cmd(kSave)}));
 }
 
 TEST_F(CliSettings, WrongNamesExitTwoWithCloseMatches) {

@@ -18,6 +18,7 @@
 #include "support/pdf_tools.h"
 #include "support/temp_dir.h"
 #include "support/transfer_blocks.h"
+#include "support/wire.h"
 #include "transfer/settings_sheet.h"
 
 using namespace varnet;
@@ -60,8 +61,8 @@ void ExpectBottomMarginClear(const std::string& pdf) {
 TEST(CliSheet, SymbolsCarryTheQrExportsBytesAndTheTextNamesScannerAndSettings) {
   TempDir dir;
   sim::Profile tuned;
-  tuned.paramBlock[55] = 2;         // Sense Mode
-  tuned.formatBlock[27 * 8] = 'X';  // QR prefix "XR:"
+  tuned.paramBlock[pb::ScanMode] = 2;  // Sense Mode
+  tuned.formatBlock[27 * 8] = 'X';     // QR prefix "XR:"
   sim::SimScanner sim(tuned);
   ASSERT_TRUE(sim.Start());
 
@@ -213,7 +214,7 @@ TEST(CliSheet, SeveralPortsAndFailuresThatLeaveNothingHalfWritten) {
   // A format block that never comes: the existing file stays, no temporary file is left.
   const std::string kept = dir.File("fleet.pdf");
   WriteWholeFile(kept, TextBytes("older"));
-  normal.faults().RefuseCommand(0x0E, 0x0D, 0x0A);
+  Refuse(normal.faults(), kReadFormatBlock);
   r = RunCli({"--port", normal.SlavePath(), "export-sheet", kept});
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(Has(r.err, "Export Failed") && Has(r.err, "format block")) << r.err;

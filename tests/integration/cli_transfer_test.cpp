@@ -38,8 +38,8 @@ Bytes FromHex(const std::string& hex) {
 // categories of settings show.
 sim::Profile Tuned() {
   sim::Profile p;
-  p.paramBlock[55] = 2;         // Sense Mode
-  p.formatBlock[27 * 8] = 'X';  // QR prefix "XR:"
+  p.paramBlock[pb::ScanMode] = 2;  // Sense Mode
+  p.formatBlock[27 * 8] = 'X';     // QR prefix "XR:"
   return p;
 }
 

@@ -28,7 +28,7 @@ constexpr uint8_t kRowLimit = 15;
 
 using namespace test;
 using Clock = std::chrono::steady_clock;
-const std::vector<uint8_t> kRequest = {0x05, 0x57, 0x0E, 0x0D, 0x07, 0xFF, 0x82};
+const std::vector<uint8_t> kRequest = Cmd(kCapture);
 const BarcodeCorners kBox = {{{100, 100}, {300, 100}, {300, 200}, {100, 200}}};
 
 struct Part {
@@ -169,7 +169,7 @@ TEST_F(ImagingLinkTest, StoredExposureIsNotSentAgainAndTuningEndsWithItsAnswer) 
   auto t0 = std::chrono::steady_clock::now();
   AutoTuning(link);
   EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(1500));
-  EXPECT_EQ(peer.ReadAll(100, 7), Cmd(0xA0, 0x02, 0x08));
+  EXPECT_EQ(peer.ReadAll(100, 7), Cmd(kAutoTune));
 }
 
 }  // namespace

@@ -28,9 +28,9 @@ class ImagingSimTest : public ::testing::Test {
     ASSERT_TRUE(sim.Start());
     ASSERT_TRUE(OpenLink(link, sim.SlavePath(), 115200));
     imaging.captureDir = MakeCaptureDir(::testing::TempDir()).value();
-    SendShortCommand(link, 0xA0, 0x02, 0x05);
+    SendShortCommand(link, kImageModeOn);
     WaitAck(link, 350);
-    SendShortCommand(link, 0xA0, 0x02, 0x02);
+    SendShortCommand(link, kImageModeStart);
   }
   void TearDown() override { CloseLink(link), RemoveCaptureDir(imaging); }
   BarcodeCorners SimCorners() {

@@ -6,6 +6,7 @@
 #include "link/device_info.h"
 #include "link/protocol.h"
 #include "sim/sim_scanner.h"
+#include "support/connected_scanner.h"
 #include "support/pty_peer.h"
 #include "support/recording_prompts.h"
 #include "support/transfer_blocks.h"
@@ -22,17 +23,8 @@ int64_t Ms(std::chrono::steady_clock::time_point since) {
 }
 
 // The readers on a link whose far end the test plays.
-class Readers : public ::testing::Test {
+class Readers : public test::PeerLinkTest {
  protected:
-  void SetUp() override { ASSERT_TRUE(OpenLink(link, peer.SlavePath(), 115200)); }
-  void TearDown() override { peer.Join(); }
-  // The scanner sends `bytes` after delayMs, gapMs between bytes.
-  void Later(std::vector<uint8_t> bytes, int delayMs = 20, int gapMs = 0) {
-    peer.Join();
-    peer.WriteLater(std::move(bytes), delayMs, gapMs);
-  }
-  PtyPeer peer;
-  ScannerLink link;
   DeviceInfo info;
 };
 
@@ -144,7 +136,7 @@ TEST(DeviceInformation, ConnectionReadsTheTypeAndBothBlocks) {
   EXPECT_EQ(info.interfaceAtConnect, 3);
   EXPECT_EQ(info.formatBlock, s.FormatBlock());
   EXPECT_TRUE(prompts.shown.empty());
-  EXPECT_EQ(s.Received(), (std::vector{Cmd(0x0E, 0x0D, 0x06), Cmd(0x0E, 0x0D, 0x08), Cmd(0x0E, 0x0D, 0x0A)}));
+  EXPECT_EQ(s.Received(), (std::vector{Cmd(kQueryDeviceType), Cmd(kReadParamBlock), Cmd(kReadFormatBlock)}));
 
   // Without the flag bit A0 00 11 goes first; without a format block the
   // connection goes on after the message, and forgets an earlier scanner's.
@@ -152,8 +144,8 @@ TEST(DeviceInformation, ConnectionReadsTheTypeAndBothBlocks) {
   ASSERT_TRUE(legacy.Start());
   ASSERT_TRUE(OpenLink(link, legacy.SlavePath(), 921600));
   ASSERT_TRUE(ReadDeviceInformationWithNotice(link, info, prompts));
-  EXPECT_EQ(legacy.Received(), (std::vector{Cmd(0x0E, 0x0D, 0x06), Cmd(0x0E, 0x0D, 0x08),
-                                            Bytes({0x05, 0x57, 0xA0, 0x00, 0x11, 0xFE, 0xF3}), Cmd(0x0E, 0x0D, 0x0A)}));
+  EXPECT_EQ(legacy.Received(),
+            (std::vector{Cmd(kQueryDeviceType), Cmd(kReadParamBlock), Cmd(kConnectBit6Clear), Cmd(kReadFormatBlock)}));
   EXPECT_FALSE(info.formatBlock);
   ASSERT_EQ(prompts.Ids(), std::vector{MessageId::UpdateFirmware});
   EXPECT_EQ(prompts.shown[0].icon, Icon::Information);
@@ -165,7 +157,7 @@ TEST(DeviceInformation, ConnectionReadsTheTypeAndBothBlocks) {
   EXPECT_FALSE(ReadDeviceInformationWithNotice(link, info, prompts));
   EXPECT_EQ(s.Received().size(), 1u);
   s.faults().deviceTypeOverride = -1;
-  s.faults().RefuseCommand(0x0E, 0x0D, 0x08);
+  Refuse(s.faults(), kReadParamBlock);
   s.ClearReceived();
   EXPECT_FALSE(ReadDeviceInformationWithNotice(link, info, prompts));
   EXPECT_EQ(s.Received().size(), 2u);

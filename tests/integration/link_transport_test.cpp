@@ -7,10 +7,12 @@
 
 #include "link/serial_link.h"
 #include "link/ticks.h"
+#include "support/connected_scanner.h"
 #include "support/pty_peer.h"
 
 using namespace varnet;
 using varnet::test::Bytes;
+using varnet::test::PeerLinkTest;
 using varnet::test::PtyPeer;
 
 namespace {
@@ -27,12 +29,8 @@ double ThreadCpuMs() {
 }
 
 // A link open on a pty whose far end the test plays.
-class Transport : public ::testing::Test {
+class Transport : public PeerLinkTest {
  protected:
-  void SetUp() override { ASSERT_TRUE(OpenLink(link, peer.SlavePath(), 115200)); }
-  void TearDown() override { peer.Join(); }
-  PtyPeer peer;
-  ScannerLink link;
   uint8_t buf[300];
 };
 

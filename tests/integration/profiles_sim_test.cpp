@@ -16,6 +16,7 @@
 #include "profiles/profile_schema.h"
 #include "profiles/profile_writer.h"
 #include "sim/sim_scanner.h"
+#include "support/connected_scanner.h"
 #include "support/recording_prompts.h"
 #include "support/temp_dir.h"
 #include "support/wire.h"
@@ -28,20 +29,8 @@ using namespace profiles;
 using Bytes = std::vector<uint8_t>;
 using test::Cmd;
 
-struct Connected {
-  explicit Connected(sim::Profile p = {}) : sim(p) {
-    if (!sim.Start() || !OpenLink(link, sim.SlavePath(), p.rs232Baud ? p.rs232Baud : 921600)) return;
-    ok = ReadDeviceInformationWithNotice(link, info, prompts);
-    model = ScannerModel::From(info.paramBlock, ReadScannerTexts(link, info).firmware);
-    sim.ClearReceived();
-  }
-  ~Connected() { CloseLink(link); }
-  sim::SimScanner sim;
-  ScannerLink link;
-  DeviceInfo info;
-  ScannerModel model;
-  test::RecordingPrompts prompts;
-  bool ok = false;
+struct Connected : test::ConnectedScanner {
+  explicit Connected(const sim::Profile& p = {}) : ConnectedScanner(p, 921600) {}
 };
 
 Profile Read(const std::string& text) {
@@ -88,8 +77,8 @@ TEST(ProfilesOnTheSimulator, ApplyThenVerifyThenNothingLeftToSend) {
   EXPECT_TRUE(VerifyProfile(a.link, a.info, a.model, Read(kEdited)).Verified());
   // Exactly the planned frames, then the read-back of both blocks.
   std::vector<Bytes> expected = Frames(toA);
-  expected.push_back(Cmd(0x0E, 0x0D, 0x08));
-  expected.push_back(Cmd(0x0E, 0x0D, 0x0A));
+  expected.push_back(Cmd(kReadParamBlock));
+  expected.push_back(Cmd(kReadFormatBlock));
   EXPECT_EQ(a.sim.Received(), expected);
   // A format block that cannot be read back proves nothing, whatever the copy holds.
   a.sim.faults().blockFaultKind = sim::BlockKind::Format;

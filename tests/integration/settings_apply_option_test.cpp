@@ -10,7 +10,7 @@
 #include "settings/apply_option.h"
 #include "settings/model_rules.h"
 #include "sim/sim_scanner.h"
-#include "support/pty_peer.h"
+#include "support/connected_scanner.h"
 #include "support/wire.h"
 
 using namespace varnet;
@@ -52,27 +52,17 @@ std::string Differences(const ParamBlock& held, const std::vector<uint8_t>& scan
   return d;
 }
 
-bool Connect(sim::SimScanner& sim, ScannerLink& link, uint32_t baud, DeviceInfo& info, ScannerModel& model) {
-  if (!OpenLink(link, sim.SlavePath(), baud)) return false;
-  link.LinkPortName = sim.SlavePath();  // where a new baud rate reopens it
-  if (!ReadDeviceInformation(link, info)) return false;
-  model = ScannerModel::From(info.paramBlock, ReadScannerTexts(link, info).firmware);
-  return true;
-}
-
 // Clicks every row of every group the page takes clicks in, in order, and a
 // choice that was in force (so sent nothing) once more at the end. After each
 // click the copy must be what the scanner holds; after a new connection the
 // last click of each group must still show.
 void ClickEveryOption(const std::string& profileName) {
   SCOPED_TRACE(profileName);
-  const sim::Profile profile = sim::ProfileNamed(profileName);
-  sim::SimScanner sim(profile);
-  ScannerLink link;
-  DeviceInfo info;
-  ScannerModel model;
-  ASSERT_TRUE(sim.Start());
-  ASSERT_TRUE(Connect(sim, link, profile.rs232Baud ? profile.rs232Baud : 115200, info, model));
+  test::ConnectedScanner c(sim::ProfileNamed(profileName));
+  ASSERT_TRUE(c.ok);
+  ScannerLink& link = c.link;
+  DeviceInfo& info = c.info;
+  const ScannerModel& model = c.model;
 
   struct LastClick {
     EffectiveGroup group;
@@ -100,7 +90,7 @@ void ClickEveryOption(const std::string& profileName) {
         const std::string what = std::string(group.english) + " / " + rows[row].english;
         ASSERT_TRUE(r.acked && !r.reopenFailed) << what;
         ticks = r.ticks;
-        ASSERT_EQ(Differences(info.paramBlock, sim.ParamBlock()), "") << what;
+        ASSERT_EQ(Differences(info.paramBlock, c.sim.ParamBlock()), "") << what;
         if (last.empty() || last.back().group.group != group.group) last.push_back({group, rows});
         last.back().row = row;
         last.back().state = ticks[row];
@@ -109,14 +99,10 @@ void ClickEveryOption(const std::string& profileName) {
   EXPECT_GT(clicks, 100u);
 
   // The link follows the baud rate clicked last.
-  const uint32_t rate = link.baud;
-  CloseLink(link);
-  DeviceInfo again;
-  ASSERT_TRUE(Connect(sim, link, rate, again, model));
-  for (const LastClick& c : last)
-    EXPECT_EQ(TicksInForce(c.group, c.rows, again.paramBlock)[c.row], c.state)
-        << c.group.english << " / " << c.rows[c.row].english;
-  CloseLink(link);
+  ASSERT_TRUE(c.Connect(link.baud));
+  for (const LastClick& l : last)
+    EXPECT_EQ(TicksInForce(l.group, l.rows, info.paramBlock)[l.row], l.state)
+        << l.group.english << " / " << l.rows[l.row].english;
 }
 
 }  // namespace

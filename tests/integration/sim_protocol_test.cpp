@@ -67,8 +67,8 @@ TEST_F(SimProtocol, RepliesByteForByte) {
     Bytes ask, reply;
   } rows[] = {
       {"device type", {0x05, 0x57, 0x0E, 0x0D, 0x06, 0xFF, 0x83}, {0x05, 0x52, 0x0E, 0x0D, 0x01, 0xFF, 0x8D}},
-      {"firmware", Cmd(0x0E, 0x0D, 0x02), TextReply("HS2D-V2.41.07")},
-      {"serial number", Cmd(0x0E, 0x0D, 0x53), TextReply("SN2D00012345")},
+      {"firmware", Cmd(kQueryFirmware), TextReply("HS2D-V2.41.07")},
+      {"serial number", Cmd(kQuerySerial), TextReply("SN2D00012345")},
       {"Sense Mode", {0x05, 0x57, 0xA1, 0x02, 0x02, 0xFE, 0xFF}, kAck},
       {"no such choice", Cmd(0xA1, 0x02, 0x09), kNak},
       {"save", {0x05, 0x57, 0xA0, 0x08, 0x01, 0xFE, 0xFB}, kAck},
@@ -78,8 +78,7 @@ TEST_F(SimProtocol, RepliesByteForByte) {
   EXPECT_EQ(sim->SaveCount(), 1);
 
   // Blocks: tag, zero, the length, free bytes the tool must carry, payload.
-  for (auto [ask, tag] : {std::pair{Bytes{0x05, 0x57, 0x0E, 0x0D, 0x08, 0xFF, 0x81}, "*DCF*"},
-                          {Bytes{0x05, 0x57, 0x0E, 0x0D, 0x0A, 0xFF, 0x7F}, "*DFF*"}}) {
+  for (auto [ask, tag] : {std::pair{Cmd(kReadParamBlock), "*DCF*"}, {Cmd(kReadFormatBlock), "*DFF*"}}) {
     const Bytes b = Ask(ask);
     ASSERT_GE(b.size(), 28u) << tag;
     EXPECT_EQ(std::memcmp(b.data(), tag, 6), 0) << tag;
@@ -98,17 +97,17 @@ TEST_F(SimProtocol, BlockWriteHandshakeStoresThePayload) {
   EXPECT_EQ(Ask(Header("%ICF%", 256)), kEcho);
   EXPECT_EQ(Ask(payload, 1000), kAck);
   EXPECT_EQ(sim->ParamBlock(), payload);
-  EXPECT_EQ(sim->Received(), (std::vector<Bytes>{Cmd(0x0E, 0x0C, 0x08), Header("%ICF%", 256), payload}));
+  EXPECT_EQ(sim->Received(), (std::vector<Bytes>{Cmd(kWriteParamBlock), Header("%ICF%", 256), payload}));
 
   // A parameter block below 192 bytes is refused and stores nothing.
-  EXPECT_EQ(Ask(Cmd(0x0E, 0x0C, 0x08)), kWriteAck);
+  EXPECT_EQ(Ask(Cmd(kWriteParamBlock)), kWriteAck);
   EXPECT_EQ(Ask(Header("%ICF%", 191)), kNak);
   EXPECT_EQ(sim->ParamBlock(), payload);
 }
 
 TEST_F(SimProtocol, Rs232ScannerAnswersOnlyAtItsRate) {
   Open(sim::ProfileNamed("rs232"), 9600);
-  const Bytes query = Cmd(0x0E, 0x0D, 0x06);
+  const Bytes query = Cmd(kQueryDeviceType);
   for (uint32_t wrong : {9600u, 115200u, 57601u}) {  // judged by value, not by the nearest B-constant
     ASSERT_TRUE(ReopenLink(link, wrong));
     EXPECT_TRUE(Ask(query, 250).empty()) << wrong;

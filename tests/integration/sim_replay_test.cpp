@@ -83,7 +83,7 @@ TEST(TraceReplay, ARequestOtherThanTheTracesFailsWithBothByteStrings) {
     replay.Stop();
     const auto problems = replay.Problems();
     ASSERT_EQ(problems.size(), 1u);
-    const auto beep = ShortCommandFrame(0xA1, 0x05, 0x0D), power = ShortCommandFrame(0xA1, 0x05, 0x1D);
+    const auto beep = ShortCommandFrame({0xA1, 0x05, 0x0D}), power = ShortCommandFrame({0xA1, 0x05, 0x1D});
     EXPECT_TRUE(Has(problems[0], "request 7 (trace line")) << problems[0];
     EXPECT_TRUE(Has(problems[0], "expected: " + sim::HexText({beep.begin(), beep.end()}))) << problems[0];
     EXPECT_TRUE(Has(problems[0], "sent:     " + sim::HexText({power.begin(), power.end()}))) << problems[0];

@@ -9,9 +9,11 @@
 #include "link/serial_link.h"
 #include "link/ticks.h"
 #include "sim/sim_scanner.h"
+#include "support/connected_scanner.h"
 #include "support/recording_prompts.h"
 #include "support/temp_dir.h"
 #include "support/transfer_blocks.h"
+#include "support/wire.h"
 #include "transfer/export_settings.h"
 #include "transfer/import_settings.h"
 
@@ -19,6 +21,8 @@ namespace varnet {
 namespace {
 
 using sim::HandshakeFault;
+using test::Cmd;
+using test::Refuse;
 using test::TextBytes;
 using Bytes = std::vector<uint8_t>;
 
@@ -27,33 +31,21 @@ sim::Profile WithBlocks(uint8_t model, uint8_t seed, size_t formatSize, bool for
   p.modelCode = model;
   p.hasFormatBlock = format;
   for (size_t i = 20; i < p.paramBlock.size(); ++i) p.paramBlock[i] = uint8_t(i * 3 + seed);
-  p.paramBlock[188] |= 0x40;
+  p.paramBlock[pb::Flags] |= 0x40;
   p.formatBlock.resize(formatSize);
   for (size_t i = 0; i < formatSize; ++i) p.formatBlock[i] = uint8_t(i * 5 + seed);
   return p;
 }
 
-// A simulated scanner, connected the way the program connects.
-struct Connected {
-  explicit Connected(sim::Profile p) : sim(std::move(p)) {
-    if (!sim.Start() || !OpenLink(link, sim.SlavePath(), 921600)) return;
-    ok = ReadDeviceInformation(link, info);
-    sim.ClearReceived();
-    prompts.shown.clear();
-  }
+// 921600 keeps the long block transfers short.
+struct Connected : test::ConnectedScanner {
+  explicit Connected(const sim::Profile& p) : ConnectedScanner(p, 921600) {}
   // Frames and raw writes since connecting, short commands and block parts alike.
   std::vector<Bytes> Heard() { return sim.Received(); }
-  sim::SimScanner sim;
-  ScannerLink link;
-  DeviceInfo info;
-  test::RecordingPrompts prompts;
-  bool ok = false;
 };
 
-const Bytes kAskParam = {0x05, 0x57, 0x0E, 0x0D, 0x08, 0xFF, 0x81},
-            kAskFormat = {0x05, 0x57, 0x0E, 0x0D, 0x0A, 0xFF, 0x7F};
-const Bytes kWriteParam = {0x05, 0x57, 0x0E, 0x0C, 0x08, 0xFF, 0x82},
-            kWriteFormat = {0x05, 0x57, 0x0E, 0x0C, 0x0A, 0xFF, 0x80};
+const Bytes kAskParam = Cmd(kReadParamBlock), kAskFormat = Cmd(kReadFormatBlock);
+const Bytes kWriteParam = Cmd(kWriteParamBlock), kWriteFormat = Cmd(kWriteFormatBlock);
 
 class TransferWithSimulator : public ::testing::Test {
  protected:
@@ -138,7 +130,7 @@ TEST_F(TransferWithSimulator, ExportFailuresAndTheirReasons) {
   };
   f.refuseAll = true;
   timed("refusal", Reason::BlockRefused, 100, 1000);
-  f.RefuseCommand(0x0E, 0x0D, 0x0A);
+  Refuse(f, kReadFormatBlock);
   timed("format block refused", Reason::NoFormatBlock, 100, 1000);
   f.silent = true;
   timed("silence", Reason::ScannerSilent, 1500, 2500);

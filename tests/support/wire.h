@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "link/commands.h"
+
 namespace varnet::test {
 
 // Frames and answers as the wire carries them, worked out here rather than
@@ -13,6 +15,13 @@ inline const std::vector<uint8_t> kAck = {0x52, 0xA0, 0xEC, 0xFE, 0x74}, kNak = 
 inline std::vector<uint8_t> Cmd(uint8_t p1, uint8_t p2, uint8_t p3) {
   const uint16_t ck = uint16_t(0x10000 - (0x05 + 0x57 + p1 + p2 + p3));
   return {0x05, 0x57, p1, p2, p3, uint8_t(ck >> 8), uint8_t(ck)};
+}
+inline std::vector<uint8_t> Cmd(ShortCommand c) { return Cmd(c.P1, c.P2, c.P3); }
+
+// The simulator's refusal of one command, by the tool's name for it.
+template <class Faults>
+void Refuse(Faults& faults, ShortCommand c) {
+  faults.RefuseCommand(c.P1, c.P2, c.P3);
 }
 
 // What a scanner heard apart from the 0E 0D queries of connecting.

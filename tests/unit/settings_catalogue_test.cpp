@@ -82,14 +82,30 @@ TEST(SettingsCatalogue, DecodeAreaAimingFlag) {
   EXPECT_EQ(Rows(g, pb), "01000");
 }
 
-TEST(SettingsCatalogue, SymbologyMaskOneBitPerOption) {
-  // Which bit each symbology has is checked against the simulated scanner.
+TEST(SettingsCatalogue, SymbologyMaskBitsAreDistinctAndEachRowReadsOnlyItsOwn) {
   const EffectiveGroup g = Group("Readable Symbologies");
-  for (int i = 0; i < int(g.group->options.size()); ++i) {
+  const size_t n = g.group->options.size();
+  uint32_t seen = 0;
+  for (int i = 0; i < int(n); ++i) {
+    const uint8_t bit = Opt(g, i).code.V;
+    ASSERT_LT(bit, 32) << Opt(g, i).english;
+    EXPECT_FALSE(seen & (1u << bit)) << "two symbologies on bit " << int(bit);
+    seen |= 1u << bit;
+    // Every bit set but this one: only its own row reads off.
     ParamBlock pb;
-    pb.SetU32(20, 1u << Opt(g, i).code.V);
-    EXPECT_EQ(Rows(g, pb), std::string(size_t(i), '0') + '1' + std::string(g.group->options.size() - 1 - i, '0'));
+    pb.SetU32(pb::SymbologyMask, ~(1u << bit));
+    std::string expected(n, '1');
+    expected[size_t(i)] = '0';
+    EXPECT_EQ(Rows(g, pb), expected);
   }
+  // Bits the scanner documents: EAN-13 is bit 3, Data Matrix bit 25.
+  auto bitOf = [&](const std::string& name) {
+    for (int i = 0; i < int(n); ++i)
+      if (Opt(g, i).english == name) return int(Opt(g, i).code.V);
+    return -1;
+  };
+  EXPECT_EQ(bitOf("EAN-13"), 3);
+  EXPECT_EQ(bitOf("Data Matrix"), 25);
 }
 
 TEST(SettingsCatalogue, SymbologyByteRules) {

@@ -56,7 +56,7 @@ TEST(SettingsModelRules, Code5And6ScannersHtr81AndQb55) {
   const EffectiveGroup led = Shown(m, "Illumination Level");
   EXPECT_STREQ(led.chinese, "照明光源");
   const auto leds = ShownOptions(led, m);
-  EXPECT_EQ(OptionCommand(led, leds[2], true), (std::array<uint8_t, 3>{0xA1, 0x04, 0x22}));
+  EXPECT_EQ(OptionCommand(led, leds[2], true), (ShortCommand{0xA1, 0x04, 0x22}));
   ParamBlock pb;
   pb.SetU8(64, 2);
   pb.SetU8(61, 1);
@@ -189,7 +189,7 @@ TEST(SettingsModelRules, CivicMailRow) {
   ParamBlock pb;
   pb.SetU32(20, 1u << 14);
   EXPECT_TRUE(IsOptionInForce(g, last, pb));
-  EXPECT_EQ(OptionCommand(g, last, false), (std::array<uint8_t, 3>{0xBF, 0x01, 0x0D}));
+  EXPECT_EQ(OptionCommand(g, last, false), (ShortCommand{0xBF, 0x01, 0x0D}));
   RecordChoice(g, last, false, pb);
   EXPECT_EQ(pb.U32(20), 0u);
   EXPECT_TRUE(ShownGroups(4, civic).empty());

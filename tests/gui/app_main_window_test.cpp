@@ -65,8 +65,8 @@ TEST_F(MainWindowTest, ImageModeConnectsAt115200AndShowsTheFirstTab) {
   EXPECT_EQ(dlg->Tabs()->currentIndex(), 0);
   ASSERT_TRUE(dlg->SettingsPage());
   EXPECT_FALSE(dlg->SettingsPage()->isHidden());
-  EXPECT_TRUE(Heard(s.Received(), Cmd(0xA0, 0x02, 0x05)));
-  EXPECT_TRUE(WaitUntil([&] { return Heard(s.Received(), Cmd(0xA0, 0x02, 0x02)); }, 1000));
+  EXPECT_TRUE(Heard(s.Received(), Cmd(kImageModeOn)));
+  EXPECT_TRUE(WaitUntil([&] { return Heard(s.Received(), Cmd(kImageModeStart)); }, 1000));
   EXPECT_EQ(app.link.LinkBusy, 0);
   EXPECT_TRUE(dlg->Timer().isActive());
   EXPECT_EQ(dlg->Timer().interval(), 100);
@@ -96,7 +96,7 @@ TEST_F(MainWindowTest, SettingModeConnectsAtTheRateTheSearchFound) {
   ConnectRow(0);
   ASSERT_TRUE(app.link.IsOpen());
   EXPECT_EQ(app.link.baud, 57600u);
-  EXPECT_FALSE(Heard(rs.Received(), Cmd(0xA0, 0x02, 0x05)));
+  EXPECT_FALSE(Heard(rs.Received(), Cmd(kImageModeOn)));
   dlg->Tabs()->setCurrentIndex(6);
   dlg->Tabs()->setCurrentIndex(2);
   EXPECT_EQ(dlg->Timer().interval(), 100);
@@ -140,7 +140,7 @@ TEST_F(MainWindowTest, ClosingTheConnection) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     sim::SimScanner& s = Connected();
-    if (c.refuseSave) s.faults().RefuseCommand(0xA0, 0x08, 0x01);
+    if (c.refuseSave) Refuse(s.faults(), kSave);
     if (c.interfaceChanged) app.device.paramBlock.SetU8(pb::OutputInterface, 1);
     app.device.settingsDirty = c.changed;
     prompts = {};
@@ -154,12 +154,12 @@ TEST_F(MainWindowTest, ClosingTheConnection) {
     EXPECT_EQ(app.link.LinkBusy, 1);
     EXPECT_TRUE(dlg->Searching());
     if (c.interfaceChanged) {
-      ASSERT_TRUE(WaitUntil([&] { return Heard(s.Received(), Cmd(0xA0, 0x08, 0xFF)); }, 1000));
+      ASSERT_TRUE(WaitUntil([&] { return Heard(s.Received(), Cmd(kRestart)); }, 1000));
       const auto heard = s.Received();
-      EXPECT_EQ(std::vector(heard.end() - 2, heard.end()), (std::vector{Cmd(0xA0, 0x08, 0x01), Cmd(0xA0, 0x08, 0xFF)}));
+      EXPECT_EQ(std::vector(heard.end() - 2, heard.end()), (std::vector{Cmd(kSave), Cmd(kRestart)}));
     }
-    EXPECT_EQ(Heard(s.Received(), Cmd(0xA0, 0x08, 0x01)), c.yes);
-    EXPECT_EQ(Heard(s.Received(), Cmd(0xA0, 0x02, 0x00)), !c.interfaceChanged);
+    EXPECT_EQ(Heard(s.Received(), Cmd(kSave)), c.yes);
+    EXPECT_EQ(Heard(s.Received(), Cmd(kImageModeOff)), !c.interfaceChanged);
     ASSERT_TRUE(WaitUntil([&] { return !dlg->Searching(); }, 10000));
   }
 }

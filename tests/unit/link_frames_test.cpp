@@ -27,7 +27,7 @@ TEST(Frames, ShortValueAndRecordCommandsMatchTheWire) {
   for (uint8_t p1 : {0x0E, 0xA0, 0xA1, 0xB3, 0xDB})
     for (int p2 = 0; p2 < 0x100; p2 += 0x11)
       for (uint8_t p3 : {0x00, 0x02, 0x0D, 0x0E, 0x64, 0xFF})
-        ASSERT_EQ(V(ShortCommandFrame(p1, uint8_t(p2), p3)), Cmd(p1, uint8_t(p2), p3)) << int(p1) << " " << p2;
+        ASSERT_EQ(V(ShortCommandFrame({p1, uint8_t(p2), p3})), Cmd(p1, uint8_t(p2), p3)) << int(p1) << " " << p2;
 
   // Values little-endian, checksum big-endian.
   EXPECT_EQ(V(ValueCommandFrame(300)), Bytes({0x06, 0x57, 0xA0, 0x03, 0x2C, 0x01, 0xFE, 0xD3}));

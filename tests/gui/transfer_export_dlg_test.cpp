@@ -19,6 +19,7 @@
 #include "support/pdf_tools.h"
 #include "support/recording_prompts.h"
 #include "support/temp_dir.h"
+#include "support/wire.h"
 #include "transfer/export_dlg.h"
 #include "ui_common/link_texts.h"
 
@@ -124,7 +125,7 @@ TEST_F(ExportDlgTest, QrExportFailureAndCancelLeaveThePageUsable) {
   if (const std::string locked = FolderNobodyMayWrite(); !locked.empty()) {
     EXPECT_THAT(Press(page->ExportButton(), {locked + "/codes.bmp"}), FailedFor(Reason::FilePermission));
   }
-  sim_->faults().RefuseCommand(0x0E, 0x0D, 0x08);
+  Refuse(sim_->faults(), kReadParamBlock);
   EXPECT_THAT(Press(page->ExportButton(), {dir.File("refused.bmp")}), FailedFor(Reason::BlockRefused));
   sim_->faults().ClearRefused();
   sim_->ClearReceived();
@@ -185,8 +186,8 @@ TEST_F(ExportDlgTest, RestoreSendsTheCommandReReadsBothBlocksAndMarksTheSettings
   Bytes param = defaults;
   param[pb::ScanMode] ^= 0x03;
   const std::vector<Bytes> frames = {{0x0A, 0x58, 0xA0, 0x02, 0x09, 0xFF, 0xA1, 0x01, 0x0F, 0xFF, 0xFC, 0x44},
-                                     {0x05, 0x57, 0x0E, 0x0D, 0x08, 0xFF, 0x81},
-                                     {0x05, 0x57, 0x0E, 0x0D, 0x0A, 0xFF, 0x7F}};
+                                     Cmd(kReadParamBlock),
+                                     Cmd(kReadFormatBlock)};
   // Acknowledged, then not: the message only for the first, the blocks read back both times.
   for (bool acked : {true, false}) {
     SCOPED_TRACE(acked ? "acknowledged" : "unacknowledged");

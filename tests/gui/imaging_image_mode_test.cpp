@@ -47,7 +47,7 @@ class ImageModeTest : public WindowTest {
     dlg->Timer().stop();
     panel = dlg->SettingsPage()->ImageSide();
     // The second Image Mode step is not waited for by the window.
-    ASSERT_TRUE(settingMode || WaitUntil([&] { return Heard(sim_->Received(), Cmd(0xA0, 0x02, 0x02)); }, 2000));
+    ASSERT_TRUE(settingMode || WaitUntil([&] { return Heard(sim_->Received(), Cmd(kImageModeStart)); }, 2000));
     sim_->ClearReceived();
   }
   // One tick; the period it leaves is kept, the timer itself stopped.
@@ -94,17 +94,17 @@ TEST_F(ImageModeTest, TicksListCapturesPaintTheNewestAndWrapAtTheRowLimit) {
 
   // Re-armed after a capture by model code; a refused fetch keeps the period.
   for (auto [code, expected] : std::vector<std::pair<uint8_t, int>>{{1, 150}, {5, 250}, {6, 250}, {2, 150}}) {
-    app.device.paramBlock.bytes[16] = code;
+    app.device.paramBlock.bytes[pb::ModelCode] = code;
     Tick();
     EXPECT_EQ(period, expected) << int(code);
   }
   sim_->faults().captureNak = true;
-  app.device.paramBlock.bytes[16] = 5;
+  app.device.paramBlock.bytes[pb::ModelCode] = 5;
   Tick();
   EXPECT_EQ(period, 150);
   EXPECT_EQ(rows->topLevelItemCount(), 7);
   sim_->faults().captureNak = false;
-  app.device.paramBlock.bytes[16] = 1;
+  app.device.paramBlock.bytes[pb::ModelCode] = 1;
 
   // Thumbnail 3 pauses the view and shows capture3.jpg as stored.
   const qint64 livePicture = panel->PauseButton()->icon().cacheKey();
@@ -173,7 +173,7 @@ TEST_F(ImageModeTest, ThumbnailsAreNotKeptBeyondTheirSlotsAndStillShowTheirPictu
 
 TEST_F(ImageModeTest, ExposureAndGainFrames) {
   sim::Profile profile = sim::ProfileNamed("usb");  // model code 1, stored exposure 0
-  profile.paramBlock[60] = 80;                      // the gain its captures report
+  profile.paramBlock[pb::Gain] = 80;                // the gain its captures report
   Start(profile);
   QCheckBox* box = panel->FixedExposureBox();
   EXPECT_FALSE(box->isChecked());
@@ -195,10 +195,10 @@ TEST_F(ImageModeTest, ExposureAndGainFrames) {
   // gain moved after a capture with gain 80 sends the gain, no capture.
   const Step steps[] = {
       {"tick the box", {{0x06, 0x57, 0xA0, 0x03, 0xF4, 0x01, 0xFE, 0x0B}}, "Exposure: 500", "Gan: 72", 500, 72},
-      {"move exposure", {Cmd(0x0E, 0x0D, 0x07)}, "Exposure: 500", "Gan: 80", 500, 72},
-      {"move gain", {{0x05, 0x57, 0xA0, 0x04, 0x64, 0xFE, 0x9C}}, "Exposure: 500", "Gan: 100", 500, 100},
-      {"auto tuning", {Cmd(0xA0, 0x02, 0x08)}, "Exposure: 500", "Gan: 100", 500, 100},
-      {"clear the box", {{0x05, 0x57, 0xA0, 0x02, 0x09, 0xFE, 0xF9}}, "Auto Exposure", "Gan: 100", 0, 0},
+      {"move exposure", {Cmd(kCapture)}, "Exposure: 500", "Gan: 80", 500, 72},
+      {"move gain", {Cmd(GainCommand(100))}, "Exposure: 500", "Gan: 100", 500, 100},
+      {"auto tuning", {Cmd(kAutoTune)}, "Exposure: 500", "Gan: 100", 500, 100},
+      {"clear the box", {Cmd(kAutoExposure)}, "Auto Exposure", "Gan: 100", 0, 0},
   };
   for (size_t i = 0; i < std::size(steps); ++i) {
     const Step& step = steps[i];

@@ -114,8 +114,8 @@ TEST_F(ConfigDlgTest, ScanModeClickOnTheRowInForceSendsNothingAnotherRowOneFrame
 // the page shows a switch and a mode choice as the scanner then holds them.
 TEST_F(ConfigDlgTest, SymbologySwitchesToggleAndChoicesClearOnlyTheirRows) {
   sim::Profile p = sim::ProfileNamed("usb");
-  p.paramBlock[20] &= uint8_t(~0x08);  // EAN-13 off
-  p.paramBlock[31] = 0x06;             // MSI: bit 0 clear and bit 2 set (two modes read in force), transmit on
+  p.paramBlock[pb::SymbologyMask] &= uint8_t(~0x08);  // EAN-13 off
+  p.paramBlock[31] = 0x06;  // MSI: bit 0 clear and bit 2 set (two modes read in force), transmit on
   Connect(p);
 
   Open(2, "Readable Symbologies");
@@ -241,7 +241,7 @@ TEST_F(ConfigDlgTest, WithoutFormatBlockSerialIsUnknowAndInterfaceGroupsAreGreye
   EXPECT_EQ(page->findChild<QLabel*>("fwValue")->text(), "HS2D-V1.02");
   EXPECT_EQ(page->findChild<QLabel*>("snValue")->text(), "Unknow");
   // The serial number is not even asked for.
-  EXPECT_EQ(sim_->Received(), (std::vector<Bytes>{Cmd(0x0E, 0x0D, 0x02)}));
+  EXPECT_EQ(sim_->Received(), (std::vector<Bytes>{Cmd(kQueryFirmware)}));
 
   // Only the groups the format block holds are greyed, still showing their ticks; a click there sends nothing.
   Open(3, "Output Interface");
@@ -263,7 +263,7 @@ TEST_F(ConfigDlgTest, ScannerTextsInTheAskedOrderAndChineseLabels) {
   InstallTranslations(*QCoreApplication::instance(), kLangChinese);
   Connect("code5");
   InstallTranslations(*QCoreApplication::instance(), kLangEnglish);
-  EXPECT_EQ(sim_->Received(), (std::vector<Bytes>{Cmd(0x0E, 0x0D, 0x02), Cmd(0x0E, 0x0D, 0x53)}));
+  EXPECT_EQ(sim_->Received(), (std::vector<Bytes>{Cmd(kQueryFirmware), Cmd(kQuerySerial)}));
   EXPECT_EQ(page->findChild<QLabel*>("snValue")->text(), "SNHD5000042");
   EXPECT_TRUE(page->findChild<QLabel*>("functionsLabel")->text().startsWith(QString::fromUtf8("功能")));
   // Code 5 starts at "Power On Beep" and shows the LED colours.

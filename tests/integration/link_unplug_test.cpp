@@ -14,6 +14,7 @@
 #include "settings/apply_option.h"
 #include "settings/model_rules.h"
 #include "sim/sim_scanner.h"
+#include "support/connected_scanner.h"
 #include "support/imaging_sink_recorder.h"
 #include "support/recording_prompts.h"
 #include "support/temp_dir.h"
@@ -26,26 +27,17 @@ using namespace varnet::test;
 
 namespace {
 
-struct Connected {
-  sim::SimScanner scanner{sim::ProfileNamed("usb")};
-  ScannerLink link;
-  DeviceInfo info;
-  RecordingPrompts prompts;
+struct Connected : ConnectedScanner {
   TempDir dir;
-  Connected() {
-    EXPECT_TRUE(scanner.Start());
-    EXPECT_TRUE(OpenLink(link, scanner.SlavePath(), 115200));
-    link.LinkPortName = scanner.SlavePath();
-    EXPECT_TRUE(ReadDeviceInformationWithNotice(link, info, prompts));
-  }
+  Connected() : ConnectedScanner(sim::ProfileNamed("usb"), 115200) { EXPECT_TRUE(ok); }
   // Runs op while the cable is pulled after ms, with every reply slowed by
   // slowMs a byte; returns how long op took.
   template <class Op>
   int64_t UnpluggedDuring(int ms, int slowMs, Op op) {
-    scanner.faults().slowBytesMs = slowMs;
+    sim.faults().slowBytesMs = slowMs;
     std::thread unplug([&] {
       std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-      scanner.Vanish();
+      sim.Vanish();
     });
     auto t0 = std::chrono::steady_clock::now();
     op();
@@ -111,7 +103,7 @@ TEST(Unplug, BeforeASettingsClickPutsTheCopyBack) {
   const size_t row = std::find(ticks.begin(), ticks.end(), false) - ticks.begin();
   ASSERT_LT(row, ticks.size());
   auto before = c.info.paramBlock.bytes;
-  c.scanner.Vanish();
+  c.sim.Vanish();
   auto t0 = std::chrono::steady_clock::now();
   ApplyResult r = ApplyOption(c.link, c.info, group, options, ticks, row, false);
   EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(1));

@@ -9,6 +9,7 @@
 #include "link/udev_registry.h"
 #include "sim/sim_scanner.h"
 #include "support/fake_registry.h"
+#include "support/wire.h"
 #include "ui_common/link_texts.h"
 
 using namespace varnet;
@@ -28,7 +29,7 @@ std::unique_ptr<sim::SimScanner> Scanner(int type, const char* firmware, uint32_
 }
 
 int Queries(const sim::SimScanner& s) {
-  const std::vector<uint8_t> query = {0x05, 0x57, 0x0E, 0x0D, 0x06, 0xFF, 0x83};
+  const std::vector<uint8_t> query = Cmd(kQueryDeviceType);
   int n = 0;
   for (const auto& f : s.Received()) n += f == query;
   return n;

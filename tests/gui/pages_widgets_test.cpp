@@ -19,6 +19,7 @@
 #include "pages/trigger_dlg.h"
 #include "sim/sim_scanner.h"
 #include "support/recording_prompts.h"
+#include "support/wire.h"
 
 using namespace varnet;
 using namespace varnet::test;
@@ -86,7 +87,7 @@ TEST_F(PagesTest, OutputSetSendsTheExampleFrameThenReadsTheFormatBlockAgain) {
   ASSERT_EQ(frames.size(), 2u);
   EXPECT_EQ(frames[0], (Bytes{0x1A, 0x58, 0xA1, 0x4C, 0x01, 0xFF, 0xA2, 0x04, 0x01, 0xFF, 0xA2, 0x02, 0x00, 0xFF,
                               0xA2, 0x03, 0x02, 0xFF, 0xB0, 0x4C, 0x00, 0xFF, 0xB0, 0x45, 0x00, 0xFF, 0xF4, 0xC3}));
-  EXPECT_EQ(frames[1], (Bytes{0x05, 0x57, 0x0E, 0x0D, 0x0A, 0xFF, 0x7F}));
+  EXPECT_EQ(frames[1], Cmd(kReadFormatBlock));
   ASSERT_EQ(prompts.Ids(), std::vector<MessageId>{MessageId::SetSuccessfully});
   EXPECT_EQ(prompts.shown[0].icon, Icon::Information);
   EXPECT_EQ(app.device.settingsDirty, 1);
@@ -166,7 +167,7 @@ TEST_F(PagesTest, WithoutFormatBlockThePagesAreDisabled) {
 
 TEST_F(PagesTest, ModelFiveListShortBlockAndTextFields) {
   app.device.paramBlock.SetU8(pb::ModelCode, 5);
-  std::memcpy(&app.device.paramBlock.bytes[168], "0123456789", 10);
+  std::memcpy(&app.device.paramBlock.bytes[pb::StartCommand], "0123456789", 10);
   app.device.formatBlock = FormatBlock(285, 0);
   (*app.device.formatBlock)[0] = 'A';
   OutputFormatDlg page(app.Page(), nullptr);

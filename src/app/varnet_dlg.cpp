@@ -58,7 +58,7 @@ bool KeySwallower::eventFilter(QObject* watched, QEvent* event) {
 CVarnetDlg::CVarnetDlg(AppState& app, DeviceRegistry& registry, QWidget* parent)
     : QWidget(parent), app_(app), registry_(registry) {
   setObjectName("CVarnetDlg");
-  setWindowTitle(QStringLiteral("Varnet V1.3.6"));
+  setWindowTitle(QStringLiteral("Varnet V" VARNET_VERSION));
   setAutoFillBackground(true);
   QPalette pal = palette();
   pal.setColor(QPalette::Window, Qt::white);

@@ -39,7 +39,7 @@ class MainWindowTest : public WindowTest {
 
 // Starts small in Image Mode with an empty list, which closes without a question.
 TEST_F(MainWindowTest, ImageModeConnectsAt115200AndShowsTheFirstTab) {
-  EXPECT_EQ(dlg->windowTitle(), "Varnet V1.3.6");
+  EXPECT_EQ(dlg->windowTitle(), "Varnet V" VARNET_VERSION);
   EXPECT_EQ(app.imaging.ImageModeState, kImageRunning);
   EXPECT_TRUE(dlg->findChild<QRadioButton*>("imageModeRadio")->isChecked());
   EXPECT_EQ(dlg->DeviceList()->topLevelItemCount(), 0);

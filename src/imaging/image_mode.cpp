@@ -10,7 +10,7 @@ void StartImageMode(ScannerLink& link) {
   SendShortCommand(link, 0xA0, 0x02, 0x05);
   (void)WaitAck(link, 350);
   SendShortCommand(link, 0xA0, 0x02, 0x02);
-  link.LinkBusy = 0;
+  link.LinkBusy = false;
 }
 
 bool StopImageMode(ScannerLink& link) {

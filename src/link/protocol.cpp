@@ -76,11 +76,11 @@ uint32_t BlockHeader::Length() const {
 void BlockHeader::SetTag(const char* fiveLetters) { std::memcpy(bytes.data(), fiveLetters, 5); }
 
 void SendShortCommand(ScannerLink& link, uint8_t p1, uint8_t p2, uint8_t p3) {
-  link.LinkBusy = 1;
+  link.LinkBusy = true;
   DrainInput(link);
   auto f = ShortCommandFrame(p1, p2, p3);
   WriteBytes(link, f.data(), f.size());
-  link.LinkBusy = 0;
+  link.LinkBusy = false;
 }
 
 void SendValueCommand(ScannerLink& link, uint16_t value) {

@@ -67,7 +67,7 @@ TEST_F(MainWindowTest, ImageModeConnectsAt115200AndShowsTheFirstTab) {
   EXPECT_FALSE(dlg->SettingsPage()->isHidden());
   EXPECT_TRUE(Heard(s.Received(), Cmd(0xA0, 0x02, 0x05)));
   EXPECT_TRUE(WaitUntil([&] { return Heard(s.Received(), Cmd(0xA0, 0x02, 0x02)); }, 1000));
-  EXPECT_EQ(app.link.LinkBusy, 0);
+  EXPECT_FALSE(app.link.LinkBusy);
   EXPECT_TRUE(dlg->Timer().isActive());
   EXPECT_EQ(dlg->Timer().interval(), 100);
   EXPECT_EQ(dlg->width(), dlg->InitialWindowRect().width() * 18 / 10);
@@ -151,7 +151,7 @@ TEST_F(MainWindowTest, ClosingTheConnection) {
     EXPECT_FALSE(app.link.IsOpen());
     EXPECT_FALSE(app.device.HasFormatBlock());
     EXPECT_EQ(app.device.settingsDirty, 0);
-    EXPECT_EQ(app.link.LinkBusy, 1);
+    EXPECT_TRUE(app.link.LinkBusy);
     EXPECT_TRUE(dlg->Searching());
     if (c.interfaceChanged) {
       ASSERT_TRUE(WaitUntil([&] { return Heard(s.Received(), Cmd(0xA0, 0x08, 0xFF)); }, 1000));

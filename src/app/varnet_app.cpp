@@ -59,7 +59,7 @@ CVarnetApp::CVarnetApp(int& argc, char** argv) : QApplication(argc, argv) {
   // display name would be appended to every other title as well
   // ("Varnet V1.3.6 - Varnet", "Error 1 - Varnet"), so none is set.
   setApplicationName(QStringLiteral("Varnet"));
-  setApplicationVersion(QStringLiteral("1.3.6"));
+  setApplicationVersion(QStringLiteral(VARNET_VERSION));
   // The installed desktop entry's name: Wayland shells match windows to it for the icon.
   setDesktopFileName(QStringLiteral("org.varnet.varnet"));
   // A logout or kill ends the event loop normally, so the window closes its

@@ -58,7 +58,7 @@ bool KeySwallower::eventFilter(QObject* watched, QEvent* event) {
 CVarnetDlg::CVarnetDlg(AppState& app, DeviceRegistry& registry, QWidget* parent)
     : QWidget(parent), app_(app), registry_(registry) {
   setObjectName("CVarnetDlg");
-  setWindowTitle(QStringLiteral("Varnet V1.3.6"));
+  setWindowTitle(QStringLiteral("Varnet V" VARNET_VERSION));
   setAutoFillBackground(true);
   QPalette pal = palette();
   pal.setColor(QPalette::Window, Qt::white);
@@ -358,7 +358,7 @@ void CVarnetDlg::Disconnect() {
   connectButton_->setEnabled(false);
   if (app_.link.IsOpen()) {
     CloseLink(app_.link);
-    app_.link.LinkBusy = 1;
+    app_.link.LinkBusy = true;
     app_.imaging.ShownExposure = -1;
     app_.imaging.ShownGain = -1;
     for (QWidget* page : std::initializer_list<QWidget*>{configPage_, outputPage_, triggerPage_, exportPage_})
@@ -415,7 +415,7 @@ bool CVarnetDlg::CloseRequest() {
     ReleaseFormatBlock(app_.device);
     return true;
   }
-  app_.link.LinkBusy = 1;
+  app_.link.LinkBusy = true;
   StopTimer();
   bool skipImageStop = false;
   if (app_.device.settingsDirty) {
@@ -469,12 +469,12 @@ void CVarnetDlg::OnTimerTick() {
   if (app_.link.IsOpen()) {
     // A tick does at most one thing on the link.
     if (settingRadio_->isChecked()) {
-      if (app_.link.LinkBusy == 1) return;
+      if (app_.link.LinkBusy) return;
       std::string text;
       if (ReadScanData(app_.link, text) && configPage_) configPage_->ImageSide()->AddScanRow(text);
       return;
     }
-    if (app_.imaging.ImageModeState != kImageRunning || app_.link.LinkBusy != 0) return;
+    if (app_.imaging.ImageModeState != kImageRunning || app_.link.LinkBusy) return;
     if (UnplugDetected()) return;
     if (!configPage_) return;
     ImagePanel& images = *configPage_->ImageSide();

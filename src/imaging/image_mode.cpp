@@ -10,7 +10,7 @@ void StartImageMode(ScannerLink& link) {
   SendShortCommand(link, kImageModeOn);
   (void)WaitAck(link, 350);
   SendShortCommand(link, kImageModeStart);
-  link.LinkBusy = 0;
+  link.LinkBusy = false;
 }
 
 bool StopImageMode(ScannerLink& link) {

@@ -76,11 +76,11 @@ uint32_t BlockHeader::Length() const {
 void BlockHeader::SetTag(const char* fiveLetters) { std::memcpy(bytes.data(), fiveLetters, 5); }
 
 void SendShortCommand(ScannerLink& link, ShortCommand c) {
-  link.LinkBusy = 1;
+  link.LinkBusy = true;
   DrainInput(link);
   auto f = ShortCommandFrame(c);
   WriteBytes(link, f.data(), f.size());
-  link.LinkBusy = 0;
+  link.LinkBusy = false;
 }
 
 void SendValueCommand(ScannerLink& link, uint16_t value) {

@@ -62,7 +62,7 @@ struct ScannerLink {
   const LinkCancel* cancel = nullptr;  // set by the owner before use; may be shared by many links
   std::string LinkPortName;            // name as the system calls it: ttyACM0, ttyUSB12, pts/3
   uint32_t baud = 0;                   // rate of the open port
-  int LinkBusy = 1;                    // 0/1, plain assignments only
+  bool LinkBusy = true;                // plain assignments only
   bool hungUp = false;                 // the device went away; reads return nothing
   // Why the last OpenLink failed (one of the Port reasons), so that the front
   // ends can say why, not only that it failed.

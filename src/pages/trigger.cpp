@@ -25,28 +25,28 @@ TriggerValues TriggerValuesFrom(const ParamBlock& pb) {
   TriggerValues v;
   v.polarityRow = b[pb::PulsePolarity] != 0 ? 1 : 0;
   v.transmitBadRead = b[pb::TransmitBadRead] != 0;
-  v.startCommand = FieldText(b + pb::StartCommand, pb::CommandWidth);
-  v.stopCommand = FieldText(b + pb::StopCommand, pb::CommandWidth);
-  v.badReadMessage = FieldText(b + pb::BadReadMessage, pb::BadReadMessageWidth);
+  v.startCommand = FieldText(b + pb::StartCommand, pb::kCommandWidth);
+  v.stopCommand = FieldText(b + pb::StopCommand, pb::kCommandWidth);
+  v.badReadMessage = FieldText(b + pb::BadReadMessage, pb::kBadReadMessageWidth);
   return v;
 }
 
 std::vector<Record> TriggerRecords(const TriggerValues& v) {
   std::vector<Record> r;
   if (v.polarityRow == 0 || v.polarityRow == 1) r.push_back({0xA1, 0x0F, {uint8_t(v.polarityRow)}});
-  r.push_back({0xA1, 0x19, TextOrZero(v.startCommand, pb::CommandWidth)});
-  r.push_back({0xA1, 0x1A, TextOrZero(v.stopCommand, pb::CommandWidth)});
+  r.push_back({0xA1, 0x19, TextOrZero(v.startCommand, pb::kCommandWidth)});
+  r.push_back({0xA1, 0x1A, TextOrZero(v.stopCommand, pb::kCommandWidth)});
   r.push_back({0xA1, 0x0E, {uint8_t(v.transmitBadRead ? 1 : 0)}});
-  r.push_back({0xA1, 0x1E, TextOrZero(v.badReadMessage, pb::BadReadMessageWidth)});
+  r.push_back({0xA1, 0x1E, TextOrZero(v.badReadMessage, pb::kBadReadMessageWidth)});
   return r;
 }
 
 void StoreTriggerValues(const TriggerValues& v, ParamBlock& pb) {
   if (v.polarityRow == 0 || v.polarityRow == 1) pb.SetU8(pb::PulsePolarity, uint8_t(v.polarityRow));
   pb.SetU8(pb::TransmitBadRead, v.transmitBadRead ? 1 : 0);
-  StoreText(pb, pb::StartCommand, pb::CommandWidth, v.startCommand);
-  StoreText(pb, pb::StopCommand, pb::CommandWidth, v.stopCommand);
-  StoreText(pb, pb::BadReadMessage, pb::BadReadMessageWidth, v.badReadMessage);
+  StoreText(pb, pb::StartCommand, pb::kCommandWidth, v.startCommand);
+  StoreText(pb, pb::StopCommand, pb::kCommandWidth, v.stopCommand);
+  StoreText(pb, pb::BadReadMessage, pb::kBadReadMessageWidth, v.badReadMessage);
 }
 
 SetOutcome SetTrigger(ScannerLink& link, DeviceInfo& info, const TriggerValues& v) {

@@ -15,11 +15,11 @@ namespace varnet {
 namespace pb {
 constexpr size_t TransmitBadRead = 144;
 constexpr size_t BadReadMessage = 145;
-constexpr size_t BadReadMessageWidth = 9;
+constexpr size_t kBadReadMessageWidth = 9;
 constexpr size_t PulsePolarity = 156;
 constexpr size_t StartCommand = 168;
 constexpr size_t StopCommand = 178;
-constexpr size_t CommandWidth = 10;
+constexpr size_t kCommandWidth = 10;
 }  // namespace pb
 
 // What the trigger page shows: polarity row 0 "NPN", 1 "PNP", -1 none;

@@ -78,7 +78,7 @@ ApplyResult ApplyOption(ScannerLink& link, DeviceInfo& info, const EffectiveGrou
 
   const EffectiveOption& option = shown[row];
   const ParamBlock before = info.paramBlock;
-  link.LinkBusy = 1;  // SendShortCommand lowers it once the frame is written
+  link.LinkBusy = true;  // SendShortCommand lowers it once the frame is written
   RecordChoice(group, option, d.newState, info.paramBlock);
   const auto cmd = OptionCommand(group, option, d.newState);
   SendShortCommand(link, cmd);
@@ -99,7 +99,7 @@ ApplyResult ApplyOption(ScannerLink& link, DeviceInfo& info, const EffectiveGrou
     // The scanner did not take the choice: keep showing what it holds.
     info.paramBlock = before;
   }
-  link.LinkBusy = 0;
+  link.LinkBusy = false;
   return r;
 }
 

@@ -12,14 +12,14 @@ const std::vector<Record>& RestoreDefaultsRecords() {
 
 RestoreResult RestoreDefaults(ScannerLink& link, DeviceInfo& info, Prompts& prompts) {
   RestoreResult result;
-  link.LinkBusy = 1;
+  link.LinkBusy = true;
   SendRecordCommand(link, RestoreDefaultsRecords());
   result.acknowledged = WaitAck(link, kRestoreAckMs);
   if (result.acknowledged) prompts.Show(Message{MessageId::RestoreSuccessfully, Icon::Information, Caption::None});
   // Read back whatever the scanner holds now, acknowledged or not.
   result.refreshed = RefreshBlocks(link, info);
   if (result.refreshed) info.settingsDirty = 1;
-  link.LinkBusy = 0;
+  link.LinkBusy = false;
   return result;
 }
 

@@ -96,7 +96,8 @@ def environment(build, work):
     config = os.path.join(work, 'ansible.cfg')  # none of the user's or the current directory's
     open(config, 'w').close()
     env = dict(os.environ)
-    env.update(ANSIBLE_COLLECTIONS_PATH=os.path.join(build, 'collections'), ANSIBLE_CALLBACK_PLUGINS=os.path.join(HERE, 'callback_plugins'),
+    env.update(ANSIBLE_COLLECTIONS_PATH=os.path.join(build, 'collections'),
+               ANSIBLE_CALLBACK_PLUGINS=os.path.join(HERE, 'callback_plugins'),
                ANSIBLE_CALLBACKS_ENABLED='record', VARNET_RECORD=os.path.join(work, 'record.json'),
                ANSIBLE_CONFIG=config, ANSIBLE_HOME=os.path.join(work, 'home'),
                ANSIBLE_LOCAL_TEMP=os.path.join(work, 'tmp'), ANSIBLE_REMOTE_TEMP=os.path.join(work, 'remote-tmp'),
@@ -115,8 +116,8 @@ def run_playbook(env, inventory, playbook, *options):
         with open(env['VARNET_RECORD']) as f:
             return proc.returncode, json.load(f)
     except (IOError, ValueError):
-        sys.exit('%s left no record (exit status %d):\n%s\n%s' % (' '.join(command), proc.returncode,
-                                                                   proc.stdout, proc.stderr))
+        sys.exit('%s left no record (exit status %d):\n%s\n%s'
+                 % (' '.join(command), proc.returncode, proc.stdout, proc.stderr))
 
 
 def task(report, name):
@@ -191,7 +192,8 @@ def check_fleet(build, work):
             expect(all(d['before'] != d['after'] for d in r.get('diff', [])), '%s: diff %s' % (h, r.get('diff')))
         missing = task(report, 'A port that is not there').get('till-1', {})
         expect(missing.get('failed') and '/dev/varnet-no-such-port' in missing.get('msg', '')
-               and [x['ok'] for x in missing.get('results', [])] == [True, False], 'missing port: %s' % {k: v for k, v in missing.items() if k != 'results'})
+               and [x['ok'] for x in missing.get('results', [])] == [True, False],
+               'missing port: %s' % {k: v for k, v in missing.items() if k != 'results'})
         expect(only_reads(before, fleet.frames(), reads), 'check mode sent more than the connection reads')
 
         # The example playbook: every scanner changes and is saved; run again, nothing changes, nothing is sent.
@@ -240,8 +242,8 @@ def check_fleet(build, work):
         msg = r.get('msg', '')
         expect(r.get('failed') and msg.startswith(refusing + ': Set Failed')
                and '\n/dev/varnet-gone: Open COM Failed\nThe port does not exist' in msg, 'till-3: %s' % msg)
-        expect([(x['ok'], x['changed']) for x in r.get('results', [])] == [(True, True), (False, False), (False, False)],
-               'till-3: results %s' % r.get('results'))
+        results = [(x['ok'], x['changed']) for x in r.get('results', [])]
+        expect(results == [(True, True), (False, False), (False, False)], 'till-3: results %s' % r.get('results'))
         # One scanner changed, the other matched already: the host changed.
         r = back.get('till-3', {})
         expect(r.get('changed') and [(changed_groups(x), x['changed']) for x in r.get('results', [])]

@@ -39,7 +39,7 @@ class MainWindowTest : public WindowTest {
 
 // Starts small in Image Mode with an empty list, which closes without a question.
 TEST_F(MainWindowTest, ImageModeConnectsAt115200AndShowsTheFirstTab) {
-  EXPECT_EQ(dlg->windowTitle(), "Varnet V1.3.6");
+  EXPECT_EQ(dlg->windowTitle(), "Varnet V" VARNET_VERSION);
   EXPECT_EQ(app.imaging.ImageModeState, kImageRunning);
   EXPECT_TRUE(dlg->findChild<QRadioButton*>("imageModeRadio")->isChecked());
   EXPECT_EQ(dlg->DeviceList()->topLevelItemCount(), 0);
@@ -67,7 +67,7 @@ TEST_F(MainWindowTest, ImageModeConnectsAt115200AndShowsTheFirstTab) {
   EXPECT_FALSE(dlg->SettingsPage()->isHidden());
   EXPECT_TRUE(Heard(s.Received(), Cmd(kImageModeOn)));
   EXPECT_TRUE(WaitUntil([&] { return Heard(s.Received(), Cmd(kImageModeStart)); }, 1000));
-  EXPECT_EQ(app.link.LinkBusy, 0);
+  EXPECT_FALSE(app.link.LinkBusy);
   EXPECT_TRUE(dlg->Timer().isActive());
   EXPECT_EQ(dlg->Timer().interval(), 100);
   EXPECT_EQ(dlg->width(), dlg->InitialWindowRect().width() * 18 / 10);
@@ -151,7 +151,7 @@ TEST_F(MainWindowTest, ClosingTheConnection) {
     EXPECT_FALSE(app.link.IsOpen());
     EXPECT_FALSE(app.device.HasFormatBlock());
     EXPECT_EQ(app.device.settingsDirty, 0);
-    EXPECT_EQ(app.link.LinkBusy, 1);
+    EXPECT_TRUE(app.link.LinkBusy);
     EXPECT_TRUE(dlg->Searching());
     if (c.interfaceChanged) {
       ASSERT_TRUE(WaitUntil([&] { return Heard(s.Received(), Cmd(kRestart)); }, 1000));

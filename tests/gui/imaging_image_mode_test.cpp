@@ -231,10 +231,10 @@ TEST_F(ImageModeTest, SettingModeListsScannedDataAndWrapsAtTheRowLimit) {
     sim_->SendRaw({'A', 'B', 'C', '1', '2', '3', 0x0D, 0x0A});
     Tick();
   };
-  app.link.LinkBusy = 1;  // another exchange holds the link: the data wait
+  app.link.LinkBusy = true;  // another exchange holds the link: the data wait
   scan();
   EXPECT_EQ(rows->topLevelItemCount(), 0);
-  app.link.LinkBusy = 0;
+  app.link.LinkBusy = false;
   Tick(), scan(), scan();
   ASSERT_EQ(rows->topLevelItemCount(), 3);
   for (int i = 0; i < 3; ++i) {

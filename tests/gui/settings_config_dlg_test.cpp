@@ -195,7 +195,7 @@ TEST_F(ConfigDlgTest, UnacknowledgedClickIsUndoneAndAClickDuringItsMessageIsIgno
   EXPECT_EQ(Shown(), (Ticks{true, false, false, false}));
   EXPECT_EQ(app.device.paramBlock.bytes, before.bytes);
   EXPECT_EQ(app.device.settingsDirty, 0);
-  EXPECT_EQ(app.link.LinkBusy, 0);
+  EXPECT_FALSE(app.link.LinkBusy);
 
   // Afterwards clicks work again.
   prompts.whileUp = nullptr;

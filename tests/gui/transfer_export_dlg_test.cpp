@@ -203,12 +203,12 @@ TEST_F(ExportDlgTest, RestoreSendsTheCommandReReadsBothBlocksAndMarksTheSettings
     EXPECT_EQ(Bytes(app.device.paramBlock.bytes.begin(), app.device.paramBlock.bytes.end()),
               Bytes(defaults.begin(), defaults.begin() + ParamBlock::kSize));
     EXPECT_EQ(app.device.settingsDirty, 1);
-    EXPECT_EQ(app.link.LinkBusy, 0);
+    EXPECT_FALSE(app.link.LinkBusy);
   }
   // No answer at all: nothing shown, the settings are not marked changed.
   sim_->faults().silent = true;
   app.device.settingsDirty = 0;
   EXPECT_EQ(Press(page->RestoreButton()), std::nullopt);
   EXPECT_EQ(app.device.settingsDirty, 0);
-  EXPECT_EQ(app.link.LinkBusy, 0);
+  EXPECT_FALSE(app.link.LinkBusy);
 }

@@ -40,7 +40,7 @@ class ImagingLinkTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(OpenLink(link, peer.SlavePath(), 115200));
-    link.LinkBusy = 0;
+    link.LinkBusy = false;
     imaging.captureDir = MakeCaptureDir(::testing::TempDir()).value();
   }
   void TearDown() override {

@@ -3,6 +3,7 @@
 # Drives varnet-cli's bash completion as bash does on a TAB (COMP_WORDS,
 # COMP_CWORD, then COMPREPLY) and checks what it offers in a few places.
 # Usage: varnet_cli_completion_test.sh BUILD/varnet-cli.bash
+# shellcheck source=/dev/null # written at build time
 source "$1" || exit 1
 failures=0
 

@@ -5,7 +5,6 @@
 
 #include "link/device_info.h"
 #include "link/protocol.h"
-#include "support/pty_peer.h"
 #include "support/wire.h"
 
 using namespace varnet;

@@ -97,7 +97,8 @@ std::string Footer(const CommandSpec& command) {
     t += command.examples.size() > 1 ? "Examples:\n" : "Example:\n";
     // The examples name a Linux port; each system shows one of its own.
     for (std::string e : command.examples) {
-      for (size_t at; (at = e.find("ttyACM0")) != std::string::npos;) e.replace(at, 7, platform::ExamplePortName());
+      const std::string port = platform::ExamplePortName();
+      for (size_t at = 0; (at = e.find("ttyACM0", at)) != std::string::npos; at += port.size()) e.replace(at, 7, port);
       t += "  varnet-cli " + e + "\n";
     }
   }

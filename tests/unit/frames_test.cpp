@@ -8,7 +8,7 @@
 #include "support/wire.h"
 
 using namespace varnet;
-using varnet::test::Bytes;
+using Bytes = std::vector<uint8_t>;
 using varnet::test::Cmd;
 
 namespace {

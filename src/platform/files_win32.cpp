@@ -193,7 +193,7 @@ std::string StoreNewFile(const std::string& dir, const std::function<std::string
     for (int n = first; n <= last && placed.empty(); ++n) {
       const std::string path = WithSeparator(dir) + name(n);
       if (MoveFileExW(win32::Wide(temp).c_str(), win32::Wide(path).c_str(), 0)) {
-        placed = dir + "/" + name(n);
+        placed = path;
         break;
       }
       error = GetLastError();

@@ -91,7 +91,18 @@ bool SerialPort::Open(const std::string& name, uint32_t baud) {
   timeBeginPeriod(1);
   DCB dcb{};
   dcb.DCBlength = sizeof dcb;
-  if (GetFileType(h) != FILE_TYPE_CHAR || !GetCommState(h, &dcb)) return Fail(PortFailure::NotASerialPort, ENOTTY);
+  if (GetFileType(h) != FILE_TYPE_CHAR) return Fail(PortFailure::NotASerialPort, ENOTTY);
+  // A line left at a rate the driver has no name for (Wine: a terminal that
+  // a Linux program set to a custom rate) cannot be read back: start from
+  // the usual characters, every other field is set below.
+  if (!GetCommState(h, &dcb)) {
+    dcb = DCB{};
+    dcb.DCBlength = sizeof dcb;
+    dcb.XonChar = 0x11;
+    dcb.XoffChar = 0x13;
+    dcb.XonLim = 2048;
+    dcb.XoffLim = 512;
+  }
   dcb.BaudRate = baud;
   dcb.ByteSize = 8;
   dcb.Parity = NOPARITY;

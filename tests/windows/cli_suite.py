@@ -207,9 +207,9 @@ def run_checks(sims):
     r = cli("--port", "COM3", "profile", winpath(yaml))
     with open(yaml, encoding="utf-8") as f:
         text = f.read()
-    check("profile writes the scanner's settings", r.status == 0 and "Good Read Beep: Off" in text, repr(r))
+    check("profile writes the scanner's settings", r.status == 0 and 'Good Read Beep: "Off"' in text, repr(r))
     with open(yaml, "w", encoding="utf-8") as f:
-        f.write(text.replace("Good Read Beep: Off", "Good Read Beep: On"))
+        f.write(text.replace('Good Read Beep: "Off"', 'Good Read Beep: "On"'))
     usb.frames()
     first = cli("--port", "COM3", "apply", winpath(yaml))
     sent = usb.writes()
@@ -223,6 +223,7 @@ def run_checks(sims):
     check("diff of the file and the port", groups == ["Good Read Beep"], repr(r))
 
     folder = os.path.join(WORK, "导出 配置")
+    os.makedirs(folder)
     r = cli("--port", "COM3", "export", winpath(os.path.join(folder, "扫码器.vt")))
     made = os.path.join(folder, "扫码器.vt")
     check("a path with Chinese characters", r.status == 0 and os.path.exists(made), repr(r) + str(os.listdir(WORK)))
@@ -238,7 +239,8 @@ def run_checks(sims):
     r = cli("--port", "COM3", "capture", "--overlay", "--dir", winpath(shots))
     made = sorted(os.listdir(shots)) if os.path.isdir(shots) else []
     check("capture --overlay stores the JPEG and the overlay",
-          r.status == 0 and [n[-4:] for n in made] == [".jpg", ".png"] and made[0].startswith("COM3-"), f"{r!r}{made}")
+          r.status == 0 and len(made) == 2 and made[1].startswith("COM3-") and made[1].endswith(".jpg")
+          and made[0] == made[1][:-4] + "-overlay.png" and "\\" + made[1] in r.out, f"{r!r}{made}")
 
     r = cli("--port", "COM99", "info")
     check("COM99: the port does not exist", r.status == 1 and "does not exist" in r.err, repr(r))

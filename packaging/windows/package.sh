@@ -35,6 +35,7 @@ find_dll() {
     f=$(find "$d" -maxdepth 1 -iname "$1" -print -quit 2>/dev/null)
     [[ -n $f ]] && { echo "$f"; return; }
   done
+  return 0
 }
 queue=("$stage/varnet-cli.exe" "$stage/platforms/qoffscreen.dll" "$stage/imageformats/qjpeg.dll")
 while ((${#queue[@]})); do

@@ -38,7 +38,7 @@ version=$(wine_run "$exe" --version | tr -d '\r')
 [[ $version == "varnet-cli "* ]] || fail "--version printed '$version'"
 echo "ok    $version from the unpacked zip"
 info=$(wine_run "$exe" --port COM3 --json info | tr -d '\r') || fail "info: $info"
-[[ $info == *'"port":"COM3"'*'"device_type":1'* ]] || fail "info printed $info"
+[[ $info == *'"device_type":1'* && $info == *'"port":"COM3"'* ]] || fail "info printed $info"
 echo "ok    info against the simulator on COM3"
 wine_run "$exe" --port COM3 export-sheet 'Z:'"${work//\//\\}"'\sheet.pdf' >/dev/null || fail "export-sheet"
 [[ $(head -c 5 "$work/sheet.pdf") == "%PDF-" ]] || fail "export-sheet wrote no PDF"

@@ -13,6 +13,7 @@ namespace varnet::platform {
 
 namespace {
 
+// NOLINTNEXTLINE(performance-no-int-to-ptr): the headers keep the HANDLE as an integer, without windows.h
 HANDLE H(intptr_t native) { return reinterpret_cast<HANDLE>(native); }
 
 // Folder (with its separator) and file-name parts of a path.
@@ -43,7 +44,8 @@ bool AtomicFile::Open() {
   for (int attempt = 0; attempt < 64; ++attempt) {
     char suffix[32];
     std::snprintf(suffix, sizeof suffix, ".%08x.tmp", unsigned(gen()));
-    const std::string candidate = dir + "." + name + suffix;
+    std::string candidate = dir;
+    candidate.append(".").append(name).append(suffix);
     // The new file takes the folder's inherited permissions, as any file made there would.
     HANDLE h = CreateFileW(win32::Wide(candidate).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                            nullptr);

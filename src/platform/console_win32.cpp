@@ -51,6 +51,7 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv) {
   LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &n);
   if (!wide) return {argv, argv + argc};
   std::vector<std::string> args;
+  args.reserve(size_t(n));
   for (int i = 0; i < n; ++i) args.push_back(win32::Utf8(wide[i], wcslen(wide[i])));
   LocalFree(wide);
   return args;

@@ -6,6 +6,7 @@
 namespace varnet::platform {
 
 namespace {
+// NOLINTNEXTLINE(performance-no-int-to-ptr): the headers keep the HANDLE as an integer, without windows.h
 HANDLE H(intptr_t native) { return reinterpret_cast<HANDLE>(native); }
 }  // namespace
 

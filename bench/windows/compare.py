@@ -81,7 +81,7 @@ def our_wineserver():
     for pid in os.listdir("/proc"):
         try:
             with open(f"/proc/{pid}/comm") as f:
-                if f.read().strip() != "wineserver":
+                if not f.read().startswith("wineserver"):  # wineserver64 on Debian
                     continue
             with open(f"/proc/{pid}/environ", "rb") as f:
                 if prefix in f.read().split(b"\0"):

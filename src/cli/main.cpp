@@ -11,6 +11,7 @@ int main(int argc, char** argv) {
   // Names of files and ports as UTF-8 whatever the system's code page.
   std::vector<std::string> args = varnet::platform::Utf8Arguments(argc, argv);
   std::vector<char*> utf8;
+  utf8.reserve(args.size() + 1);
   for (std::string& a : args) utf8.push_back(a.data());
   utf8.push_back(nullptr);
   varnet::platform::UseUtf8Console();

@@ -100,7 +100,9 @@ build-windows:
 # mapped as COM ports (tests/windows/cli_suite.py).
 test-windows: build-windows $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j$(JOBS) --target varnet-sim varnet-cli
-	cd $(WIN_BUILD) && ctest -j$(JOBS) --output-on-failure --timeout 300
+	@# One wineserver for the whole ctest run: none ends and restarts between two tests.
+	tests/windows/wine-env.sh $(WIN_BUILD) start && { (cd $(WIN_BUILD) && ctest -j$(JOBS) --output-on-failure \
+	  --timeout 300); s=$$?; tests/windows/wine-env.sh $(WIN_BUILD) stop; exit $$s; }
 	tests/windows/cli_suite.py $(BUILD) $(WIN_BUILD)
 	packaging/windows/package.sh $(WIN_BUILD)
 	tests/windows/package_test.sh $(BUILD) $(WIN_BUILD)/varnet-cli-*-windows-x64.zip

@@ -19,7 +19,7 @@ rm -rf "$build/package" "$build/$name.zip"
 mkdir -p "$stage/platforms" "$stage/imageformats" "$stage/licenses"
 
 # Where the DLLs come from: MinGW's runtime and the prefixes' bin/ (Qt).
-dirs=(/usr/lib/gcc/$tp/12-posix /usr/$tp/lib)
+dirs=("/usr/lib/gcc/$tp/12-posix" "/usr/$tp/lib")
 IFS=';' read -ra prefixes <<<"$(cache_value CMAKE_PREFIX_PATH)"
 for p in "${prefixes[@]}"; do dirs+=("$p/bin"); done
 
@@ -50,7 +50,7 @@ while ((${#queue[@]})); do
   done < <($tp-objdump -p "$file" | sed -n 's/^\s*DLL Name: //p')
 done
 # Debug information stays in the build.
-find "$stage" -iname '*.exe' -o -iname '*.dll' | xargs $tp-strip --strip-unneeded
+find "$stage" \( -iname '*.exe' -o -iname '*.dll' \) -exec "$tp-strip" --strip-unneeded {} +
 
 # Licences: the program's, and Debian's copyright record of each library with
 # the licence texts it refers to.

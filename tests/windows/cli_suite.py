@@ -107,7 +107,9 @@ class Run:
 def cli(*args, timeout=90):
     """varnet-cli.exe ARGS under Wine: exit status, standard output and error (line ends as Unix)."""
     p = subprocess.run([WINE_ENV, WINBUILD, "run", EXE, *args], capture_output=True, timeout=timeout)
-    text = lambda b: b.decode("utf-8", "replace").replace("\r\n", "\n")
+
+    def text(b):
+        return b.decode("utf-8", "replace").replace("\r\n", "\n")
     return Run(p.returncode, text(p.stdout), text(p.stderr))
 
 
@@ -162,7 +164,7 @@ def main():
 
 
 def run_checks(sims):
-    usb, rs232 = sims["COM3"], sims["COM4"]
+    usb = sims["COM3"]
 
     r = cli("--version")
     check("--version", r.status == 0 and r.out.startswith("varnet-cli "), repr(r))

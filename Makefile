@@ -2,13 +2,17 @@
 # Varnet: the two commands of the README, and a few more.
 #   make test   installs what is missing, builds, runs every test
 #   make demo   installs what is missing, builds, opens the tool on simulated scanners
+#   make test-windows   the Windows build (MinGW-w64) and its tests under Wine
 BUILD ?= build
+# The Windows build and its package, each in a directory of its own.
+WIN_BUILD ?= $(BUILD)-windows
 # The package is built in a directory of its own, without tests or benchmarks.
 PKG_BUILD ?= $(BUILD)-package
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build test lint test-asan test-tsan demo bench soak package fuzz mutants clean
+.PHONY: all deps build test lint test-asan test-tsan demo bench soak package fuzz mutants clean \
+  build-windows test-windows package-windows
 
 all: build
 
@@ -81,5 +85,34 @@ package:
 	cmake --build $(PKG_BUILD) -j$(JOBS)
 	cd $(PKG_BUILD) && cpack -G DEB
 
+# varnet-cli.exe and the core's unit tests for Windows x86-64, cross-built with
+# MinGW-w64 against the libraries scripts/windows-deps keeps in its cache.
+build-windows:
+	@scripts/install-deps --windows
+	@prefixes=$$(scripts/windows-deps) && if [ ! -f $(WIN_BUILD)/CMakeCache.txt ]; then \
+	  cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/windows/mingw-posix.cmake \
+	    -DCMAKE_PREFIX_PATH="$$prefixes" -DQT_HOST_PATH=/usr \
+	    -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake $(CMAKE_FLAGS); fi
+	cmake --build $(WIN_BUILD) -j$(JOBS)
+
+# The unit tests under Wine (ctest runs them through the toolchain's emulator),
+# then varnet-cli.exe against the Linux build's simulators on pseudo-terminals
+# mapped as COM ports (tests/windows/cli_suite.py).
+test-windows: build-windows $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j$(JOBS) --target varnet-sim varnet-cli
+	@# One wineserver for the whole ctest run: none ends and restarts between two tests.
+	tests/windows/wine-env.sh $(WIN_BUILD) start && { (cd $(WIN_BUILD) && ctest -j$(JOBS) --output-on-failure \
+	  --timeout 300); s=$$?; tests/windows/wine-env.sh $(WIN_BUILD) stop; exit $$s; }
+	tests/windows/cli_suite.py $(BUILD) $(WIN_BUILD)
+	packaging/windows/package.sh $(WIN_BUILD)
+	tests/windows/package_test.sh $(BUILD) $(WIN_BUILD)/varnet-cli-*-windows-x64.zip
+
+# varnet-cli-VERSION-windows-x64.zip in $(WIN_BUILD) (packaging/windows/package.sh),
+# unpacked and tried in a fresh Wine prefix.
+package-windows: build-windows $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j$(JOBS) --target varnet-sim
+	packaging/windows/package.sh $(WIN_BUILD)
+	tests/windows/package_test.sh $(BUILD) $(WIN_BUILD)/varnet-cli-*-windows-x64.zip
+
 clean:
-	rm -rf $(BUILD) $(PKG_BUILD)
+	rm -rf $(BUILD) $(PKG_BUILD) $(WIN_BUILD)

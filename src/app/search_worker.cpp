@@ -5,7 +5,7 @@ namespace varnet {
 
 SearchWorker::SearchWorker(DeviceRegistry& registry, bool settingMode, bool chinese, QObject* parent)
     : QObject(parent), registry_(registry), settingMode_(settingMode), chinese_(chinese) {
-  notifier_ = new QSocketNotifier(bell_.Fd(), QSocketNotifier::Read, this);
+  notifier_ = new QSocketNotifier(qintptr(bell_.Native()), QSocketNotifier::Read, this);
   connect(notifier_, &QSocketNotifier::activated, this, &SearchWorker::Deliver);
 }
 

@@ -21,6 +21,8 @@
 #include "link/doorbell.h"
 #include "link/protocol.h"
 #include "link/trace.h"
+#include "platform/files.h"
+#include "platform/serial_port.h"
 
 namespace varnet::cli {
 
@@ -57,16 +59,15 @@ struct Target {
 // The line under a message, in English.
 std::string ReasonText(Reason reason, int error) {
   auto withErrno = [error](const char* text) {
-    char buf[128];
-    // The GNU strerror_r: ports may fail on several threads at once.
-    return std::string(text) + (error ? std::string(": ") + strerror_r(error, buf, sizeof buf) : std::string()) + ".";
+    return std::string(text) + (error ? ": " + platform::ErrorText(error) : std::string()) + ".";
   };
   switch (reason) {
     case Reason::None: return "";
     case Reason::PortGone: return "The port does not exist (the scanner may have been unplugged).";
     case Reason::PortPermission:
       return "Permission denied: add your user to the dialout group, or install the udev rule for the scanner.";
-    case Reason::PortBusy: return "The port is in use by another program (for example ModemManager or another Varnet).";
+    case Reason::PortBusy:
+      return std::string("The port is in use by another program (for example ") + platform::UsualPortHolders() + ").";
     case Reason::NotASerialPort: return "This is not a serial port.";
     case Reason::PortSettings: return "The port refused the line settings.";
     case Reason::PortError: return withErrno("The port cannot be opened");
@@ -98,8 +99,9 @@ std::vector<CommandSpec> AllCommands() {
 }
 
 std::string PortTag(const std::string& port) {
-  std::string tag = port.rfind("/dev/", 0) == 0 ? port.substr(5) : port;
+  std::string tag = platform::PortDisplayName(port);
   std::replace(tag.begin(), tag.end(), '/', '-');
+  std::replace(tag.begin(), tag.end(), '\\', '-');
   return tag;
 }
 
@@ -380,11 +382,7 @@ int RunTargets(const CommandSpec& command, const Options& o, const std::vector<T
   board.runs.resize(n);
   board.messages.resize(n);
   board.started.resize(n);
-  for (const Target& t : targets) {
-    std::error_code ec;
-    const std::filesystem::path device = std::filesystem::weakly_canonical(PortPath(t.port), ec);
-    board.devices.push_back(ec ? PortPath(t.port) : device.string());
-  }
+  for (const Target& t : targets) board.devices.push_back(platform::PortIdentity(t.port));
   std::vector<std::thread> workers;
   for (size_t i = 0; i < jobs; ++i) {
     try {

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "cli/cli.h"
+#include "platform/serial_port.h"
 #include "settings/model_rules.h"
 #include "ui_common/text.h"
 
@@ -94,7 +95,12 @@ std::string Footer(const CommandSpec& command) {
   std::string t = command.details.empty() ? "" : Wrapped(command.details, kWidth) + "\n\n";
   if (!command.examples.empty()) {
     t += command.examples.size() > 1 ? "Examples:\n" : "Example:\n";
-    for (const std::string& e : command.examples) t += "  varnet-cli " + e + "\n";
+    // The examples name a Linux port; each system shows one of its own.
+    for (std::string e : command.examples) {
+      const std::string port = platform::ExamplePortName();
+      for (size_t at = 0; (at = e.find("ttyACM0", at)) != std::string::npos; at += port.size()) e.replace(at, 7, port);
+      t += "  varnet-cli " + e + "\n";
+    }
   }
   return t + "Options may stand before or after the command. See varnet-cli(1).";
 }
@@ -301,7 +307,7 @@ int DryRunMisplaced(const std::vector<CommandSpec>& commands, std::ostream& err)
 
 const std::vector<SharedOption>& SharedOptions() {
   static const std::vector<SharedOption> options = {
-      {"--port", "PORT", "the scanner's port: a name under /dev (ttyACM0) or a path; repeat for several"},
+      {"--port", "PORT", platform::PortOptionHelp()},
       {"--all", "", "every scanner port that discovery finds"},
       {"--baud", "N", "connect at N bit/s only (default: the six RS-232 rates in turn)"},
       {"--jobs", "N", "ports handled at once (default: every port given, at most 64; 1: one after the other)"},

@@ -7,9 +7,6 @@
 #include <QBuffer>
 #include <QByteArray>
 #include <QImage>
-#include <errno.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <functional>
@@ -25,6 +22,7 @@
 #include "imaging/preview.h"
 #include "link/control_names.h"
 #include "link/ticks.h"
+#include "platform/files.h"
 
 namespace varnet::cli {
 
@@ -89,67 +87,6 @@ std::string ShownText(const std::string& latin1, bool nameControls) {
   return out;
 }
 
-bool WriteWhole(int fd, const uint8_t* data, size_t size, std::string& why) {
-  for (size_t done = 0; done < size;) {
-    const ssize_t w = ::write(fd, data + done, size - done);
-    if (w > 0) {
-      done += size_t(w);
-    } else if (w < 0 && errno == EINTR) {
-      continue;
-    } else {
-      why = std::strerror(w < 0 ? errno : EIO);
-      return false;
-    }
-  }
-  return true;
-}
-
-// Writes `size` bytes to a new file in `dir` named `name(n)` for the first n
-// from `first` to `last` whose name is free: no file is ever replaced, and
-// none is left half written (the bytes go to an unnamed file that gets its
-// name when complete; where the file system has no unnamed files, a file
-// that fails is removed). The path it got, or empty with the reason.
-std::string StoreNew(const std::string& dir, const std::function<std::string(int)>& name, int first, int last,
-                     const uint8_t* data, size_t size, std::string& why) {
-  const int unnamed = ::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-  if (unnamed >= 0) {
-    std::string placed;
-    if (WriteWhole(unnamed, data, size, why)) {
-      const std::string self = "/proc/self/fd/" + std::to_string(unnamed);
-      for (int n = first; n <= last && placed.empty(); ++n) {
-        const std::string path = dir + "/" + name(n);
-        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) placed = path;
-        else if (errno != EEXIST) break;
-      }
-    }
-    const bool linkFailed = placed.empty() && why.empty() && errno != EEXIST;
-    ::close(unnamed);
-    if (!linkFailed) {
-      if (placed.empty() && why.empty()) why = "every name is taken";
-      return placed;
-    }
-  }
-  for (int n = first; n <= last; ++n) {
-    std::string path = dir + "/" + name(n);
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
-    if (fd < 0 && errno == EEXIST) continue;
-    if (fd < 0) {
-      why = std::strerror(errno);
-      return {};
-    }
-    bool ok = WriteWhole(fd, data, size, why);
-    if (::close(fd) != 0 && ok) {
-      why = std::strerror(errno);
-      ok = false;
-    }
-    if (ok) return path;
-    ::unlink(path.c_str());
-    return {};
-  }
-  why = "every name is taken";
-  return {};
-}
-
 // The preview of the capture with its overlay, as PNG (lossless, so the
 // outline's pixels stay what was drawn). Empty when the JPEG cannot be decoded.
 QByteArray OverlayPng(const std::vector<uint8_t>& jpeg, const BarcodeCorners& corners, uint8_t decodeArea) {
@@ -179,7 +116,7 @@ bool StoreCapture(const Session& s, const Options& o, const Sink& sink, int numb
     }
   }
   int taken = 0;
-  stored.jpeg = StoreNew(
+  stored.jpeg = platform::StoreNewFile(
       dir,
       [&](int n) {
         taken = n;
@@ -192,7 +129,7 @@ bool StoreCapture(const Session& s, const Options& o, const Sink& sink, int numb
   }
   if (!o.overlay) return true;
   std::string overlayName = base + std::to_string(taken) + "-overlay.png";
-  stored.overlay = StoreNew(
+  stored.overlay = platform::StoreNewFile(
       dir, [&](int) { return overlayName; }, 0, 0, reinterpret_cast<const uint8_t*>(png.constData()),
       size_t(png.size()), why);
   if (stored.overlay.empty()) {

@@ -9,11 +9,12 @@
 
 #include "cli/cli.h"
 #include "cli/cli_files.h"
+#include "platform/atomic_file.h"
+#include "platform/files.h"
 #include "profiles/profile_apply.h"
 #include "profiles/profile_plan.h"
 #include "profiles/profile_schema.h"
 #include "profiles/profile_writer.h"
-#include "transfer/atomic_file.h"
 
 namespace varnet::cli {
 
@@ -82,7 +83,7 @@ PortResult WriteProfileOf(Session& s, const Options& o) {
   }
   const std::string path = s.severalTargets ? FileForPort(target, s.port) : target;
   int error = 0;
-  if (!WriteFileAtomically(path, reinterpret_cast<const uint8_t*>(text.data()), text.size(), &error)) {
+  if (!platform::WriteFileAtomically(path, reinterpret_cast<const uint8_t*>(text.data()), text.size(), &error)) {
     r.ok = false;
     r.message = path + ": cannot be written (" + std::string(std::strerror(error)) + ")";
     return r;
@@ -198,14 +199,14 @@ int Schema(const Options& o, Context& context) {
 bool IsConfigFilePath(const std::string& path) {
   if (EndsWith(path, ".vt")) return true;
   if (EndsWith(path, ".yaml") || EndsWith(path, ".yml")) return false;
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(platform::FilePath(path), std::ios::binary);
   char tag[5] = {};
   return in.read(tag, sizeof tag) && std::string(tag, sizeof tag) == "%ICF%";
 }
 
 LoadedProfile LoadProfileFile(const std::string& path) {
   LoadedProfile r;
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(platform::FilePath(path), std::ios::binary);
   if (!in) {
     r.message = path + ": " + MessageText(MessageId::OpenFileFailed);
     return r;

@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "cli/cli_stream.h"
 
-#include <signal.h>
-#include <time.h>
-
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <ostream>
+
+#include "platform/console.h"
 
 namespace varnet::cli {
 
@@ -23,16 +23,13 @@ void Stop() {
   if (LinkCancel* cancel = g_cancel.load(std::memory_order_acquire)) cancel->Raise();
 }
 
-extern "C" void OnStopSignal(int) { Stop(); }
-
-struct sigaction g_oldInt, g_oldTerm, g_oldPipe;
-
-struct tm LocalNow(int& millis) {
+struct tm LocalNow(int& millis, time_t* when = nullptr) {
   const auto now = std::chrono::system_clock::now();
   const time_t t = std::chrono::system_clock::to_time_t(now);
+  if (when) *when = t;
   millis = int(std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000);
   struct tm local {};
-  localtime_r(&t, &local);
+  platform::LocalTime(t, local);
   return local;
 }
 
@@ -47,23 +44,11 @@ bool LineOut::Line(const std::string& line) {
 StopScope::StopScope() {
   g_stop.store(false);
   g_cancel.store(&cancel_, std::memory_order_release);
-  struct sigaction sa {};
-  sa.sa_handler = OnStopSignal;
-  sigemptyset(&sa.sa_mask);
-  // Once asked, a second Ctrl-C is not asking again: it ends the program.
-  sa.sa_flags = SA_RESETHAND;
-  sigaction(SIGINT, &sa, &g_oldInt);
-  sigaction(SIGTERM, &sa, &g_oldTerm);
-  struct sigaction ignore {};
-  ignore.sa_handler = SIG_IGN;
-  sigemptyset(&ignore.sa_mask);
-  sigaction(SIGPIPE, &ignore, &g_oldPipe);
+  platform::InstallStopHandler(Stop);
 }
 
 StopScope::~StopScope() {
-  sigaction(SIGINT, &g_oldInt, nullptr);
-  sigaction(SIGTERM, &g_oldTerm, nullptr);
-  sigaction(SIGPIPE, &g_oldPipe, nullptr);
+  platform::RemoveStopHandler();
   g_cancel.store(nullptr, std::memory_order_release);
 }
 
@@ -73,16 +58,18 @@ void RequestStop() { Stop(); }
 
 std::string LocalTimestamp(bool iso) {
   int ms = 0;
-  const struct tm local = LocalNow(ms);
-  char date[40], zone[8] = "";
+  time_t t = 0;
+  const struct tm local = LocalNow(ms, &t);
+  char date[40];
   strftime(date, sizeof date, iso ? "%Y-%m-%dT%H:%M:%S" : "%Y-%m-%d %H:%M:%S", &local);
   std::string s = date;
   char frac[8];
   snprintf(frac, sizeof frac, ".%03d", ms);
   s += frac;
-  if (iso && strftime(zone, sizeof zone, "%z", &local) == 5) {
+  if (iso) {
     // +0100 -> +01:00
-    s += std::string(zone, 3) + ":" + std::string(zone + 3, 2);
+    const std::string zone = platform::UtcOffset(t);
+    s += zone.substr(0, 3) + ":" + zone.substr(3, 2);
   }
   return s;
 }

@@ -26,7 +26,8 @@ class LineOut {
   std::mutex mutex_;
 };
 
-// While one lives, SIGINT and SIGTERM ask the commands to end: the handler
+// While one lives, SIGINT and SIGTERM (Ctrl-C, Ctrl-Break and closing the
+// console on Windows) ask the commands to end: the handler
 // raises cancel(), which the commands' links watch, so the read in progress
 // ends at once; their loops look at StopRequested(), and each port's owner
 // then stops watching the cancel and closes its connection as the desktop

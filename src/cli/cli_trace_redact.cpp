@@ -19,7 +19,8 @@
 #include "cli/cli.h"
 #include "imaging/capture_stream.h"
 #include "link/protocol.h"
-#include "transfer/atomic_file.h"
+#include "platform/atomic_file.h"
+#include "platform/files.h"
 
 namespace varnet::cli {
 
@@ -144,7 +145,7 @@ bool Event(const std::string& line, std::string& port, size_t& what) {
 
 int TraceRedact(const Options& o, Context& c) {
   const std::string& path = o.args.at(0);
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(platform::FilePath(path), std::ios::binary);
   if (!in) {
     c.err << "varnet-cli: " << path << ": " << std::strerror(errno) << "\n";
     return kFailed;
@@ -211,7 +212,8 @@ int TraceRedact(const Options& o, Context& c) {
     c.out << result;
   } else {
     int error = 0;
-    if (!WriteFileAtomically(o.output, reinterpret_cast<const uint8_t*>(result.data()), result.size(), &error)) {
+    if (!platform::WriteFileAtomically(o.output, reinterpret_cast<const uint8_t*>(result.data()), result.size(),
+                                       &error)) {
       c.err << "varnet-cli: " << o.output << ": " << std::strerror(error) << "\n";
       return kFailed;
     }

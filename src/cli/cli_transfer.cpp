@@ -3,9 +3,6 @@
 // from the command line, for one scanner or a fleet.
 #include <CLI/CLI.hpp>
 #include <QLocale>
-#include <errno.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -13,6 +10,7 @@
 #include "cli/cli.h"
 #include "cli/cli_files.h"
 #include "link/protocol.h"
+#include "platform/files.h"
 #include "transfer/export_settings.h"
 #include "transfer/import_settings.h"
 #include "transfer/qr_bitmap.h"
@@ -44,7 +42,7 @@ PortResult Failed(std::string message) {
 // golden_ttyACM0.vt, /dev/pts/3 -> golden_pts-3.vt).
 std::string PathForPort(const std::string& path, const std::string& port) {
   const std::string tag = PortTag(port);
-  const size_t slash = path.find_last_of('/');
+  const size_t slash = path.find_last_of(platform::PathSeparators());
   const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
   size_t dot = path.find_last_of('.');
   if (dot == std::string::npos || dot <= nameStart) dot = path.size();
@@ -264,47 +262,6 @@ PortResult ImportConfigFile(Session& s, const Options& o) { return Import(s, o);
 
 namespace {
 
-// Makes the folder and the parents it lacks as mkdir -p does: each with
-// 0777 under the umask, a parent with u+wx besides so that the next one can
-// go in. Says which one could not be made.
-bool MakeFolders(const std::string& dir, std::string& why) {
-  for (size_t end = 0; end != std::string::npos;) {
-    const size_t start = dir.find_first_not_of('/', end);
-    if (start == std::string::npos) break;
-    end = dir.find('/', start);
-    const std::string part = dir.substr(0, end);
-    const bool last = end == std::string::npos || dir.find_first_not_of('/', end) == std::string::npos;
-    if (::mkdir(part.c_str(), 0777) != 0) {
-      if (errno == EEXIST) continue;  // a folder, or a file the check after names
-      why = "cannot create the folder" + (last ? std::string() : " " + part) + ": " + std::strerror(errno);
-      return false;
-    }
-    struct stat st {};
-    if (!last && ::stat(part.c_str(), &st) == 0 && (st.st_mode & 0300) != 0300)
-      ::chmod(part.c_str(), (st.st_mode & 07777) | 0300);
-  }
-  return true;
-}
-
-// A folder that takes new files, made when missing.
-bool FolderWritable(const std::string& dir, std::string& why) {
-  struct stat st {};
-  if (::stat(dir.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR) && !MakeFolders(dir, why)) return false;
-  if (::stat(dir.c_str(), &st) != 0) {
-    why = std::strerror(errno);
-    return false;
-  }
-  if (!S_ISDIR(st.st_mode)) {
-    why = "not a folder";
-    return false;
-  }
-  if (::access(dir.c_str(), W_OK | X_OK) != 0) {
-    why = std::strerror(errno);
-    return false;
-  }
-  return true;
-}
-
 std::vector<Destination> Files(const std::vector<std::string>& paths) {
   std::vector<Destination> files;
   files.reserve(paths.size());
@@ -318,7 +275,7 @@ bool DestinationWritable(const CommandSpec& command, const Options& o, std::stri
   if (!command.writes) return true;
   for (const Destination& d : command.writes(o)) {
     if (d.folder) {
-      if (FolderWritable(d.path, why)) continue;
+      if (platform::FolderWritable(d.path, why)) continue;
       file = d.path;
       return false;
     }

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "cli/progress.h"
 
-#include <unistd.h>
-
 #include <ostream>
+
+#include "platform/files.h"
 
 namespace varnet::cli {
 
@@ -13,7 +13,9 @@ void TerminalProgress::Step(size_t port, std::string_view step) {
   err_ << "[" << port + 1 << "/" << ports_.size() << "] " << name << ": " << step << "\n" << std::flush;
 }
 
-bool ShowsProgress(int errFd, bool json, size_t ports) { return !json && ports > 1 && errFd >= 0 && isatty(errFd); }
+bool ShowsProgress(int errFd, bool json, size_t ports) {
+  return !json && ports > 1 && errFd >= 0 && platform::IsTerminal(errFd);
+}
 
 std::unique_ptr<Progress> MakeProgress(std::ostream& err, int errFd, bool json, const std::vector<std::string>& ports) {
   if (ShowsProgress(errFd, json, ports.size())) return std::make_unique<TerminalProgress>(err, ports);

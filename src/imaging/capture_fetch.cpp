@@ -83,7 +83,7 @@ bool FetchCapture(ScannerLink& link, ImagingState& imaging, uint8_t rowLimit, Ca
         // The time limit runs from the request, not from the last byte.
         uint32_t elapsed = TicksSince(start);
         if (elapsed >= kCaptureReplyMs || !link.Usable()) {
-          if (trace::On()) trace::TimedOut(link.fd, kCaptureReplyMs, lead);
+          if (trace::On()) trace::TimedOut(link.id(), kCaptureReplyMs, lead);
           return fail(FetchEnd::NoAnswer);
         }
         WaitReadable(link, kCaptureReplyMs - elapsed);

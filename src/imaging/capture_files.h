@@ -10,10 +10,11 @@ namespace varnet {
 struct ImagingState;
 
 // The folder the capture directory is made in: $XDG_RUNTIME_DIR when it is
-// a private directory of this user, otherwise $TMPDIR or /tmp.
+// a private directory of this user, otherwise $TMPDIR or /tmp (%TEMP% on
+// Windows).
 std::string CaptureBaseDir();
 
-// Makes a new private directory (mode 0700, unpredictable name) under
+// Makes a new private directory (mode 0700 on POSIX, unpredictable name) under
 // `base`. None when it cannot be made.
 std::optional<std::string> MakeCaptureDir(const std::string& base);
 

@@ -8,8 +8,28 @@
 
 #include "link/doorbell.h"
 #include "link/protocol.h"
+#include "platform/port_discovery.h"
 
 namespace varnet {
+
+namespace {
+
+class SystemRegistry : public DeviceRegistry {
+ public:
+  int CountKeyboardScanners() override { return platform::CountKeyboardScanners(); }
+  std::vector<std::string> ListUsbScannerPorts() override { return AtMostATable(platform::ListUsbScannerPorts()); }
+  std::vector<std::string> ListSerialPorts() override { return AtMostATable(platform::ListSerialPorts()); }
+
+ private:
+  static std::vector<std::string> AtMostATable(std::vector<std::string> ports) {
+    if (ports.size() > kDeviceTableSize) ports.resize(kDeviceTableSize);
+    return ports;
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<DeviceRegistry> MakeSystemRegistry() { return std::make_unique<SystemRegistry>(); }
 
 bool ProbePort(ScannerLink& link, const std::string& port, uint32_t baud, FoundScanner& found) {
   if (!OpenLink(link, port, baud)) return false;

@@ -25,7 +25,8 @@ class DeviceRegistry {
   virtual std::vector<std::string> ListSerialPorts() = 0;
 };
 
-// libudev-backed registry of the running system.
+// The running system's registry (udev on Linux, the registry and SetupAPI on
+// Windows), each list cut to the device table's size.
 std::unique_ptr<DeviceRegistry> MakeSystemRegistry();
 
 constexpr size_t kDeviceTableSize = 8;

@@ -1,28 +1,27 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
+#include <cstdint>
+
+#include "platform/wake_event.h"
 
 namespace varnet {
 
 class LinkCancel;
 
-// One thread rings, another waits for it (in poll, or through an event
-// loop's notifier on Fd()). Rings before a wait are not lost: the bell stays
-// readable until Clear.
+// One thread rings, another waits for it (in Wait, or through an event
+// loop's notifier on Native()). Rings before a wait are not lost: the bell
+// stays rung until Clear.
 class Doorbell {
  public:
-  Doorbell();
-  ~Doorbell();
-  Doorbell(const Doorbell&) = delete;
-  Doorbell& operator=(const Doorbell&) = delete;
-
-  void Ring();  // any thread
-  void Clear();
-  int Fd() const { return fd_; }
+  void Ring() { event_.Set(); }  // any thread
+  void Clear() { event_.Reset(); }
+  // The eventfd on POSIX, the event HANDLE on Windows.
+  intptr_t Native() const { return event_.Native(); }
   // Waits for a ring, for `cancel` or for timeoutMs (-1: no limit); clears the bell.
   void Wait(const LinkCancel* cancel, int timeoutMs = -1);
 
  private:
-  int fd_;  // eventfd; -1 when none could be made (Wait then looks every 20 ms)
+  platform::WakeEvent event_;  // when the system gave none, Wait looks every 20 ms
 };
 
 }  // namespace varnet

@@ -6,6 +6,8 @@
 #include <string>
 
 #include "link/reason.h"
+#include "platform/serial_port.h"
+#include "platform/wake_event.h"
 
 namespace varnet {
 
@@ -18,18 +20,18 @@ class LinkCancel {
   LinkCancel(const LinkCancel&) = delete;
   LinkCancel& operator=(const LinkCancel&) = delete;
 
-  // Any thread, and a signal handler: an atomic store and an eventfd write,
+  // Any thread, and a signal handler: an atomic store and the event set,
   // errno left as it was. Every link watching this one stops waiting at once.
   void Raise();
   bool Raised() const { return raised_.load(std::memory_order_acquire); }
-  // Readable from the first Raise on; waits poll it beside the port.
-  int WakeFd() const { return wakeFd_; }
+  // Set from the first Raise on; waits watch it beside the port.
+  const platform::WakeEvent& wake() const { return wake_; }
   // Sleeps up to ms; false when raised meanwhile (or before).
   bool Sleep(uint32_t ms) const;
 
  private:
   std::atomic<bool> raised_{false};
-  int wakeFd_ = -1;  // eventfd
+  platform::WakeEvent wake_;
 };
 
 // A link slot (a serial port, or none), its port name and the busy flag that
@@ -40,7 +42,7 @@ class LinkCancel {
 // search, each port's worker in the command line. Only the owner opens,
 // reads, writes, reopens or closes it, and only the owner reads or changes
 // its fields; LinkBusy is for re-entrancy on that one thread. Another thread
-// never closes a port, since the descriptor number could be reused by an
+// never closes a port, since the descriptor or handle could be reused by an
 // open elsewhere while the owner is about to read it; it raises the
 // LinkCancel the link watches instead. The owner's waits then end at once as
 // if the link were closed, its next OpenLink fails, and it closes the port
@@ -54,13 +56,15 @@ struct ScannerLink {
   ScannerLink(const ScannerLink&) = delete;
   ScannerLink& operator=(const ScannerLink&) = delete;
 
-  bool IsOpen() const { return fd >= 0; }
+  bool IsOpen() const { return port.IsOpen(); }
   // Open and not cancelled: the collecting loops go on only while this holds.
-  bool Usable() const { return fd >= 0 && !(cancel && cancel->Raised()); }
+  bool Usable() const { return port.IsOpen() && !(cancel && cancel->Raised()); }
+  // The open port's number in traces, -1 when the slot is empty.
+  int id() const { return port.Id(); }
 
-  int fd = -1;                         // the open port, -1 when the slot is empty
+  platform::SerialPort port;           // the slot: open, or not
   const LinkCancel* cancel = nullptr;  // set by the owner before use; may be shared by many links
-  std::string LinkPortName;            // name as the system calls it: ttyACM0, ttyUSB12, pts/3
+  std::string LinkPortName;            // name as the system calls it: ttyACM0, ttyUSB12, pts/3, COM7
   uint32_t baud = 0;                   // rate of the open port
   bool LinkBusy = true;                // plain assignments only
   bool hungUp = false;                 // the device went away; reads return nothing
@@ -76,11 +80,8 @@ struct CollectResult {
   CollectEnd end = CollectEnd::Idle;
 };
 
-// "/dev/" + name, or the name itself when it is already a path.
-std::string PortPath(const std::string& portName);
-
 // Opens the port raw 8-N-1 at `baud`, no flow control, DTR/RTS cleared,
-// exclusive, non-blocking; discards both directions of the driver. On
+// exclusive, reads that never wait; discards both directions of the driver. On
 // success the link holds the port (and remembers nothing else: the caller
 // sets LinkPortName). Any earlier port in the slot is closed first. Fails
 // without touching the port once the link's LinkCancel is raised.

@@ -1,18 +1,16 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "link/trace.h"
 
-#include <errno.h>
-#include <fcntl.h>
-#include <stdlib.h>
-#include <string.h>
-#include <time.h>
-#include <unistd.h>
-
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <map>
 #include <mutex>
 #include <vector>
 
 #include "link/ticks.h"
+#include "platform/console.h"
+#include "platform/files.h"
 
 namespace varnet::trace {
 
@@ -66,15 +64,7 @@ void AppendHex(std::string& out, const uint8_t* bytes, size_t n) {
   }
 }
 
-void WriteAll(int fd, const std::string& text) {
-  size_t done = 0;
-  while (done < text.size()) {
-    ssize_t w = ::write(fd, text.data() + done, text.size() - done);
-    if (w > 0) done += size_t(w);
-    else if (w < 0 && errno == EINTR) continue;
-    else return;
-  }
-}
+void WriteAll(int fd, const std::string& text) { platform::WriteFd(fd, text); }
 
 // Lines of `what` with the bytes, 32 a line.
 void BytesLines(std::string& out, uint32_t tick, const std::string& port, const char* what, const uint8_t* bytes,
@@ -122,11 +112,12 @@ void Start(int fd, bool owns, const std::string& program) {
     s.ownsFd = owns;
     // The tick clock counts from an arbitrary point: tie it to the wall clock.
     char when[64] = "";
-    time_t now = time(nullptr);
-    struct tm local {};
-    if (localtime_r(&now, &local)) strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S %z", &local);
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    if (platform::LocalTime(now, local)) std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S ", &local);
     WriteAll(fd, "# " + program + " wire trace, format " + std::to_string(kFormat) + ", pid " +
-                     std::to_string(getpid()) + ": tick " + Stamp(TickCount()) + "s is " + when + "\n");
+                     std::to_string(platform::ProcessId()) + ": tick " + Stamp(TickCount()) + "s is " + when +
+                     platform::UtcOffset(now) + "\n");
   }
   detail::on.store(true);
 }
@@ -136,9 +127,10 @@ void Start(int fd, bool owns, const std::string& program) {
 void ToFd(int fd, const std::string& program) { Start(fd, false, program); }
 
 bool ToFile(const std::string& path, const std::string& program, std::string& why) {
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY, 0600);
+  int error = 0;
+  const int fd = platform::OpenAppendPrivate(path, &error);
   if (fd < 0) {
-    why = strerror(errno);
+    why = platform::ErrorText(error);
     return false;
   }
   Start(fd, true, program);
@@ -149,7 +141,7 @@ bool FromEnvironment(const std::string& program, std::string& why) {
   const char* value = getenv("VARNET_TRACE");
   if (value == nullptr || *value == '\0' || std::string(value) == "0") return true;
   if (std::string(value) == "1") {
-    ToFd(STDERR_FILENO, program);
+    ToFd(2, program);
     return true;
   }
   if (!ToFile(value, program, why)) {
@@ -167,7 +159,7 @@ void Stop() {
   std::string out;
   for (auto& [fd, p] : s.ports) Settle(out, p);
   WriteAll(s.fd, out);
-  if (s.ownsFd) ::close(s.fd);
+  if (s.ownsFd) platform::CloseFd(s.fd);
   s.fd = -1;
   s.ports.clear();
 }
@@ -187,7 +179,8 @@ void OpenFailed(const std::string& port, int error) {
   Sink& s = TheSink();
   std::lock_guard lock(s.mutex);
   if (s.fd >= 0)
-    WriteAll(s.fd, Stamp(TickCount()) + port + " open failed: " + (error ? strerror(error) : "not usable") + "\n");
+    WriteAll(s.fd, Stamp(TickCount()) + port +
+                       " open failed: " + (error ? platform::ErrorText(error) : std::string("not usable")) + "\n");
 }
 
 void Wrote(int fd, const uint8_t* bytes, size_t n) {

@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "transfer/export_result.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
+#include <filesystem>
+#include <system_error>
 
-#include "transfer/atomic_file.h"
+#include "platform/atomic_file.h"
+#include "platform/files.h"
 
 namespace varnet {
 
@@ -20,16 +21,17 @@ ExportResult FileFailure(int error) {
     case EACCES:
     case EPERM: return ExportResult::Failed(Reason::FilePermission, error);
     case EROFS: return ExportResult::Failed(Reason::ReadOnlyFileSystem, error);
-    case ENOSPC:
-    case EDQUOT: return ExportResult::Failed(Reason::DiskFull, error);
-    default: return ExportResult::Failed(Reason::FileError, error ? error : EIO);
+    case ENOSPC: return ExportResult::Failed(Reason::DiskFull, error);
+    default:
+      if (platform::QuotaExceeded(error)) return ExportResult::Failed(Reason::DiskFull, error);
+      return ExportResult::Failed(Reason::FileError, error ? error : EIO);
   }
 }
 
 ExportResult CheckExportDestination(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return FileFailure(EISDIR);
-  AtomicFile probe(path);
+  std::error_code ec;
+  if (std::filesystem::is_directory(platform::FilePath(path), ec)) return FileFailure(EISDIR);
+  platform::AtomicFile probe(path);
   if (!probe.Open()) return FileFailure(probe.error());
   probe.Discard();
   return ExportResult::Done();

@@ -10,7 +10,7 @@
 
 #include "link/protocol.h"
 #include "link/serial_link.h"
-#include "transfer/atomic_file.h"
+#include "platform/atomic_file.h"
 #include "transfer/config_file.h"
 #include "transfer/export_result.h"
 #include "transfer/qr_bitmap.h"
@@ -36,7 +36,7 @@ class ConfigFileSink : public ExportSink {
   ExportResult FormatBlock(const SettingsBlock& block) override;
 
  private:
-  AtomicFile file_;
+  platform::AtomicFile file_;
 };
 
 // Two settings barcodes, "_S1.bmp" and "_S2.bmp", named after the chosen path.

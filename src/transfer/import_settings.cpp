@@ -1,12 +1,10 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "transfer/import_settings.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
+
+#include "platform/files.h"
 
 namespace varnet {
 
@@ -46,23 +44,7 @@ FileRequest ImportFileRequest() {
 }
 
 std::optional<std::vector<uint8_t>> ReadConfigFile(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return std::nullopt;
-  std::vector<uint8_t> bytes(kMaxConfigFileRead);
-  size_t got = 0;
-  while (got < bytes.size()) {
-    ssize_t r = ::read(fd, bytes.data() + got, bytes.size() - got);
-    if (r < 0 && errno == EINTR) continue;
-    if (r < 0) {
-      ::close(fd);
-      return std::nullopt;
-    }
-    if (r == 0) break;
-    got += size_t(r);
-  }
-  ::close(fd);
-  bytes.resize(got);
-  return bytes;
+  return platform::ReadFileBytes(path, kMaxConfigFileRead);
 }
 
 BlockWriteResult WriteSettingsBlock(ScannerLink& link, ShortCommand announce, const SettingsBlock& block,

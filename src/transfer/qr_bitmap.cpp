@@ -8,7 +8,7 @@
 #include <climits>
 #include <memory>
 
-#include "transfer/atomic_file.h"
+#include "platform/atomic_file.h"
 
 namespace varnet {
 
@@ -98,7 +98,7 @@ ExportResult WriteQrBitmap(const std::string& path, const uint8_t* data, size_t 
   int error = 0;
   std::optional<std::vector<uint8_t>> bmp = EncodeQrBitmap(data, size, &error);
   if (!bmp) return QrFailure(error);
-  if (!WriteFileAtomically(path, bmp->data(), bmp->size(), &error)) return FileFailure(error);
+  if (!platform::WriteFileAtomically(path, bmp->data(), bmp->size(), &error)) return FileFailure(error);
   return ExportResult::Done();
 }
 

@@ -19,7 +19,7 @@
 #include <mutex>
 
 #include "link/control_names.h"
-#include "transfer/atomic_file.h"
+#include "platform/atomic_file.h"
 
 namespace varnet {
 
@@ -506,7 +506,8 @@ ExportResult ExportSettingsSheet(ScannerLink& link, const DeviceInfo& held, cons
   const QByteArray pdf = RenderSettingsSheet(SheetContentFor(received, held, texts, QDate::currentDate()), options);
   if (pdf.isEmpty()) return ExportResult::Failed(Reason::FileError, EIO);
   int error = 0;
-  if (!WriteFileAtomically(path, reinterpret_cast<const uint8_t*>(pdf.constData()), size_t(pdf.size()), &error))
+  if (!platform::WriteFileAtomically(path, reinterpret_cast<const uint8_t*>(pdf.constData()), size_t(pdf.size()),
+                                     &error))
     return FileFailure(error);
   return ExportResult::Done();
 }

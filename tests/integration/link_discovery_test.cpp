@@ -6,7 +6,8 @@
 #include <thread>
 
 #include "link/discovery.h"
-#include "link/udev_registry.h"
+#include "platform/port_discovery.h"
+#include "platform/udev_devices.h"
 #include "sim/sim_scanner.h"
 #include "support/fake_registry.h"
 #include "support/wire.h"
@@ -204,6 +205,7 @@ TEST_F(Search, CancelEndsAParallelSearchAtOnceWithEveryPortClosed) {
 }
 
 TEST(UdevFilters, ScannerIdsAndPlaceholderPorts) {
+  using namespace varnet::platform;
   UdevDeviceFacts kb{"usb", "1-2", "5f3c", "0193"};
   EXPECT_TRUE(IsKeyboardScanner(kb));
   for (auto [vendor, product] : {std::pair{"5f3c", "0187"}, {"5f3c", "01a0"}, {"5f3d", "019f"}}) {

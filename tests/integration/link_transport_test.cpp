@@ -46,9 +46,9 @@ TEST_F(Transport, MissingPortLeavesTheSlotEmpty) {
 }
 
 TEST_F(Transport, PortNamesOpenIsExclusiveAndReopenFollowsTheRate) {
-  EXPECT_EQ(PortPath("ttyACM0"), "/dev/ttyACM0");
-  EXPECT_EQ(PortPath("pts/3"), "/dev/pts/3");
-  EXPECT_EQ(PortPath("/dev/ttyUSB12"), "/dev/ttyUSB12");
+  EXPECT_EQ(platform::PortPath("ttyACM0"), "/dev/ttyACM0");
+  EXPECT_EQ(platform::PortPath("pts/3"), "/dev/pts/3");
+  EXPECT_EQ(platform::PortPath("/dev/ttyUSB12"), "/dev/ttyUSB12");
 
   ScannerLink other;
   EXPECT_FALSE(OpenLink(other, peer.SlavePath(), 115200));

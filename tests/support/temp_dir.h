@@ -1,16 +1,13 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
-#include <fcntl.h>
-#include <stdlib.h>
-#include <unistd.h>
-
-#include <cerrno>
-
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -20,9 +17,16 @@ namespace varnet::test {
 // contents at the end of the test.
 class TempDir {
  public:
+  // Private (0700) and of an unpredictable name, as mkdtemp makes them.
   TempDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "varnet-test-XXXXXX").string();
-    if (::mkdtemp(tmpl.data())) path_ = tmpl;
+    std::random_device random;
+    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+      const auto dir = std::filesystem::temp_directory_path() / ("varnet-test-" + std::to_string(random()));
+      std::error_code ec;
+      if (!std::filesystem::create_directory(dir, ec)) continue;
+      std::filesystem::permissions(dir, std::filesystem::perms::owner_all, ec);
+      path_ = dir.string();
+    }
   }
   ~TempDir() {
     std::error_code ec;
@@ -51,10 +55,12 @@ class TempDir {
 inline std::string FolderNobodyMayWrite() {
   const std::string dir = "/sys/kernel";
   const std::string probe = dir + "/.varnet-probe";
-  int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (fd < 0) return errno == EACCES ? dir : std::string();
-  ::close(fd);
-  ::unlink(probe.c_str());
+  std::error_code ec;
+  if (!std::filesystem::is_directory(dir, ec)) return {};
+  std::FILE* f = std::fopen(probe.c_str(), "wx");
+  if (!f) return errno == EACCES ? dir : std::string();
+  std::fclose(f);
+  std::remove(probe.c_str());
   return {};
 }
 

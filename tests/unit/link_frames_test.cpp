@@ -5,11 +5,10 @@
 
 #include "link/device_info.h"
 #include "link/protocol.h"
-#include "support/pty_peer.h"
 #include "support/wire.h"
 
 using namespace varnet;
-using varnet::test::Bytes;
+using Bytes = std::vector<uint8_t>;
 using varnet::test::Cmd;
 
 namespace {

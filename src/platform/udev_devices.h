@@ -1,14 +1,11 @@
 // SPDX-License-Identifier: Apache-2.0
+// Linux only: what discovery takes from udev for one device, and the
+// filters it applies, apart from udev so they can be checked on made-up devices.
 #pragma once
-#include <map>
 #include <string>
-#include <vector>
 
-#include "link/discovery.h"
+namespace varnet::platform {
 
-namespace varnet {
-
-// What the registry needs to know of one device, taken from udev.
 struct UdevDeviceFacts {
   std::string subsystem;     // "tty", "usb"
   std::string sysname;       // "ttyACM0"
@@ -19,9 +16,8 @@ struct UdevDeviceFacts {
   std::string serialType;    // sysfs "type" of a serial port; "0" is unknown
 };
 
-// The filters, apart from udev, so they can be checked on made-up devices.
 bool IsKeyboardScanner(const UdevDeviceFacts& usbDevice);
 bool IsUsbScannerPort(const UdevDeviceFacts& tty);
 bool IsSerialPort(const UdevDeviceFacts& tty);
 
-}  // namespace varnet
+}  // namespace varnet::platform

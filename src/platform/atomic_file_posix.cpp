@@ -1,6 +1,4 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "transfer/atomic_file.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,7 +8,9 @@
 #include <random>
 #include <utility>
 
-namespace varnet {
+#include "platform/atomic_file.h"
+
+namespace varnet::platform {
 
 namespace {
 
@@ -36,7 +36,7 @@ bool WriteAll(int fd, const uint8_t* data, size_t n) {
 
 }  // namespace
 
-AtomicFile::AtomicFile(std::string target) : target_(std::move(target)) {}
+AtomicFile::AtomicFile(std::string target, bool durable) : target_(std::move(target)), durable_(durable) {}
 
 AtomicFile::~AtomicFile() { Discard(); }
 
@@ -68,7 +68,7 @@ bool AtomicFile::Open() {
     int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd >= 0) {
       if (mode != 0666) (void)::fchmod(fd, mode);
-      fd_ = fd;
+      handle_ = fd;
       tempPath_ = candidate;
       return true;
     }
@@ -78,17 +78,21 @@ bool AtomicFile::Open() {
 }
 
 bool AtomicFile::Write(const uint8_t* data, size_t n) {
-  if (fd_ < 0) return Failed(EBADF);
-  if (WriteAll(fd_, data, n)) return true;
+  if (handle_ < 0) return Failed(EBADF);
+  if (WriteAll(int(handle_), data, n)) return true;
   return Failed(errno);
 }
 
 bool AtomicFile::Commit() {
-  if (fd_ < 0) return Failed(EBADF);
+  if (handle_ < 0) return Failed(EBADF);
+  const int fd = int(handle_);
   // A full disk may only show here, when the data reach it.
-  int err = ::fsync(fd_) == 0 ? 0 : errno;
-  if (::close(fd_) != 0 && !err) err = errno;
-  fd_ = -1;
+  int err = !durable_ || ::fsync(fd) == 0 ? 0 : errno;
+  if (::close(fd) != 0 && !err) err = errno;
+  handle_ = -1;
+  // Renaming over a file makes ext4 flush the new data first (its
+  // replace-by-rename safety): a file that need not last goes first instead.
+  if (!err && !durable_ && ::unlink(target_.c_str()) != 0 && errno != ENOENT) err = errno;
   if (!err && ::rename(tempPath_.c_str(), target_.c_str()) != 0) err = errno;
   if (err) return Failed(err);
   tempPath_.clear();
@@ -96,9 +100,9 @@ bool AtomicFile::Commit() {
 }
 
 void AtomicFile::Discard() {
-  if (fd_ >= 0) {
-    ::close(fd_);
-    fd_ = -1;
+  if (handle_ >= 0) {
+    ::close(int(handle_));
+    handle_ = -1;
   }
   if (!tempPath_.empty()) {
     ::unlink(tempPath_.c_str());
@@ -106,11 +110,11 @@ void AtomicFile::Discard() {
   }
 }
 
-bool WriteFileAtomically(const std::string& path, const uint8_t* data, size_t n, int* error) {
-  AtomicFile file(path);
+bool WriteFileAtomically(const std::string& path, const uint8_t* data, size_t n, int* error, bool durable) {
+  AtomicFile file(path, durable);
   if (file.Open() && file.Write(data, n) && file.Commit()) return true;
   if (error) *error = file.error();
   return false;
 }
 
-}  // namespace varnet
+}  // namespace varnet::platform

@@ -64,7 +64,8 @@ class SerialPort {
   bool gone_ = false;
   PortFailure failure_ = PortFailure::None;
   int error_ = 0;
-  uint64_t lastActivityUs_ = 0;  // the last byte either way (steady clock, us): Windows waits step by it
+  // The last byte either way (steady clock, us): Windows waits step by it.
+  [[maybe_unused]] uint64_t lastActivityUs_ = 0;
 };
 
 // The path a port name opens: /dev/NAME, or \\.\NAME (so COM10 and up open);

@@ -1,13 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "sim/sim_scanner.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <pty.h>
-#include <sys/eventfd.h>
-#include <termios.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -17,11 +10,10 @@
 
 #include "sim/sim_blocks.h"
 #include "sim/sim_camera.h"
+#include "sim/sim_port.h"
 #include "sim/sim_wire.h"
 
 namespace varnet::sim {
-
-uint32_t PtyLineRate(int masterFd);  // sim_line_speed.cpp
 
 using Clock = std::chrono::steady_clock;
 
@@ -83,14 +75,13 @@ std::vector<uint8_t> Faults::GarbagePrefix() const {
 // The scanner
 
 struct SimScanner::Impl {
-  explicit Impl(Faults& f, Profile p) : faults(f), profile(std::move(p)) {}
+  Impl(Faults& f, Profile p, Transport t) : faults(f), profile(std::move(p)), transport(t) {}
 
   Faults& faults;
   const Profile profile;
+  const Transport transport;
 
-  int master = -1;
-  int slave = -1;
-  int wake = -1;  // eventfd that interrupts poll() and sleeps on Stop()
+  std::unique_ptr<ScannerEnd> end;  // null once the port vanished
   std::string slavePath;
   std::thread thread;
   std::atomic<bool> stopping{false};
@@ -172,26 +163,25 @@ bool SimScanner::Impl::LineSpeedMatches() {
     std::lock_guard lock(stateMutex);
     rate = lineRate;
   }
-  return rate == 0 || PtyLineRate(master) == rate;
+  return rate == 0 || end->LineRate() == rate;
 }
 
 void SimScanner::Impl::WriteAll(const uint8_t* data, size_t n) {
   std::lock_guard lock(writeMutex);
-  if (master < 0) return;
+  if (!end) return;
   auto lastProgress = Clock::now();
   size_t done = 0;
   while (done < n && !stopping) {
-    const ssize_t w = ::write(master, data + done, n - done);
+    const long w = end->Write(data + done, n - done);
     if (w > 0) {
       done += static_cast<size_t>(w);
       lastProgress = Clock::now();
       continue;
     }
-    if (w < 0 && errno != EAGAIN && errno != EINTR) return;
+    if (w < 0) return;
     // The tool is not reading: wait for room, but not for ever.
     if (MsSince(lastProgress) >= kWriteStallMs) return;
-    pollfd p{master, POLLOUT, 0};
-    ::poll(&p, 1, 20);
+    end->WaitWritable(20);
   }
 }
 
@@ -233,16 +223,11 @@ void SimScanner::Impl::Run() {
   lastByte = Clock::now();
   nextScan = Clock::now();
   while (!stopping) {
-    pollfd fds[2] = {{master, POLLIN, 0}, {wake, POLLIN, 0}};
-    ::poll(fds, 2, 20);
+    const long n = end->Read(buf.data(), buf.size(), 20);
     if (stopping) break;
-    if (fds[0].revents & POLLIN) {
-      const ssize_t n = ::read(master, buf.data(), buf.size());
-      // At a line speed other than its own the scanner only sees noise.
-      if (n > 0 && LineSpeedMatches()) OnBytes(buf.data(), static_cast<size_t>(n));
-    } else if (fds[0].revents & (POLLHUP | POLLERR)) {
-      SleepFor(10);  // nobody on the other side just now
-    }
+    // At a line speed other than its own the scanner only sees noise.
+    if (n > 0 && LineSpeedMatches()) OnBytes(buf.data(), static_cast<size_t>(n));
+    if (n < 0) SleepFor(10);  // nobody on the other side just now
     Housekeeping();
   }
 }
@@ -615,7 +600,8 @@ void SimScanner::Impl::Housekeeping() {
 // ---------------------------------------------------------------------------
 // Public side
 
-SimScanner::SimScanner(Profile p) : impl_(std::make_unique<Impl>(faults_, std::move(p))) {
+SimScanner::SimScanner(Profile p, Transport transport)
+    : impl_(std::make_unique<Impl>(faults_, std::move(p), transport)) {
   Impl& s = *impl_;
   std::vector<uint8_t> param = s.profile.paramBlock;
   if (param.size() < 192) param.resize(192, 0);
@@ -626,45 +612,23 @@ SimScanner::SimScanner(Profile p) : impl_(std::make_unique<Impl>(faults_, std::m
   s.param = s.defaultParam = param;
   if (s.profile.hasFormatBlock) s.format = s.defaultFormat = s.profile.formatBlock;
   s.lineRate = s.profile.rs232Baud;
-  s.wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
 }
 
-SimScanner::~SimScanner() {
-  Vanish();
-  if (impl_->wake >= 0) ::close(impl_->wake);
-}
+SimScanner::~SimScanner() { Vanish(); }
 
 bool SimScanner::Start() {
   Impl& s = *impl_;
   if (s.thread.joinable()) return true;
-  if (s.master < 0) {
-    int m = -1, sl = -1;
-    if (::openpty(&m, &sl, nullptr, nullptr, nullptr) != 0) return false;
-    char name[128];
-    if (::ptsname_r(m, name, sizeof name) != 0) {
-      ::close(m);
-      ::close(sl);
-      return false;
-    }
-    // Raw both ways, so that no byte is translated; the slave stays open
-    // here so the pty survives the tool opening and closing it.
-    termios t{};
-    ::tcgetattr(sl, &t);
-    ::cfmakeraw(&t);
-    ::tcsetattr(sl, TCSANOW, &t);
-    ::fcntl(m, F_SETFL, ::fcntl(m, F_GETFL) | O_NONBLOCK);
-    ::fcntl(m, F_SETFD, FD_CLOEXEC);
-    ::fcntl(sl, F_SETFD, FD_CLOEXEC);
+  if (!s.end) {
+    auto end = s.transport == Transport::Pty ? OpenPtyEnd() : OpenInProcessEnd(s.profile.rs232Baud ? "rs232" : "usb");
+    if (!end) return false;
     std::lock_guard lock(s.writeMutex);
-    s.master = m;
-    s.slave = sl;
-    s.slavePath = name;
+    s.slavePath = end->Name();
+    s.end = std::move(end);
   }
   // Whatever was sent while nobody served the port is lost, as on a
   // scanner that restarts.
-  uint8_t stale[256];
-  while (::read(s.master, stale, sizeof stale) > 0) {
-  }
+  s.end->DiscardInput();
   s.stopping = false;
   s.frames = FrameScanner{};
   s.phase = Impl::Phase::Frames;
@@ -683,20 +647,16 @@ void SimScanner::Stop() {
     s.stopping = true;
   }
   s.sleepCv.notify_all();
-  const uint64_t one = 1;
-  [[maybe_unused]] ssize_t r = ::write(s.wake, &one, sizeof one);
+  s.end->Interrupt();
   s.thread.join();
-  uint64_t drain;
-  r = ::read(s.wake, &drain, sizeof drain);
+  s.end->ClearInterrupt();
 }
 
 void SimScanner::Vanish() {
   Stop();
   Impl& s = *impl_;
   std::lock_guard lock(s.writeMutex);
-  if (s.slave >= 0) ::close(s.slave);
-  if (s.master >= 0) ::close(s.master);
-  s.slave = s.master = -1;
+  s.end.reset();
 }
 
 std::vector<std::vector<uint8_t>> SimScanner::Received() const {

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: Apache-2.0
-// A simulated 2D barcode scanner on a pseudo-terminal.
+// A simulated 2D barcode scanner on a pseudo-terminal, or on an in-process
+// line where there are none (Windows).
 //
 // The scanner side of the wire protocol runs on the master side of a pty in
-// its own thread; the program under test opens the slave path like any
-// serial port. Everything the simulator knows comes from the documented
+// its own thread; the program under test opens the slave path (or the
+// line's "sim:" name) like any serial port. Everything the simulator knows comes from the documented
 // scanner behaviour, so it stays an independent check of the tool.
 #pragma once
 
@@ -17,6 +18,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "sim/sim_port.h"
 
 namespace varnet::sim {
 
@@ -116,15 +119,15 @@ struct CaptureInfo {
 
 class SimScanner {
  public:
-  explicit SimScanner(Profile p = {});
-  ~SimScanner();  // stops the thread, closes the pty
+  explicit SimScanner(Profile p = {}, Transport transport = DefaultTransport());
+  ~SimScanner();  // stops the thread, closes the port
   SimScanner(const SimScanner&) = delete;
   SimScanner& operator=(const SimScanner&) = delete;
 
   // Opens the pty (unless one is still open from an earlier Start) and starts
   // serving it. False when no pty could be made.
   bool Start();
-  std::string SlavePath() const;  // "/dev/pts/N"
+  std::string SlavePath() const;  // "/dev/pts/N", "sim:usb-1"
   // Stops serving; the port stays present (a scanner that hangs). Start()
   // serves the same port again.
   void Stop();

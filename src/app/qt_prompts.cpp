@@ -3,9 +3,12 @@
 
 #include <QCoreApplication>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QMessageBox>
 
 #include <cstring>
+
+#include "platform/desktop.h"
 
 namespace varnet {
 
@@ -71,9 +74,23 @@ QMessageBox::Icon BoxIcon(Icon icon) {
   return QMessageBox::NoIcon;
 }
 
+// Windows' own boxes where the program runs on Windows' own windows (not
+// offscreen, as the tests do).
+std::optional<bool> SystemBox(QWidget* parent, const QString& caption, const QString& text, Icon icon, bool yesNo) {
+  if (QGuiApplication::platformName() != QLatin1String("windows")) return std::nullopt;
+  const intptr_t owner = parent ? intptr_t(parent->window()->winId()) : 0;
+  platform::BoxIcon kind = platform::BoxIcon::Question;
+  if (icon == Icon::Information) kind = platform::BoxIcon::Information;
+  if (icon == Icon::Error) kind = platform::BoxIcon::Error;
+  return platform::SystemMessageBox(owner, caption.toStdString(), text.toStdString(), kind, yesNo);
+}
+
 }  // namespace
 
 void QtPrompts::Show(const Message& m) {
+  QString text = MessageString(m.id);
+  if (m.reason != Reason::None) text += QStringLiteral("\n\n") + ReasonString(m.reason, m.error);
+  if (SystemBox(parent_, QString::fromUtf8(CaptionText(m.caption)), text, m.icon, false)) return;
   QMessageBox box(BoxIcon(m.icon), QString::fromUtf8(CaptionText(m.caption)), MessageString(m.id), QMessageBox::Ok,
                   parent_);
   box.setWindowFlag(Qt::WindowStaysOnTopHint);
@@ -82,6 +99,7 @@ void QtPrompts::Show(const Message& m) {
 }
 
 bool QtPrompts::AskYesNo(MessageId id) {
+  if (auto yes = SystemBox(parent_, QString(), MessageString(id), Icon::Question, true)) return *yes;
   QMessageBox box(QMessageBox::Question, QString(), MessageString(id), QMessageBox::Yes | QMessageBox::No, parent_);
   box.setWindowFlag(Qt::WindowStaysOnTopHint);
   return box.exec() == QMessageBox::Yes;

@@ -4,10 +4,7 @@
 namespace varnet {
 
 SearchWorker::SearchWorker(DeviceRegistry& registry, bool settingMode, bool chinese, QObject* parent)
-    : QObject(parent), registry_(registry), settingMode_(settingMode), chinese_(chinese) {
-  notifier_ = new QSocketNotifier(qintptr(bell_.Native()), QSocketNotifier::Read, this);
-  connect(notifier_, &QSocketNotifier::activated, this, &SearchWorker::Deliver);
-}
+    : QObject(parent), registry_(registry), settingMode_(settingMode), chinese_(chinese) {}
 
 SearchWorker::~SearchWorker() { Cancel(); }
 
@@ -33,15 +30,18 @@ void SearchWorker::wait() {
 }
 
 void SearchWorker::Post(Event e) {
+  bool first;
   {
     std::lock_guard lock(mu_);
+    first = events_.empty();
     events_.push_back(std::move(e));
   }
-  bell_.Ring();
+  // A call still queued takes this event too; one dropped with the worker
+  // (the window closed) has nobody left to tell.
+  if (first) QMetaObject::invokeMethod(this, &SearchWorker::Deliver, Qt::QueuedConnection);
 }
 
 void SearchWorker::Deliver() {
-  bell_.Clear();
   std::vector<Event> events;
   {
     std::lock_guard lock(mu_);

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 #include <QObject>
-#include <QSocketNotifier>
 #include <QStringList>
 
 #include <mutex>
@@ -10,15 +9,14 @@
 #include <vector>
 
 #include "link/discovery.h"
-#include "link/doorbell.h"
 #include "ui_common/link_texts.h"
 
 namespace varnet {
 
 // Runs the search on a thread of its own. That thread never touches a widget
-// or a Qt object: it queues rows and progress under a mutex and rings a
-// doorbell, and the window's thread, woken by a notifier on the bell, takes
-// them and emits the signals below (on the window's thread).
+// or a Qt object: it queues rows and progress under a mutex and, when the
+// queue was empty, posts one call to the window's thread, which takes them and
+// emits the signals below there.
 class SearchWorker : public QObject {
   Q_OBJECT
  public:
@@ -50,8 +48,6 @@ class SearchWorker : public QObject {
   bool settingMode_;
   bool chinese_;
   LinkCancel cancel_;
-  Doorbell bell_;
-  QSocketNotifier* notifier_ = nullptr;
   std::mutex mu_;
   std::vector<Event> events_;  // guarded by mu_
   std::thread thread_;

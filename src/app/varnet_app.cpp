@@ -3,18 +3,16 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSocketNotifier>
 
 #include <QLibraryInfo>
 #include <QScreen>
 #include <cstdio>
-#include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
 
 #include "app/qt_prompts.h"
 #include "app/varnet_dlg.h"
 #include "link/trace.h"
+#include "platform/console.h"
+#include "platform/desktop.h"
 
 namespace varnet {
 
@@ -42,17 +40,6 @@ void InstallTranslations(QCoreApplication& app, uint16_t lang) {
     app.installTranslator(&qtbase);
 }
 
-namespace {
-
-int g_signalPipe[2] = {-1, -1};
-
-void OnTerminate(int) {
-  char c = 1;
-  (void)!::write(g_signalPipe[1], &c, 1);
-}
-
-}  // namespace
-
 CVarnetApp::CVarnetApp(int& argc, char** argv) : QApplication(argc, argv) {
   // X11 and Wayland title a window with an empty title (every message box)
   // by the application's name, which is also its display name. An explicit
@@ -63,30 +50,38 @@ CVarnetApp::CVarnetApp(int& argc, char** argv) : QApplication(argc, argv) {
   // The installed desktop entry's name: Wayland shells match windows to it for the icon.
   setDesktopFileName(QStringLiteral("org.varnet.varnet"));
   // A logout or kill ends the event loop normally, so the window closes its
-  // connection and the capture files are removed.
-  if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
-    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, this);
-    connect(notifier, &QSocketNotifier::activated, this, [] {
-      char c;
-      while (::read(g_signalPipe[0], &c, 1) > 0) {
-      }
+  // connection and the capture files are removed. The handler only sets an
+  // event; a thread waiting on it hands the request to the event loop.
+  if (!endRequest_.Valid() || !watcherStop_.Valid()) return;
+  platform::SetEndRequestEvent(&endRequest_);
+  watcher_ = std::thread([this] {
+    while (platform::WaitEither(&endRequest_, &watcherStop_, -1)) {
+      if (watcherStop_.Wait(0)) return;
+      endRequest_.Reset();
       // exit(), not quit(): quitting asks the window to close, which a
       // connected window answers with its close flow instead.
-      QCoreApplication::exit(0);
-    });
-    struct sigaction sa {};
-    sa.sa_handler = OnTerminate;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &sa, nullptr);
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGHUP, &sa, nullptr);
-  }
+      QMetaObject::invokeMethod(
+          this, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+    }
+  });
 }
 
 CVarnetApp::~CVarnetApp() {
-  // Without the event loop the handlers would swallow the signals.
-  for (int sig : {SIGTERM, SIGINT, SIGHUP}) ::signal(sig, SIG_DFL);
+  // Without the event loop the handlers would swallow the requests.
+  platform::SetEndRequestEvent(nullptr);
+  watcherStop_.Set();
+  if (watcher_.joinable()) watcher_.join();
+}
+
+QSize ScreenSize() {
+  QScreen* primary = QGuiApplication::primaryScreen();
+  // Windows gives the primary screen at the system DPI; the window is laid
+  // out in the toolkit's device-independent pixels, so the two agree at 100 %.
+  if (auto s = platform::SystemScreenSize(); s && QGuiApplication::platformName() == QLatin1String("windows")) {
+    const double ratio = primary ? primary->devicePixelRatio() : s->dpi / 96.0;
+    return QSize(int(s->width / ratio + 0.5), int(s->height / ratio + 0.5));
+  }
+  return primary ? primary->size() : QSize(1920, 1080);
 }
 
 int CVarnetApp::Run(DeviceRegistry& registry, const std::function<void(CVarnetDlg&)>& setup) {
@@ -100,15 +95,16 @@ int CVarnetApp::Run(DeviceRegistry& registry, const std::function<void(CVarnetDl
     ~TraceEnd() { trace::Stop(); }
   } traceEnd;
   AppState app;
-  app.UiLanguage = UiLanguageFor(QLocale::system());
+  // Windows names the language itself, as the behaviour was first written;
+  // elsewhere the locale decides.
+  app.UiLanguage = platform::SystemUiLanguage().value_or(UiLanguageFor(QLocale::system()));
   InstallTranslations(*this, app.UiLanguage);
   QtPrompts prompts;
   app.prompts = &prompts;
 
   CVarnetDlg dlg(app, registry);
   prompts.setParent(&dlg);
-  QSize screen(1920, 1080);
-  if (QScreen* s = QGuiApplication::primaryScreen()) screen = s->size();
+  const QSize screen = ScreenSize();
   dlg.Initialise(screen.width(), screen.height());
   if (setup) setup(dlg);
   dlg.show();

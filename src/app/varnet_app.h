@@ -6,9 +6,11 @@
 
 #include <functional>
 #include <memory>
+#include <thread>
 
 #include "app/app_state.h"
 #include "link/discovery.h"
+#include "platform/wake_event.h"
 
 namespace varnet {
 
@@ -20,6 +22,10 @@ uint16_t UiLanguageFor(const QLocale& locale);
 // (and removes them otherwise).
 void InstallTranslations(QCoreApplication& app, uint16_t lang);
 
+// The primary screen's size in the toolkit's pixels (the system's metrics
+// where it has them).
+QSize ScreenSize();
+
 // The application object: reads the language, runs the main window until
 // it closes.
 class CVarnetApp : public QApplication {
@@ -28,6 +34,10 @@ class CVarnetApp : public QApplication {
   ~CVarnetApp() override;
   // The demo passes its simulated registry; the program the system's.
   int Run(DeviceRegistry& registry, const std::function<void(class CVarnetDlg&)>& setup = {});
+
+ private:
+  platform::WakeEvent endRequest_, watcherStop_;
+  std::thread watcher_;
 };
 
 }  // namespace varnet

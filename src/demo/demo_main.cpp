@@ -3,7 +3,8 @@
 // without hardware. Three scanners: one on a USB virtual port, one on an
 // RS-232 port at 57600 baud (listed in Setting Mode), and one in USB
 // keyboard mode that comes back as a virtual port a few seconds after its
-// row is selected, as if the connection barcode had been scanned.
+// row is selected, as if the connection barcode had been scanned. Their
+// ports are pseudo-terminals, or in-process lines ("sim:usb-1") on Windows.
 #include <QTimer>
 
 #include <memory>

@@ -17,6 +17,13 @@ namespace varnet::platform {
 void InstallStopHandler(void (*handler)());
 void RemoveStopHandler();
 
+class WakeEvent;
+// For a windowed program: every request to end (SIGTERM, SIGINT and SIGHUP
+// on POSIX, interrupted system calls restarted; Ctrl-C, Ctrl-Break and the
+// console closing on Windows) sets `event`, until called with nullptr, which
+// restores the system's defaults.
+void SetEndRequestEvent(WakeEvent* event);
+
 // The command line as UTF-8, whatever the system's code page.
 std::vector<std::string> Utf8Arguments(int argc, char** argv);
 // The console shows UTF-8 output as text (Windows: SetConsoleOutputCP).

@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "platform/console.h"
+#include "platform/wake_event.h"
 
 namespace varnet::platform {
 
@@ -19,7 +20,22 @@ extern "C" void OnStopSignal(int) {
   if (void (*handler)() = g_handler.load(std::memory_order_acquire)) handler();
 }
 
+std::atomic<WakeEvent*> g_endEvent{nullptr};
+
+extern "C" void OnEndSignal(int) {
+  if (WakeEvent* e = g_endEvent.load(std::memory_order_acquire)) e->Set();
+}
+
 }  // namespace
+
+void SetEndRequestEvent(WakeEvent* event) {
+  g_endEvent.store(event, std::memory_order_release);
+  struct sigaction sa {};
+  sa.sa_handler = event ? OnEndSignal : SIG_DFL;
+  sigemptyset(&sa.sa_mask);
+  sa.sa_flags = SA_RESTART;
+  for (int sig : {SIGTERM, SIGINT, SIGHUP}) sigaction(sig, &sa, nullptr);
+}
 
 void InstallStopHandler(void (*handler)()) {
   g_handler.store(handler, std::memory_order_release);

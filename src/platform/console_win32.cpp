@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "platform/console.h"
+#include "platform/wake_event.h"
 #include "platform/win32_helpers.h"
 
 namespace varnet::platform {
@@ -33,7 +34,21 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
   return TRUE;
 }
 
+std::atomic<WakeEvent*> g_endEvent{nullptr};
+
+BOOL WINAPI OnEndEvent(DWORD event) {
+  WakeEvent* e = g_endEvent.load(std::memory_order_acquire);
+  if (!e || event > CTRL_CLOSE_EVENT) return FALSE;
+  e->Set();
+  return TRUE;
+}
+
 }  // namespace
+
+void SetEndRequestEvent(WakeEvent* event) {
+  g_endEvent.store(event, std::memory_order_release);
+  SetConsoleCtrlHandler(OnEndEvent, event ? TRUE : FALSE);
+}
 
 void InstallStopHandler(void (*handler)()) {
   g_asked.store(false);

@@ -2,9 +2,14 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "platform/wake_event.h"
+
+namespace varnet::platform {
+class InProcessLine;
+}
 
 namespace varnet::platform {
 
@@ -59,6 +64,14 @@ class SerialPort {
 
  private:
   bool Fail(PortFailure why, int error);
+  // A "sim:" name: the same calls on an in-process line (serial_port_line.cpp).
+  bool OpenLine(const std::string& name, uint32_t baud);
+  size_t ReadLine(uint8_t* buf, size_t n);
+  WaitEnd WaitLine(uint32_t ms, const WakeEvent* wake);
+  size_t WriteLine(const uint8_t* buf, size_t n);
+  void CloseLine();
+
+  std::shared_ptr<InProcessLine> line_;
 
   intptr_t handle_ = -1;  // the descriptor; the HANDLE on Windows
   bool gone_ = false;
@@ -69,7 +82,7 @@ class SerialPort {
 };
 
 // The path a port name opens: /dev/NAME, or \\.\NAME (so COM10 and up open);
-// a path stays as it is.
+// a path, and an in-process line's "sim:" name, stay as they are.
 std::string PortPath(const std::string& name);
 // The name people know a port by, from a name or path: ttyACM0, pts/3, COM3.
 std::string PortDisplayName(const std::string& nameOrPath);

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/in_process_line.h"
 #include "platform/serial_port.h"
 
 namespace varnet::platform {
@@ -69,6 +70,7 @@ bool SerialPort::Fail(PortFailure why, int error) {
 }
 
 bool SerialPort::Open(const std::string& name, uint32_t baud) {
+  if (InProcessLine::IsLineName(name)) return OpenLine(name, baud);
   Close();
   failure_ = PortFailure::None;
   error_ = 0;
@@ -87,9 +89,12 @@ bool SerialPort::Open(const std::string& name, uint32_t baud) {
 }
 
 // close() on a terminal waits for its output already.
-void SerialPort::DrainOutput() {}
+void SerialPort::DrainOutput() {
+  if (line_) return;
+}
 
 void SerialPort::Close() {
+  if (line_) return CloseLine();
   if (handle_ < 0) return;
   const int fd = int(handle_);
   handle_ = -1;
@@ -99,11 +104,12 @@ void SerialPort::Close() {
   ::close(fd);
 }
 
-bool SerialPort::IsOpen() const { return handle_ >= 0; }
+bool SerialPort::IsOpen() const { return line_ || handle_ >= 0; }
 
-int SerialPort::Id() const { return int(handle_); }
+int SerialPort::Id() const { return line_ ? 100000 + line_->Number() : int(handle_); }
 
 size_t SerialPort::ReadNow(uint8_t* buf, size_t n) {
+  if (line_) return gone_ ? 0 : ReadLine(buf, n);
   if (handle_ < 0 || n == 0 || gone_) return 0;
   // With VMIN = VTIME = 0 an empty read returns 0; a gone device gives EIO
   // (or shows up as a hang-up in poll).
@@ -114,6 +120,7 @@ size_t SerialPort::ReadNow(uint8_t* buf, size_t n) {
 }
 
 WaitEnd SerialPort::WaitReadable(uint32_t ms, const WakeEvent* wake) {
+  if (line_) return WaitLine(ms, wake);
   struct pollfd fds[2] = {{gone_ ? -1 : int(handle_), POLLIN, 0}, {wake ? int(wake->Native()) : -1, POLLIN, 0}};
   const int rc = ::poll(fds, 2, int(std::min<uint32_t>(ms, 60000)));
   if (rc <= 0) return WaitEnd::TimedOut;
@@ -126,6 +133,7 @@ WaitEnd SerialPort::WaitReadable(uint32_t ms, const WakeEvent* wake) {
 }
 
 size_t SerialPort::Write(const uint8_t* buf, size_t n, uint32_t ms) {
+  if (line_) return gone_ ? 0 : WriteLine(buf, n);
   size_t done = 0;
   // The port is non-blocking; a full output buffer gets `ms` in all.
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
@@ -144,19 +152,23 @@ size_t SerialPort::Write(const uint8_t* buf, size_t n, uint32_t ms) {
 }
 
 void SerialPort::Purge() {
+  if (line_) return line_->Discard(InProcessLine::kTool);
   if (handle_ >= 0) (void)ioctl(int(handle_), TCFLSH, TCIOFLUSH);
 }
 
 std::string PortPath(const std::string& name) {
+  if (InProcessLine::IsLineName(name)) return name;
   if (!name.empty() && name[0] == '/') return name;
   return "/dev/" + name;
 }
 
 std::string PortDisplayName(const std::string& nameOrPath) {
+  if (InProcessLine::IsLineName(nameOrPath)) return nameOrPath;
   return nameOrPath.rfind("/dev/", 0) == 0 ? nameOrPath.substr(5) : nameOrPath;
 }
 
 std::string PortIdentity(const std::string& nameOrPath) {
+  if (InProcessLine::IsLineName(nameOrPath)) return nameOrPath;
   std::error_code ec;
   const std::filesystem::path device = std::filesystem::weakly_canonical(PortPath(nameOrPath), ec);
   return ec ? PortPath(nameOrPath) : device.string();

@@ -19,6 +19,7 @@
 #include <cerrno>
 #include <chrono>
 
+#include "platform/in_process_line.h"
 #include "platform/serial_port.h"
 #include "platform/win32_helpers.h"
 
@@ -70,6 +71,7 @@ bool SerialPort::Fail(PortFailure why, int error) {
 }
 
 bool SerialPort::Open(const std::string& name, uint32_t baud) {
+  if (InProcessLine::IsLineName(name)) return OpenLine(name, baud);
   Close();
   failure_ = PortFailure::None;
   error_ = 0;
@@ -136,21 +138,24 @@ bool SerialPort::Open(const std::string& name, uint32_t baud) {
 }
 
 void SerialPort::DrainOutput() {
+  if (line_) return;
   if (handle_ != -1 && !gone_) (void)FlushFileBuffers(H(handle_));
 }
 
 void SerialPort::Close() {
+  if (line_) return CloseLine();
   if (handle_ == -1) return;
   CloseHandle(H(handle_));
   timeEndPeriod(1);
   handle_ = -1;
 }
 
-bool SerialPort::IsOpen() const { return handle_ != -1; }
+bool SerialPort::IsOpen() const { return line_ || handle_ != -1; }
 
-int SerialPort::Id() const { return handle_ == -1 ? -1 : int(handle_); }
+int SerialPort::Id() const { return line_ ? 100000 + line_->Number() : handle_ == -1 ? -1 : int(handle_); }
 
 size_t SerialPort::ReadNow(uint8_t* buf, size_t n) {
+  if (line_) return gone_ ? 0 : ReadLine(buf, n);
   if (handle_ == -1 || n == 0 || gone_) return 0;
   DWORD got = 0;
   if (!ReadFile(H(handle_), buf, DWORD(n), &got, nullptr)) {
@@ -162,6 +167,7 @@ size_t SerialPort::ReadNow(uint8_t* buf, size_t n) {
 }
 
 WaitEnd SerialPort::WaitReadable(uint32_t ms, const WakeEvent* wake) {
+  if (line_) return WaitLine(ms, wake);
   const uint64_t end = NowUs() + uint64_t(ms) * 1000;
   const bool waker = wake && wake->Valid();
   for (;;) {
@@ -188,6 +194,7 @@ WaitEnd SerialPort::WaitReadable(uint32_t ms, const WakeEvent* wake) {
 }
 
 size_t SerialPort::Write(const uint8_t* buf, size_t n, uint32_t /*ms: the port's write time-outs bound it*/) {
+  if (line_) return gone_ ? 0 : WriteLine(buf, n);
   if (handle_ == -1 || gone_ || n == 0) return 0;
   DWORD written = 0;
   if (!WriteFile(H(handle_), buf, DWORD(n), &written, nullptr) && GoneError(GetLastError())) gone_ = true;
@@ -196,16 +203,22 @@ size_t SerialPort::Write(const uint8_t* buf, size_t n, uint32_t /*ms: the port's
 }
 
 void SerialPort::Purge() {
+  if (line_) return line_->Discard(InProcessLine::kTool);
   if (handle_ != -1) (void)PurgeComm(H(handle_), PURGE_RXABORT | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_TXCLEAR);
 }
 
-std::string PortPath(const std::string& name) { return HasDevicePrefix(name) ? name : kDevicePrefix + name; }
+std::string PortPath(const std::string& name) {
+  if (InProcessLine::IsLineName(name)) return name;
+  return HasDevicePrefix(name) ? name : kDevicePrefix + name;
+}
 
 std::string PortDisplayName(const std::string& nameOrPath) {
+  if (InProcessLine::IsLineName(nameOrPath)) return nameOrPath;
   return HasDevicePrefix(nameOrPath) ? nameOrPath.substr(4) : nameOrPath;
 }
 
 std::string PortIdentity(const std::string& nameOrPath) {
+  if (InProcessLine::IsLineName(nameOrPath)) return nameOrPath;
   std::string id = PortDisplayName(nameOrPath);
   std::transform(id.begin(), id.end(), id.begin(), [](unsigned char c) { return char(std::toupper(c)); });
   return id;

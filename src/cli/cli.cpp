@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "cli/cli.h"
 
+#include <QThread>
+
 #include <algorithm>
 #include <condition_variable>
 #include <cstring>
@@ -12,8 +14,6 @@
 #include <set>
 #include <sstream>
 #include <syncstream>
-#include <system_error>
-#include <thread>
 
 #include "cli/cli_stream.h"
 #include "cli/progress.h"
@@ -100,8 +100,9 @@ std::vector<CommandSpec> AllCommands() {
 
 std::string PortTag(const std::string& port) {
   std::string tag = platform::PortDisplayName(port);
-  std::replace(tag.begin(), tag.end(), '/', '-');
-  std::replace(tag.begin(), tag.end(), '\\', '-');
+  // A file name on every system: Windows would take "sim:usb-1" for a stream.
+  for (char& c : tag)
+    if (std::strchr("/\\:*?\"<>|", c)) c = '-';
   return tag;
 }
 
@@ -364,7 +365,9 @@ int PrintPortRun(const PortRun& run, const std::string& port, const Options& o, 
 // alone writes: the progress as it comes, and each port's messages and result
 // once it and every port before it are done, so the output is in port order
 // whatever finishes first. One port, or --jobs 1, runs here, one port after
-// the other, as the command line always did.
+// the other, as the command line always did. The workers are QThreads: the
+// sheet and the overlays draw with Qt there, and Qt on Windows cleans up after
+// a thread of its own only.
 int RunTargets(const CommandSpec& command, const Options& o, const std::vector<Target>& targets, Progress& progress,
                std::ostream& out, std::ostream& err, LineOut& lines) {
   const size_t n = targets.size();
@@ -383,14 +386,13 @@ int RunTargets(const CommandSpec& command, const Options& o, const std::vector<T
   board.messages.resize(n);
   board.started.resize(n);
   for (const Target& t : targets) board.devices.push_back(platform::PortIdentity(t.port));
-  std::vector<std::thread> workers;
+  std::vector<std::unique_ptr<QThread>> workers;
   for (size_t i = 0; i < jobs; ++i) {
-    try {
-      workers.emplace_back(RunPorts, std::ref(board), std::cref(command), std::cref(o), std::cref(targets),
-                           std::ref(lines));
-    } catch (const std::system_error&) {
-      break;  // no thread to spare: those started take every port
-    }
+    std::unique_ptr<QThread> w(QThread::create(RunPorts, std::ref(board), std::cref(command), std::cref(o),
+                                               std::cref(targets), std::ref(lines)));
+    w->start();
+    if (!w->isRunning() && !w->isFinished()) break;  // no thread to spare: those started take every port
+    workers.push_back(std::move(w));
   }
   if (workers.empty()) RunPorts(board, command, o, targets, lines);
 
@@ -414,7 +416,7 @@ int RunTargets(const CommandSpec& command, const Options& o, const std::vector<T
     }
     if (next < n) board.bell.Wait(nullptr);
   }
-  for (auto& w : workers) w.join();
+  for (auto& w : workers) w->wait();
   Forward(board.progress, progress);
   return status;
 }
@@ -493,10 +495,10 @@ int RunStreaming(const CommandSpec& command, const Options& o, const std::vector
   int status = kOk;
   if (several) {
     // Each thread owns its session and closes its port.
-    std::vector<std::thread> threads;
+    std::vector<std::unique_ptr<QThread>> threads;
     std::vector<int> statuses(targets.size(), kOk);
-    for (size_t i = 0; i < targets.size(); ++i)
-      threads.emplace_back([&, i] {
+    for (size_t i = 0; i < targets.size(); ++i) {
+      threads.emplace_back(QThread::create([&, i] {
         std::osyncstream portErr(err);
         portErr << std::emit_on_flush;
         const PortRun run =
@@ -504,8 +506,10 @@ int RunStreaming(const CommandSpec& command, const Options& o, const std::vector
         std::lock_guard lock(lines.mutex());
         statuses[i] = PrintPortRun(run, targets[i].port, o, several, out, portErr);
         portErr << std::flush;
-      });
-    for (std::thread& t : threads) t.join();
+      }));
+      threads.back()->start();
+    }
+    for (auto& t : threads) t->wait();
     for (int s : statuses) status = std::max(status, s);
     return status;
   }

@@ -11,6 +11,7 @@
 #include "settings/model_rules.h"
 #include "sim/sim_scanner.h"
 #include "support/connected_scanner.h"
+#include "support/pty_peer.h"
 #include "support/wire.h"
 
 using namespace varnet;

@@ -11,7 +11,6 @@
 #include "link/serial_link.h"
 #include "settings/model_rules.h"
 #include "sim/sim_scanner.h"
-#include "support/pty_peer.h"
 #include "support/recording_prompts.h"
 #include "ui_common/link_texts.h"
 
@@ -49,20 +48,6 @@ struct ConnectedScanner {
   ScannerModel model;
   RecordingPrompts prompts;
   bool ok = false;
-};
-
-// A link whose far end the test plays byte by byte.
-class PeerLinkTest : public ::testing::Test {
- protected:
-  void SetUp() override { ASSERT_TRUE(OpenLink(link, peer.SlavePath(), 115200)); }
-  void TearDown() override { peer.Join(); }
-  // The far end sends `bytes` after delayMs, gapMs between bytes.
-  void Later(std::vector<uint8_t> bytes, int delayMs = 20, int gapMs = 0) {
-    peer.Join();
-    peer.WriteLater(std::move(bytes), delayMs, gapMs);
-  }
-  PtyPeer peer;
-  ScannerLink link;
 };
 
 }  // namespace varnet::test

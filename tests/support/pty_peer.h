@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
 #include <termios.h>
@@ -12,6 +13,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "link/serial_link.h"
 
 namespace varnet::test {
 
@@ -91,5 +94,19 @@ inline std::vector<uint8_t> Bytes(std::initializer_list<int> list) {
   for (int b : list) v.push_back(uint8_t(b));
   return v;
 }
+
+// A link whose far end the test plays byte by byte.
+class PeerLinkTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(OpenLink(link, peer.SlavePath(), 115200)); }
+  void TearDown() override { peer.Join(); }
+  // The far end sends `bytes` after delayMs, gapMs between bytes.
+  void Later(std::vector<uint8_t> bytes, int delayMs = 20, int gapMs = 0) {
+    peer.Join();
+    peer.WriteLater(std::move(bytes), delayMs, gapMs);
+  }
+  PtyPeer peer;
+  ScannerLink link;
+};
 
 }  // namespace varnet::test

@@ -78,7 +78,10 @@ while ((${#queue[@]})); do
     queue+=("$stage/$dll")
   done < <($tp-objdump -p "$file" | sed -n 's/^\s*DLL Name: //p')
 done
-find "$stage" \( -iname '*.exe' -o -iname '*.dll' \) -exec "$tp-strip" --strip-unneeded {} +
+# strip writes the time into each PE header: the last commit's, as the
+# packages give their files, so that two builds give the same bytes.
+when=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null || echo 315532800)}
+find "$stage" \( -iname '*.exe' -o -iname '*.dll' \) -exec env SOURCE_DATE_EPOCH="$when" "$tp-strip" --strip-unneeded {} +
 
 # Qt finds its plug-ins and translations beside the programs, and only there:
 # without this file it would look first in the folder above (the parent of

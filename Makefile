@@ -108,11 +108,13 @@ test-windows: build-windows $(BUILD)/CMakeCache.txt
 	tests/windows/package_test.sh $(BUILD) $(WIN_BUILD)/varnet-cli-*-windows-x64.zip
 
 # varnet-cli-VERSION-windows-x64.zip in $(WIN_BUILD) (packaging/windows/package.sh),
-# unpacked and tried in a fresh Wine prefix.
+# unpacked and tried in a fresh Wine prefix; beside it varnet-VERSION-setup.exe,
+# the installer of every program the build has (packaging/windows/installer.sh).
 package-windows: build-windows $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j$(JOBS) --target varnet-sim
 	packaging/windows/package.sh $(WIN_BUILD)
 	tests/windows/package_test.sh $(BUILD) $(WIN_BUILD)/varnet-cli-*-windows-x64.zip
+	packaging/windows/installer.sh $(WIN_BUILD)
 
 clean:
 	rm -rf $(BUILD) $(PKG_BUILD) $(WIN_BUILD)

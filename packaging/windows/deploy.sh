@@ -5,7 +5,7 @@
 #   packaging/windows/deploy.sh WIN_BUILD STAGE PROGRAM.exe...
 # Into STAGE: the programs, the Qt plug-ins each loads at run time, every DLL
 # they import that Windows itself lacks (found from the import tables with
-# objdump, through the DLLs' own imports), qt.conf, LICENSE.txt and the licence
+# objdump, through the DLLs' own imports), LICENSE.txt and the licence
 # texts of what ships beside them (licenses/). Stripped; debug information
 # stays in the build. STAGE is emptied first.
 set -euo pipefail
@@ -83,10 +83,8 @@ done
 when=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null || echo 315532800)}
 find "$stage" \( -iname '*.exe' -o -iname '*.dll' \) -exec env SOURCE_DATE_EPOCH="$when" "$tp-strip" --strip-unneeded {} +
 
-# Qt finds its plug-ins and translations beside the programs, and only there:
-# without this file it would look first in the folder above (the parent of
-# the install folder, whatever another program put there).
-printf '[Paths]\r\nPrefix = .\r\nPlugins = .\r\nTranslations = translations\r\n' >"$stage/qt.conf"
+# No qt.conf: with Qt6Core.dll beside the programs Qt takes their folder as
+# its prefix, so it finds the plug-ins there and translations\ below it.
 
 # Licences: the program's, and Debian's copyright record of each library with
 # the licence texts it refers to.

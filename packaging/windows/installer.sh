@@ -20,7 +20,8 @@ for exe in varnet.exe varnet-demo.exe varnet-cli.exe; do
   [[ -f $build/$exe ]] && programs+=("$exe")
 done
 ((${#programs[@]})) || { echo "installer.sh: no program in $build" >&2; exit 1; }
-rm -rf "$work" "$out"
+# (An earlier version's installer too: make finds the installer by pattern.)
+rm -rf "$work" "$build"/varnet-*-setup.exe
 "$root/packaging/windows/deploy.sh" "$build" "$stage" "${programs[@]}"
 groff -Thtml -man "$build/doc/man/varnet-cli.1" | sed '/^<!-- CreationDate:/d' >"$stage/varnet-cli.html"
 

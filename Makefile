@@ -97,7 +97,8 @@ build-windows:
 
 # The unit tests under Wine (ctest runs them through the toolchain's emulator),
 # then varnet-cli.exe against the Linux build's simulators on pseudo-terminals
-# mapped as COM ports (tests/windows/cli_suite.py).
+# mapped as COM ports (tests/windows/cli_suite.py), then the zip and the
+# installer as package-windows makes and tries them.
 test-windows: build-windows $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j$(JOBS) --target varnet-sim varnet-cli
 	@# One wineserver for the whole ctest run: none ends and restarts between two tests.
@@ -106,13 +107,19 @@ test-windows: build-windows $(BUILD)/CMakeCache.txt
 	tests/windows/cli_suite.py $(BUILD) $(WIN_BUILD)
 	packaging/windows/package.sh $(WIN_BUILD)
 	tests/windows/package_test.sh $(BUILD) $(WIN_BUILD)/varnet-cli-*-windows-x64.zip
+	packaging/windows/installer.sh $(WIN_BUILD)
+	tests/windows/installer_test.sh $(BUILD) $(WIN_BUILD)/varnet-*-setup.exe
 
 # varnet-cli-VERSION-windows-x64.zip in $(WIN_BUILD) (packaging/windows/package.sh),
-# unpacked and tried in a fresh Wine prefix.
+# unpacked and tried in a fresh Wine prefix; beside it varnet-VERSION-setup.exe,
+# the installer of every program the build has (packaging/windows/installer.sh),
+# installed, run and uninstalled silently in another.
 package-windows: build-windows $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j$(JOBS) --target varnet-sim
 	packaging/windows/package.sh $(WIN_BUILD)
 	tests/windows/package_test.sh $(BUILD) $(WIN_BUILD)/varnet-cli-*-windows-x64.zip
+	packaging/windows/installer.sh $(WIN_BUILD)
+	tests/windows/installer_test.sh $(BUILD) $(WIN_BUILD)/varnet-*-setup.exe
 
 clean:
 	rm -rf $(BUILD) $(PKG_BUILD) $(WIN_BUILD)

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "sim/sim_scanner.h"
 
-#include <QThread>
-
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -85,11 +83,8 @@ struct SimScanner::Impl {
 
   std::unique_ptr<ScannerEnd> end;  // null once the port vanished
   std::string slavePath;
-  // A QThread, not a std::thread: the camera draws with Qt on it, and Qt on
-  // Windows cleans up after a thread of its own only.
-  std::unique_ptr<QThread> thread;
+  std::thread thread;
   std::atomic<bool> stopping{false};
-  std::atomic<bool> serving{false};  // Run has begun: the thread holds all it needs
   std::mutex sleepMutex;
   std::condition_variable sleepCv;
   std::mutex writeMutex;
@@ -224,7 +219,6 @@ void SimScanner::Impl::Acked(bool refused, F apply) {
 }
 
 void SimScanner::Impl::Run() {
-  serving = true;
   std::vector<uint8_t> buf(4096);
   lastByte = Clock::now();
   nextScan = Clock::now();
@@ -624,7 +618,7 @@ SimScanner::~SimScanner() { Vanish(); }
 
 bool SimScanner::Start() {
   Impl& s = *impl_;
-  if (s.thread) return true;
+  if (s.thread.joinable()) return true;
   if (!s.end) {
     auto end = s.transport == Transport::Pty ? OpenPtyEnd() : OpenInProcessEnd(s.profile.rs232Baud ? "rs232" : "usb");
     if (!end) return false;
@@ -639,12 +633,7 @@ bool SimScanner::Start() {
   s.frames = FrameScanner{};
   s.phase = Impl::Phase::Frames;
   s.raw.clear();
-  s.thread.reset(QThread::create([&s] { s.Run(); }));
-  s.serving = false;
-  s.thread->start();
-  // Qt gives the thread what it needs as it starts; a test that counts
-  // descriptors after Start sees them all.
-  while (!s.serving && s.thread->isRunning()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  s.thread = std::thread([&s] { s.Run(); });
   return true;
 }
 
@@ -652,15 +641,14 @@ std::string SimScanner::SlavePath() const { return impl_->slavePath; }
 
 void SimScanner::Stop() {
   Impl& s = *impl_;
-  if (!s.thread) return;
+  if (!s.thread.joinable()) return;
   {
     std::lock_guard lock(s.sleepMutex);
     s.stopping = true;
   }
   s.sleepCv.notify_all();
   s.end->Interrupt();
-  s.thread->wait();
-  s.thread.reset();
+  s.thread.join();
   s.end->ClearInterrupt();
 }
 

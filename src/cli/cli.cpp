@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "cli/cli.h"
 
-#include <QThread>
-
 #include <algorithm>
 #include <condition_variable>
 #include <cstring>
@@ -14,6 +12,8 @@
 #include <set>
 #include <sstream>
 #include <syncstream>
+#include <system_error>
+#include <thread>
 
 #include "cli/cli_stream.h"
 #include "cli/progress.h"
@@ -365,9 +365,7 @@ int PrintPortRun(const PortRun& run, const std::string& port, const Options& o, 
 // alone writes: the progress as it comes, and each port's messages and result
 // once it and every port before it are done, so the output is in port order
 // whatever finishes first. One port, or --jobs 1, runs here, one port after
-// the other, as the command line always did. The workers are QThreads: the
-// sheet and the overlays draw with Qt there, and Qt on Windows cleans up after
-// a thread of its own only.
+// the other, as the command line always did.
 int RunTargets(const CommandSpec& command, const Options& o, const std::vector<Target>& targets, Progress& progress,
                std::ostream& out, std::ostream& err, LineOut& lines) {
   const size_t n = targets.size();
@@ -386,13 +384,14 @@ int RunTargets(const CommandSpec& command, const Options& o, const std::vector<T
   board.messages.resize(n);
   board.started.resize(n);
   for (const Target& t : targets) board.devices.push_back(platform::PortIdentity(t.port));
-  std::vector<std::unique_ptr<QThread>> workers;
+  std::vector<std::thread> workers;
   for (size_t i = 0; i < jobs; ++i) {
-    std::unique_ptr<QThread> w(QThread::create(RunPorts, std::ref(board), std::cref(command), std::cref(o),
-                                               std::cref(targets), std::ref(lines)));
-    w->start();
-    if (!w->isRunning() && !w->isFinished()) break;  // no thread to spare: those started take every port
-    workers.push_back(std::move(w));
+    try {
+      workers.emplace_back(RunPorts, std::ref(board), std::cref(command), std::cref(o), std::cref(targets),
+                           std::ref(lines));
+    } catch (const std::system_error&) {
+      break;  // no thread to spare: those started take every port
+    }
   }
   if (workers.empty()) RunPorts(board, command, o, targets, lines);
 
@@ -416,7 +415,7 @@ int RunTargets(const CommandSpec& command, const Options& o, const std::vector<T
     }
     if (next < n) board.bell.Wait(nullptr);
   }
-  for (auto& w : workers) w->wait();
+  for (auto& w : workers) w.join();
   Forward(board.progress, progress);
   return status;
 }
@@ -495,10 +494,10 @@ int RunStreaming(const CommandSpec& command, const Options& o, const std::vector
   int status = kOk;
   if (several) {
     // Each thread owns its session and closes its port.
-    std::vector<std::unique_ptr<QThread>> threads;
+    std::vector<std::thread> threads;
     std::vector<int> statuses(targets.size(), kOk);
-    for (size_t i = 0; i < targets.size(); ++i) {
-      threads.emplace_back(QThread::create([&, i] {
+    for (size_t i = 0; i < targets.size(); ++i)
+      threads.emplace_back([&, i] {
         std::osyncstream portErr(err);
         portErr << std::emit_on_flush;
         const PortRun run =
@@ -506,10 +505,8 @@ int RunStreaming(const CommandSpec& command, const Options& o, const std::vector
         std::lock_guard lock(lines.mutex());
         statuses[i] = PrintPortRun(run, targets[i].port, o, several, out, portErr);
         portErr << std::flush;
-      }));
-      threads.back()->start();
-    }
-    for (auto& t : threads) t->wait();
+      });
+    for (std::thread& t : threads) t.join();
     for (int s : statuses) status = std::max(status, s);
     return status;
   }

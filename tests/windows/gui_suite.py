@@ -18,6 +18,7 @@ import json
 import os
 import re
 import shutil
+import signal
 import statistics
 import subprocess
 import sys
@@ -362,6 +363,8 @@ def startup(command, env, title, runs=3):
 
 
 def main():
+    # A time-out's SIGTERM still ends what the suite started (the finally blocks).
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
     shutil.rmtree(WORK, ignore_errors=True)
     os.makedirs(WORK)
     display = next(n for n in range(90, 200) if not os.path.exists(f"/tmp/.X{n}-lock")

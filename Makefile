@@ -97,14 +97,16 @@ build-windows:
 
 # The unit tests under Wine (ctest runs them through the toolchain's emulator),
 # then varnet-cli.exe against the Linux build's simulators on pseudo-terminals
-# mapped as COM ports (tests/windows/cli_suite.py), then the zip and the
-# installer as package-windows makes and tries them.
+# mapped as COM ports (tests/windows/cli_suite.py), the windows of varnet.exe and
+# varnet-demo.exe driven with xdotool on an Xvfb of their own (tests/windows/gui_suite.py),
+# then the zip and the installer as package-windows makes and tries them.
 test-windows: build-windows $(BUILD)/CMakeCache.txt
-	cmake --build $(BUILD) -j$(JOBS) --target varnet-sim varnet-cli
+	cmake --build $(BUILD) -j$(JOBS) --target varnet-sim varnet-cli varnet
 	@# One wineserver for the whole ctest run: none ends and restarts between two tests.
 	tests/windows/wine-env.sh $(WIN_BUILD) start && { (cd $(WIN_BUILD) && ctest -j$(JOBS) --output-on-failure \
 	  --timeout 300); s=$$?; tests/windows/wine-env.sh $(WIN_BUILD) stop; exit $$s; }
 	tests/windows/cli_suite.py $(BUILD) $(WIN_BUILD)
+	tests/windows/gui_suite.py $(BUILD) $(WIN_BUILD)
 	packaging/windows/package.sh $(WIN_BUILD)
 	tests/windows/package_test.sh $(BUILD) $(WIN_BUILD)/varnet-cli-*-windows-x64.zip
 	packaging/windows/installer.sh $(WIN_BUILD)

@@ -20,80 +20,22 @@ import subprocess
 import sys
 import time
 
-HERE = os.path.dirname(os.path.abspath(__file__))
+import suite_common
+from suite_common import WINE_ENV, check, cmd, dll_folders, failures, winpath
+
 LINUX = os.path.abspath(sys.argv[1])
 WINBUILD = os.path.abspath(sys.argv[2])
 EXE = os.path.abspath(sys.argv[3]) if len(sys.argv) > 3 else os.path.join(WINBUILD, "varnet-cli.exe")
-WINE_ENV = os.path.join(HERE, "wine-env.sh")
 WORK = os.path.join(WINBUILD, "cli-suite")
-failures = []
+os.environ["VARNET_WINE_PATH"] = os.environ.get("VARNET_WINE_PATH") or dll_folders(WINBUILD)
 
 
-def check(name, ok, detail=""):
-    print(("ok    " if ok else "FAIL  ") + name + ("" if ok else ": " + detail), flush=True)
-    if not ok:
-        failures.append(name)
-
-
-def winpath(path):
-    """A Unix path as the Windows program sees it (drive Z: is the root)."""
-    return "Z:" + path.replace("/", "\\")
-
-
-def cmd(command, hexbytes=""):
-    """The frame of a short command: 05 57 P1 P2 P3 and its checksum."""
-    body = [0x05, 0x57] + list(command)
-    ck = (0x10000 - sum(body)) & 0xFFFF
-    return " ".join(f"{b:02X}" for b in body + [ck >> 8, ck & 0xFF])
-
-
-class Sim:
-    """One varnet-sim on a pseudo-terminal, logging the frames it receives."""
-
-    def __init__(self, name, *args):
-        self.log = os.path.join(WORK, name + ".log")
-        self.proc = subprocess.Popen([os.path.join(LINUX, "varnet-sim"), "--log", self.log, *args],
-                                     stdout=subprocess.PIPE, text=True)
-        self.pty = self.proc.stdout.readline().strip()
-        self.seen = 0
-
-    def frames(self):
-        """Every frame received since the last call."""
-        syncs = self.read().count("sync")
-        self.proc.send_signal(signal.SIGUSR1)
-        deadline = time.time() + 5
-        while self.read().count("sync") <= syncs and time.time() < deadline:
-            time.sleep(0.05)
-        lines = [line for line in self.read().splitlines() if line != "sync"]
-        new, self.seen = lines[self.seen:], len(lines)
-        return new
-
-    def writes(self):
-        """The frames since the last call, apart from the device queries of connecting."""
-        return [f for f in self.frames() if not f.startswith("05 57 0E 0D")]
-
-    def read(self):
-        with open(self.log, encoding="ascii") as f:
-            return f.read()
-
-    def stop(self):
-        if self.proc.poll() is None:
-            self.proc.terminate()
-        self.proc.wait()
-
-
-def dll_folders():
-    """The bin/ folders of the build's prefixes (Qt's DLLs), as wine-env.sh takes them."""
-    with open(os.path.join(WINBUILD, "CMakeCache.txt"), encoding="utf-8") as f:
-        prefixes = re.search(r"^CMAKE_PREFIX_PATH:[A-Z]+=(.*)$", f.read(), re.M).group(1)
-    return ":".join(p + "/bin" for p in prefixes.split(";") if p)
-
-
-os.environ["VARNET_WINE_PATH"] = os.environ.get("VARNET_WINE_PATH") or dll_folders()
+def Sim(name, *args):  # noqa: N802 (reads as the class it makes)
+    return suite_common.Sim(LINUX, WORK, name, *args)
 
 
 def wine_env(*args, **kw):
-    return subprocess.run([WINE_ENV, WINBUILD, *args], text=True, capture_output=True, check=True, **kw)
+    return suite_common.wine_env(WINBUILD, *args, **kw)
 
 
 class Run:

@@ -6,6 +6,7 @@
 
 #include <QLibraryInfo>
 #include <QScreen>
+#include <cmath>
 #include <cstdio>
 
 #include "app/qt_prompts.h"
@@ -79,7 +80,7 @@ QSize ScreenSize() {
   // out in the toolkit's device-independent pixels, so the two agree at 100 %.
   if (auto s = platform::SystemScreenSize(); s && QGuiApplication::platformName() == QLatin1String("windows")) {
     const double ratio = primary ? primary->devicePixelRatio() : s->dpi / 96.0;
-    return QSize(int(s->width / ratio + 0.5), int(s->height / ratio + 0.5));
+    return QSize(int(std::lround(s->width / ratio)), int(std::lround(s->height / ratio)));
   }
   return primary ? primary->size() : QSize(1920, 1080);
 }

@@ -42,8 +42,9 @@ std::optional<bool> SystemMessageBox(intptr_t owner, const std::string& caption,
     case BoxIcon::Question: style |= MB_ICONQUESTION; break;
     case BoxIcon::None: break;
   }
-  const int answer =
-      MessageBoxW(reinterpret_cast<HWND>(owner), win32::Wide(text).c_str(), win32::Wide(caption).c_str(), style);
+  // NOLINTNEXTLINE(performance-no-int-to-ptr): the header keeps the window handle as an integer, without windows.h
+  const HWND window = reinterpret_cast<HWND>(owner);
+  const int answer = MessageBoxW(window, win32::Wide(text).c_str(), win32::Wide(caption).c_str(), style);
   return answer == IDYES || answer == IDOK;
 }
 

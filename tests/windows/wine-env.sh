@@ -137,7 +137,18 @@ if [[ ${BASH_SOURCE[0]} == "$0" ]]; then
     ports) wine_ports "$@" ;;
     start) wine_start ;;
     stop) wine_stop ;;
-    run) wine_run "$@" ;;
+    run)
+      # As ctest's emulator: the first program that makes a window starts Wine's desktop
+      # process, which inherits that program's output and keeps it open while it lives, so
+      # ctest would wait for it. The output goes through files, shown when the program ends.
+      out=$(mktemp) err=$(mktemp)
+      status=0
+      wine_run "$@" >"$out" 2>"$err" || status=$?
+      cat "$out"
+      cat "$err" >&2
+      rm -f "$out" "$err"
+      exit "$status"
+      ;;
     *)
       echo "usage: wine-env.sh BUILD init|ports PTY...|start|stop|run PROG [ARGS]" >&2
       exit 2

@@ -50,5 +50,5 @@ if(NOT DEFINED CMAKE_CROSSCOMPILING_EMULATOR)
   endforeach()
   string(REPLACE ";" ":" _varnet_dlls "${_varnet_dlls}")
   set(CMAKE_CROSSCOMPILING_EMULATOR env VARNET_WINE_PATH=${_varnet_dlls}
-      ${_varnet_root}/tests/windows/wine-env.sh ${CMAKE_BINARY_DIR} run)
+      ${_varnet_root}/tests/windows/wine-env.sh ${CMAKE_BINARY_DIR} ctest-run)
 endif()

@@ -8,7 +8,9 @@
 #                                                   server so that SERIALCOMM lists them
 #   tests/windows/wine-env.sh BUILD start           keep one wineserver up (later runs start in ~0.2 s)
 #   tests/windows/wine-env.sh BUILD stop            wineserver -k for this prefix only
-#   tests/windows/wine-env.sh BUILD run PROG ARGS   run a Windows program there (ctest's emulator)
+#   tests/windows/wine-env.sh BUILD run PROG ARGS   run a Windows program there
+#   tests/windows/wine-env.sh BUILD ctest-run PROG ARGS   the same, its output shown when it ends
+#                                                   (ctest's emulator)
 #
 # Sourced (". tests/windows/wine-env.sh BUILD"), it exports the environment and defines
 # wine_init, wine_ports, wine_start, wine_stop and wine_run for a suite's own script.
@@ -137,7 +139,8 @@ if [[ ${BASH_SOURCE[0]} == "$0" ]]; then
     ports) wine_ports "$@" ;;
     start) wine_start ;;
     stop) wine_stop ;;
-    run)
+    run) wine_run "$@" ;;
+    ctest-run)
       # As ctest's emulator: the first program that makes a window starts Wine's desktop
       # process, which inherits that program's output and keeps it open while it lives, so
       # ctest would wait for it. The output goes through files, shown when the program ends.
@@ -150,7 +153,7 @@ if [[ ${BASH_SOURCE[0]} == "$0" ]]; then
       exit "$status"
       ;;
     *)
-      echo "usage: wine-env.sh BUILD init|ports PTY...|start|stop|run PROG [ARGS]" >&2
+      echo "usage: wine-env.sh BUILD init|ports PTY...|start|stop|run|ctest-run PROG [ARGS]" >&2
       exit 2
       ;;
   esac

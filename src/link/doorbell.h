@@ -1,22 +1,17 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
-#include <cstdint>
-
 #include "platform/wake_event.h"
 
 namespace varnet {
 
 class LinkCancel;
 
-// One thread rings, another waits for it (in Wait, or through an event
-// loop's notifier on Native()). Rings before a wait are not lost: the bell
-// stays rung until Clear.
+// One thread rings, another waits for it in Wait. Rings before a wait are not
+// lost: the bell stays rung until Clear.
 class Doorbell {
  public:
   void Ring() { event_.Set(); }  // any thread
   void Clear() { event_.Reset(); }
-  // The eventfd on POSIX, the event HANDLE on Windows.
-  intptr_t Native() const { return event_.Native(); }
   // Waits for a ring, for `cancel` or for timeoutMs (-1: no limit); clears the bell.
   void Wait(const LinkCancel* cancel, int timeoutMs = -1);
 

@@ -22,8 +22,8 @@ class WakeEvent {
   bool Wait(int ms) const;
   // False when the system gave no event (waits then time out only).
   bool Valid() const;
-  // The eventfd on POSIX, the event HANDLE on Windows: for an event loop's
-  // notifier.
+  // The eventfd on POSIX, the event HANDLE on Windows: for the serial
+  // port's own waits.
   intptr_t Native() const { return native_; }
 
  private:
